@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs every test: host unit tests (ctest), a short fuzz run, the static
+# checks of the built DLL, and the end-to-end tier under Wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/build.sh --no-demo
+
+echo "== host unit tests"
+ctest --test-dir build/host --output-on-failure -j "$(nproc)"
+
+for step in fuzz static e2e; do
+  if [ -f "scripts/test-$step.sh" ]; then
+    echo "== $step"
+    bash "scripts/test-$step.sh"
+  fi
+done
