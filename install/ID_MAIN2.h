@@ -1,0 +1,61 @@
+// ID_MAIN2: the device search and the installation routine.
+//
+// The search walks every present device, converts its first hardware ID to
+// a compact ID and remembers the instance ID of the last device that matches
+// the wanted one. The installation opens that device alone in a set of its
+// own, limits the driver search to one INF file, lets the class installer
+// choose the best compatible driver and hands the choice to NEWDEV.DLL.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace ID_MAIN2 {
+
+// Sizes of the buffers the search reads device properties into.
+inline constexpr DWORD hardware_id_buffer_size = 8192;
+inline constexpr DWORD instance_id_buffer_size = 256;
+// Flags of the walk over present devices of every setup class.
+inline constexpr DWORD present_devices_of_all_classes = DIGCF_PRESENT | DIGCF_ALLCLASSES;
+
+// The library's state between calls: the wanted compact ID of the last call
+// that searched, and the instance ID its search found (empty when none).
+// Calls must not overlap.
+extern std::string wanted_compact_id;
+extern std::string found_instance_id;
+
+// A step of the walk over present devices: receives the walk set and the
+// element of one device.
+using device_step = void (*)(HDEVINFO set, SP_DEVINFO_DATA& element);
+
+// Stores `wanted` in wanted_compact_id, empties found_instance_id and walks
+// all present devices with match_device.
+void find_device_instance_id(std::string_view wanted);
+
+// Calls `step` for every present device of every setup class, in
+// enumeration order, until the enumeration ends or fails.
+void enum_present_devices(device_step step);
+
+// Overwrites found_instance_id with the device's instance ID when its
+// compact ID matches wanted_compact_id.
+void match_device(HDEVINFO set, SP_DEVINFO_DATA& element);
+
+// The device's registry property `property` as text up to its first zero
+// byte; empty when it cannot be read.
+std::string read_device_registry_string(HDEVINFO set, SP_DEVINFO_DATA& element, DWORD property);
+
+// The device's instance ID; empty when it cannot be read.
+std::string read_device_instance_id(HDEVINFO set, SP_DEVINFO_DATA& element);
+
+// Installs the driver from `inf_path` onto the device that `wanted` names.
+// Returns one of the result codes of quorvant.h.
+int install_driver_for_device(HWND parent, std::string_view wanted, std::string_view inf_path);
+
+// Loads NEWDEV.DLL from the system directory and installs the driver that is
+// selected in `set`. Returns 3, 2, 1, -3, -7, -8 or -9.
+int run_install_selected_driver(HWND parent, HDEVINFO set);
+
+}  // namespace ID_MAIN2

@@ -1,0 +1,119 @@
+// The installation: driver selection from one INF file, and NEWDEV.DLL.
+#include "install/ID_MAIN2.h"
+#include "install/unique_resource.h"
+
+#include "include/quorvant.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace ID_MAIN2 {
+namespace {
+
+// The system's driver installer, loaded from the system directory.
+constexpr std::string_view newdev_file = "\\NEWDEV.DLL";
+constexpr const char* install_selected_driver_name = "InstallSelectedDriver";
+// InstallSelectedDriver's backup flag, passed as true with all 32 bits set.
+constexpr BOOL backup_all_bits = static_cast<BOOL>(~0u);
+
+// Limits the device's driver search to the one INF file at `inf_path`
+// (cut to what DriverPath holds) and lets excluded drivers be chosen.
+void limit_driver_search_to_inf(HDEVINFO set, SP_DEVINFO_DATA& element,
+                                std::string_view inf_path) {
+    SP_DEVINSTALL_PARAMS_A params;
+    std::memset(&params, 0, sizeof params);
+    params.cbSize = platform::install_params_size;
+    SetupDiGetDeviceInstallParamsA(set, &element, &params);
+
+    params.Flags |= DI_ENUMSINGLEINF;
+    const std::size_t kept = std::min(inf_path.size(), sizeof params.DriverPath - 1);
+    std::memcpy(params.DriverPath, inf_path.data(), kept);
+    params.DriverPath[kept] = '\0';
+    params.FlagsEx |= DI_FLAGSEX_ALLOWEXCLUDEDDRVS;
+    SetupDiSetDeviceInstallParamsA(set, &element, &params);
+}
+
+int result_of_installation(DWORD reboot) {
+    if (reboot & DI_NEEDRESTART) {
+        return QV7_INSTALLED_NEEDS_RESTART;
+    }
+    if (reboot & DI_NEEDREBOOT) {
+        return QV7_INSTALLED_NEEDS_REBOOT;
+    }
+    return QV7_INSTALLED;
+}
+
+}  // namespace
+
+int install_driver_for_device(HWND parent, std::string_view wanted, std::string_view inf_path) {
+    if (inf_path.empty()) {
+        return QV7_E_NO_INF_PATH;
+    }
+    find_device_instance_id(wanted);
+    if (found_instance_id.empty()) {
+        return QV7_E_NO_DEVICE;
+    }
+
+    const install::unique_hdevinfo set{SetupDiCreateDeviceInfoList(nullptr, nullptr)};
+    if (!set) {
+        // Without a set no driver can be selected; the remaining steps
+        // would only be handed the failure value.
+        return QV7_E_NO_DRIVER;
+    }
+
+    // The steps up to the driver selection are not tested one by one: a
+    // failure among them leaves no driver selected, which the selection
+    // test below reports.
+    SP_DEVINFO_DATA element{};
+    element.cbSize = platform::devinfo_data_size;
+    SetupDiOpenDeviceInfoA(set.get(), found_instance_id.c_str(), nullptr, 0, &element);
+    SetupDiSetSelectedDevice(set.get(), &element);
+    limit_driver_search_to_inf(set.get(), element, inf_path);
+    SetupDiBuildDriverInfoList(set.get(), &element, SPDIT_COMPATDRIVER);
+    SetupDiCallClassInstaller(DIF_SELECTBESTCOMPATDRV, set.get(), &element);
+
+    SP_DRVINFO_DATA_V2_A driver;
+    std::memset(&driver, 0, sizeof driver);
+    driver.cbSize = platform::driver_info_size;
+    if (!SetupDiGetSelectedDriverA(set.get(), &element, &driver)) {
+        return QV7_E_NO_DRIVER;
+    }
+    return run_install_selected_driver(parent, set.get());
+}
+
+int run_install_selected_driver(HWND parent, HDEVINFO set) {
+    std::array<char, platform::max_path> system_directory{};
+    const UINT length = GetSystemDirectoryA(system_directory.data(),
+                                            static_cast<UINT>(system_directory.size()));
+    if (length == 0 || length >= system_directory.size()) {
+        // Unreadable, or too long for the buffer: never load NEWDEV.DLL
+        // from anywhere but the system directory.
+        return QV7_E_NO_NEWDEV;
+    }
+    std::string path(system_directory.data(), std::strlen(system_directory.data()));
+    path.append(newdev_file);
+
+    const install::unique_hmodule newdev{LoadLibraryA(path.c_str())};
+    if (!newdev) {
+        return QV7_E_NO_NEWDEV;
+    }
+    const FARPROC entry = GetProcAddress(newdev.get(), install_selected_driver_name);
+    if (!entry) {
+        return QV7_E_NO_ENTRY_POINT;
+    }
+    // FARPROC is a generic function pointer; void(*)() converts to any other.
+    const auto install_selected_driver = reinterpret_cast<platform::install_selected_driver_fn>(
+        reinterpret_cast<void (*)()>(entry));
+
+    DWORD reboot = 0;
+    if (install_selected_driver(parent, set, nullptr, backup_all_bits, &reboot)) {
+        return result_of_installation(reboot);
+    }
+    // Read the reason before any other platform call can replace it.
+    const DWORD error = GetLastError();
+    return error == platform::error_non_windows_nt_driver ? QV7_E_NOT_NT_DRIVER
+                                                          : QV7_E_INSTALL_FAILED;
+}
+
+}  // namespace ID_MAIN2

@@ -1,0 +1,48 @@
+// The platform seam: every operating-system operation that install/ calls,
+// with its records and constants, under its Windows name.
+//
+// On the win32 build these are the real Windows headers and libraries
+// (setupapi, kernel32). On the host build the same names are served by the
+// simulated platform in platform/sim/, so the code in install/ is one source
+// for both builds.
+#pragma once
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <setupapi.h>
+#else
+#include "platform/sim/sim_platform.h"
+#endif
+
+#include <cstddef>
+
+namespace platform {
+
+// The library is a 32-bit library: the size fields of the Setup API records
+// carry the sizes of their 32-bit layouts.
+inline constexpr DWORD devinfo_data_size = 28;       // SP_DEVINFO_DATA
+inline constexpr DWORD install_params_size = 296;    // SP_DEVINSTALL_PARAMS_A
+inline constexpr DWORD driver_info_size = 796;       // SP_DRVINFO_DATA_V2_A
+inline constexpr std::size_t max_path = 260;         // MAX_PATH
+
+static_assert(sizeof(SP_DEVINFO_DATA) == devinfo_data_size || sizeof(void*) != 4,
+              "SP_DEVINFO_DATA is not laid out as on 32-bit Windows");
+static_assert(sizeof(SP_DEVINSTALL_PARAMS_A) == install_params_size || sizeof(void*) != 4,
+              "SP_DEVINSTALL_PARAMS_A is not laid out as on 32-bit Windows");
+static_assert(sizeof(SP_DRVINFO_DATA_V2_A) == driver_info_size || sizeof(void*) != 4,
+              "SP_DRVINFO_DATA_V2_A is not laid out as on 32-bit Windows");
+static_assert(sizeof(SP_DEVINSTALL_PARAMS_A::DriverPath) == max_path);
+
+// InstallSelectedDriver of NEWDEV.DLL: parent window, device information set,
+// reserved (null), backup flag, address of the reboot word. Loaded at run time.
+using install_selected_driver_fn = BOOL(WINAPI*)(HWND parent, HDEVINFO set, LPCSTR reserved,
+                                                 BOOL backup, PDWORD reboot);
+
+// Last error of a failed installation that names a driver not meant for
+// Windows NT (ERROR_NON_WINDOWS_NT_DRIVER).
+inline constexpr DWORD error_non_windows_nt_driver = 0xE000022D;
+
+}  // namespace platform

@@ -1,0 +1,616 @@
+// The simulated platform: Setup API, kernel services and NEWDEV.DLL over an
+// in-process model of a machine.
+#include "platform/sim/sim_control.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace sim {
+namespace {
+
+constexpr std::uintptr_t first_set_handle = 0x1000;
+constexpr std::uintptr_t first_module_handle = 0x7000;
+constexpr std::uintptr_t handle_step = 0x10;
+constexpr DWORD devinfo_size = 28;
+constexpr DWORD params_size = 296;
+constexpr DWORD drvinfo_size = 796;
+constexpr DWORD reg_multi_sz = 7;
+constexpr DWORD error_file_not_found = 2;
+constexpr DWORD error_no_compat_drivers = 0xE0000228;
+constexpr std::string_view newdev_file = "\\NEWDEV.DLL";
+
+struct member {
+    std::size_t device = 0;
+    SP_DEVINSTALL_PARAMS_A params{};
+    std::vector<std::pair<std::string, driver>> driver_list;  // INF path, driver
+    std::optional<std::size_t> selected_driver;
+};
+
+struct device_set {
+    bool live = true;
+    bool walk = false;
+    std::vector<member> members;
+    std::optional<std::size_t> selected_member;
+};
+
+struct machine {
+    state visible;
+    std::map<std::uintptr_t, device_set> sets;
+    std::map<std::uintptr_t, bool> modules;  // handle -> live
+    std::uintptr_t next_set = first_set_handle;
+    std::uintptr_t next_module = first_module_handle;
+    DWORD last_error = 0;
+};
+
+machine& the_machine() {
+    static machine m;
+    return m;
+}
+
+thread_local int platform_depth = 0;
+
+// Marks a platform operation: entered, logged, and the last error cleared,
+// so a caller that reads the last error late sees another value.
+class operation {
+public:
+    operation(const char* op, void* handle, std::vector<std::uintptr_t> values, std::string text = {})
+        : index_(the_machine().visible.log.size()) {
+        ++platform_depth;
+        the_machine().visible.log.push_back(call{op, handle, std::move(values), std::move(text), 0});
+        the_machine().last_error = ERROR_SUCCESS;
+    }
+    operation(const operation&) = delete;
+    operation& operator=(const operation&) = delete;
+    ~operation() { --platform_depth; }
+
+    template <typename T>
+    T result(T value) {
+        the_machine().visible.log[index_].result = to_value(value);
+        return value;
+    }
+    BOOL fail(DWORD error) {
+        the_machine().last_error = error;
+        return result<BOOL>(FALSE);
+    }
+
+private:
+    template <typename T>
+    static std::uintptr_t to_value(T value) {
+        if constexpr (std::is_pointer_v<T>) {
+            return reinterpret_cast<std::uintptr_t>(value);
+        } else {
+            return static_cast<std::uintptr_t>(value);
+        }
+    }
+    std::size_t index_;
+};
+
+std::uintptr_t addr(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+
+device_set* live_set(HDEVINFO handle, const char* op) {
+    auto& m = the_machine();
+    const auto it = m.sets.find(addr(handle));
+    if (it == m.sets.end() || !it->second.live) {
+        m.visible.bad_handle_uses.push_back(op);
+        return nullptr;
+    }
+    return &it->second;
+}
+
+// The member an element names: right size, from this set, still in it.
+member* member_of(device_set& set, HDEVINFO handle, const SP_DEVINFO_DATA* element) {
+    if (!element || element->cbSize != devinfo_size ||
+        element->Reserved != static_cast<std::uint32_t>(addr(handle))) {
+        return nullptr;
+    }
+    for (member& mem : set.members) {
+        if (mem.device + 1 == element->DevInst) {
+            return &mem;
+        }
+    }
+    return nullptr;
+}
+
+void fill_element(SP_DEVINFO_DATA* element, HDEVINFO handle, std::size_t device) {
+    element->ClassGuid = GUID{0x4d36e97d, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+    element->DevInst = static_cast<DWORD>(device + 1);
+    element->Reserved = static_cast<std::uint32_t>(addr(handle));
+}
+
+HDEVINFO new_set(bool walk) {
+    auto& m = the_machine();
+    const std::uintptr_t handle = m.next_set;
+    m.next_set += handle_step;
+    device_set set;
+    set.walk = walk;
+    if (walk) {
+        for (std::size_t i = 0; i < m.visible.devices.size(); ++i) {
+            if (m.visible.devices[i].present) {
+                set.members.push_back(member{i, {}, {}, {}});
+            }
+        }
+    }
+    m.sets.emplace(handle, std::move(set));
+    ++m.visible.sets_created;
+    return reinterpret_cast<HDEVINFO>(handle);
+}
+
+std::string upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> ids_of(const device& dev) {
+    std::vector<std::string> ids;
+    if (!dev.hardware_ids) {
+        return ids;
+    }
+    std::string_view rest = *dev.hardware_ids;
+    while (!rest.empty() && rest.front() != '\0') {
+        const std::size_t end = std::min(rest.find('\0'), rest.size());
+        ids.emplace_back(rest.substr(0, end));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    return ids;
+}
+
+BOOL WINAPI sim_install_selected_driver(HWND parent, HDEVINFO handle, LPCSTR reserved, BOOL backup,
+                                        PDWORD reboot) {
+    auto& m = the_machine();
+    operation op("InstallSelectedDriver", handle,
+                 {addr(parent), addr(reserved), static_cast<std::uintptr_t>(static_cast<DWORD>(backup)),
+                  addr(reboot)});
+    install_call seen;
+    seen.parent = parent;
+    seen.set = handle;
+    seen.reserved_null = reserved == nullptr;
+    seen.backup = backup;
+    seen.reboot_word_zero = reboot && *reboot == 0;
+    device_set* set = live_set(handle, "InstallSelectedDriver");
+    member* chosen = nullptr;
+    if (set) {
+        seen.devices_in_set = set->members.size();
+        if (set->selected_member) {
+            chosen = &set->members[*set->selected_member];
+            seen.selected_device = m.visible.devices[chosen->device].instance_id;
+            if (chosen->selected_driver) {
+                const auto& [inf, drv] = chosen->driver_list[*chosen->selected_driver];
+                seen.selected_inf = inf;
+                seen.selected_driver = drv.description;
+            }
+        }
+    }
+    m.visible.install_calls.push_back(seen);
+
+    const newdev_behaviour& behaviour = m.visible.newdev;
+    if (!behaviour.result) {
+        return op.fail(behaviour.last_error);
+    }
+    if (reboot) {
+        *reboot = behaviour.reboot;
+    }
+    if (behaviour.installs && chosen && chosen->selected_driver) {
+        device& dev = m.visible.devices[chosen->device];
+        dev.bound_inf = seen.selected_inf;
+        dev.bound_driver = seen.selected_driver;
+    }
+    return op.result(behaviour.result);
+}
+
+}  // namespace
+
+std::string multi_sz(const std::vector<std::string>& ids) {
+    std::string out;
+    for (const std::string& id : ids) {
+        out += id;
+        out += '\0';
+    }
+    out += '\0';
+    return out;
+}
+
+std::vector<std::string> state::ops() const {
+    std::vector<std::string> names;
+    names.reserve(log.size());
+    for (const call& c : log) {
+        names.push_back(c.op);
+    }
+    return names;
+}
+
+std::size_t state::count(const std::string& op) const {
+    return static_cast<std::size_t>(
+        std::count_if(log.begin(), log.end(), [&op](const call& c) { return c.op == op; }));
+}
+
+state& platform() { return the_machine().visible; }
+
+void reset() { the_machine() = machine{}; }
+
+std::size_t add_device(const std::string& instance_id, const std::vector<std::string>& hardware_ids) {
+    auto& devices = platform().devices;
+    devices.push_back(device{instance_id, multi_sz(hardware_ids), true, {}, {}});
+    return devices.size() - 1;
+}
+
+std::size_t add_device_without_hardware_id(const std::string& instance_id) {
+    auto& devices = platform().devices;
+    devices.push_back(device{instance_id, std::nullopt, true, {}, {}});
+    return devices.size() - 1;
+}
+
+bool inside_platform_call() { return platform_depth > 0; }
+
+}  // namespace sim
+
+using sim::operation;
+using sim::the_machine;
+
+HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, PCSTR enumerator, HWND parent, DWORD flags) {
+    operation op("SetupDiGetClassDevsA", nullptr,
+                 {sim::addr(class_guid), sim::addr(enumerator), sim::addr(parent), flags});
+    if (the_machine().visible.fault.get_class_devs) {
+        op.fail(ERROR_INVALID_PARAMETER);
+        return op.result(INVALID_HANDLE_VALUE);
+    }
+    return op.result(sim::new_set(true));
+}
+
+BOOL SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA element) {
+    operation op("SetupDiEnumDeviceInfo", handle,
+                 {index, element ? element->cbSize : 0u});
+    sim::device_set* set = sim::live_set(handle, "SetupDiEnumDeviceInfo");
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    if (!element || element->cbSize != sim::devinfo_size) {
+        return op.fail(ERROR_INVALID_USER_BUFFER);
+    }
+    const auto& fault = the_machine().visible.fault;
+    if (fault.enum_fails_at_index && *fault.enum_fails_at_index == index) {
+        return op.fail(ERROR_INVALID_DATA);
+    }
+    if (index >= set->members.size()) {
+        return op.fail(ERROR_NO_MORE_ITEMS);
+    }
+    sim::fill_element(element, handle, set->members[index].device);
+    return op.result<BOOL>(TRUE);
+}
+
+BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO handle, PSP_DEVINFO_DATA element, DWORD property,
+                                       PDWORD value_type, PBYTE buffer, DWORD buffer_size,
+                                       PDWORD required_size) {
+    operation op("SetupDiGetDeviceRegistryPropertyA", handle,
+                 {property, sim::addr(value_type), sim::addr(buffer), buffer_size,
+                  sim::addr(required_size)});
+    sim::device_set* set = sim::live_set(handle, "SetupDiGetDeviceRegistryPropertyA");
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    sim::member* mem = sim::member_of(*set, handle, element);
+    if (!mem) {
+        return op.fail(ERROR_INVALID_PARAMETER);
+    }
+    const sim::device& dev = the_machine().visible.devices[mem->device];
+    if (property != SPDRP_HARDWAREID || !dev.hardware_ids ||
+        the_machine().visible.fault.property_read_fails.count(mem->device)) {
+        return op.fail(ERROR_INVALID_DATA);
+    }
+    const std::string& data = *dev.hardware_ids;
+    if (required_size) {
+        *required_size = static_cast<DWORD>(data.size());
+    }
+    if (value_type) {
+        *value_type = sim::reg_multi_sz;
+    }
+    if (data.size() > buffer_size) {
+        return op.fail(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::memcpy(buffer, data.data(), data.size());
+    return op.result<BOOL>(TRUE);
+}
+
+BOOL SetupDiGetDeviceInstanceIdA(HDEVINFO handle, PSP_DEVINFO_DATA element, PSTR buffer,
+                                 DWORD buffer_size, PDWORD required_size) {
+    operation op("SetupDiGetDeviceInstanceIdA", handle,
+                 {sim::addr(buffer), buffer_size, sim::addr(required_size)});
+    sim::device_set* set = sim::live_set(handle, "SetupDiGetDeviceInstanceIdA");
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    sim::member* mem = sim::member_of(*set, handle, element);
+    if (!mem) {
+        return op.fail(ERROR_INVALID_PARAMETER);
+    }
+    if (the_machine().visible.fault.instance_id_read_fails.count(mem->device)) {
+        return op.fail(ERROR_INVALID_DATA);
+    }
+    const std::string& id = the_machine().visible.devices[mem->device].instance_id;
+    if (required_size) {
+        *required_size = static_cast<DWORD>(id.size() + 1);
+    }
+    if (id.size() + 1 > buffer_size) {
+        return op.fail(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::memcpy(buffer, id.c_str(), id.size() + 1);
+    return op.result<BOOL>(TRUE);
+}
+
+BOOL SetupDiDestroyDeviceInfoList(HDEVINFO handle) {
+    operation op("SetupDiDestroyDeviceInfoList", handle, {});
+    sim::device_set* set = sim::live_set(handle, "SetupDiDestroyDeviceInfoList");
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    set->live = false;
+    ++the_machine().visible.sets_destroyed;
+    return op.result<BOOL>(TRUE);
+}
+
+HDEVINFO SetupDiCreateDeviceInfoList(const GUID* class_guid, HWND parent) {
+    operation op("SetupDiCreateDeviceInfoList", nullptr, {sim::addr(class_guid), sim::addr(parent)});
+    if (the_machine().visible.fault.create_device_info_list) {
+        op.fail(ERROR_INVALID_PARAMETER);
+        return op.result(INVALID_HANDLE_VALUE);
+    }
+    return op.result(sim::new_set(false));
+}
+
+BOOL SetupDiOpenDeviceInfoA(HDEVINFO handle, PCSTR instance_id, HWND parent, DWORD open_flags,
+                            PSP_DEVINFO_DATA element) {
+    operation op("SetupDiOpenDeviceInfoA", handle, {sim::addr(parent), open_flags, sim::addr(element)},
+                 instance_id ? instance_id : "");
+    auto& m = the_machine();
+    sim::device_set* set = sim::live_set(handle, "SetupDiOpenDeviceInfoA");
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    if (!element || element->cbSize != sim::devinfo_size) {
+        return op.fail(ERROR_INVALID_USER_BUFFER);
+    }
+    if (m.visible.fault.open_device_info || !instance_id) {
+        return op.fail(ERROR_NO_SUCH_DEVINST);
+    }
+    const std::string wanted = sim::upper(instance_id);
+    for (std::size_t i = 0; i < m.visible.devices.size(); ++i) {
+        const sim::device& dev = m.visible.devices[i];
+        if (dev.present && sim::upper(dev.instance_id) == wanted) {
+            sim::member mem;
+            mem.device = i;
+            mem.params = m.visible.initial_install_params;
+            mem.params.cbSize = sim::params_size;
+            set->members.push_back(mem);
+            sim::fill_element(element, handle, i);
+            return op.result<BOOL>(TRUE);
+        }
+    }
+    return op.fail(ERROR_NO_SUCH_DEVINST);
+}
+
+BOOL SetupDiSetSelectedDevice(HDEVINFO handle, PSP_DEVINFO_DATA element) {
+    operation op("SetupDiSetSelectedDevice", handle, {sim::addr(element)});
+    sim::device_set* set = sim::live_set(handle, "SetupDiSetSelectedDevice");
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    sim::member* mem = sim::member_of(*set, handle, element);
+    if (!mem || the_machine().visible.fault.set_selected_device) {
+        return op.fail(ERROR_INVALID_PARAMETER);
+    }
+    set->selected_member = static_cast<std::size_t>(mem - set->members.data());
+    return op.result<BOOL>(TRUE);
+}
+
+BOOL SetupDiGetDeviceInstallParamsA(HDEVINFO handle, PSP_DEVINFO_DATA element,
+                                    PSP_DEVINSTALL_PARAMS_A params) {
+    operation op("SetupDiGetDeviceInstallParamsA", handle,
+                 {sim::addr(element), params ? params->cbSize : 0u});
+    sim::device_set* set = sim::live_set(handle, "SetupDiGetDeviceInstallParamsA");
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    sim::member* mem = sim::member_of(*set, handle, element);
+    if (!mem || !params || the_machine().visible.fault.get_install_params) {
+        return op.fail(ERROR_INVALID_PARAMETER);
+    }
+    if (params->cbSize != sim::params_size) {
+        return op.fail(ERROR_INVALID_USER_BUFFER);
+    }
+    *params = mem->params;
+    return op.result<BOOL>(TRUE);
+}
+
+BOOL SetupDiSetDeviceInstallParamsA(HDEVINFO handle, PSP_DEVINFO_DATA element,
+                                    PSP_DEVINSTALL_PARAMS_A params) {
+    operation op("SetupDiSetDeviceInstallParamsA", handle,
+                 {sim::addr(element), params ? params->cbSize : 0u},
+                 params ? std::string(params->DriverPath, strnlen(params->DriverPath, MAX_PATH)) : "");
+    auto& m = the_machine();
+    sim::device_set* set = sim::live_set(handle, "SetupDiSetDeviceInstallParamsA");
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    sim::member* mem = sim::member_of(*set, handle, element);
+    if (!mem || !params || m.visible.fault.set_install_params) {
+        return op.fail(ERROR_INVALID_PARAMETER);
+    }
+    if (params->cbSize != sim::params_size) {
+        return op.fail(ERROR_INVALID_USER_BUFFER);
+    }
+    m.visible.stored_install_params.push_back(*params);
+    mem->params = *params;
+    return op.result<BOOL>(TRUE);
+}
+
+BOOL SetupDiBuildDriverInfoList(HDEVINFO handle, PSP_DEVINFO_DATA element, DWORD driver_type) {
+    operation op("SetupDiBuildDriverInfoList", handle, {sim::addr(element), driver_type});
+    auto& m = the_machine();
+    sim::device_set* set = sim::live_set(handle, "SetupDiBuildDriverInfoList");
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    sim::member* mem = sim::member_of(*set, handle, element);
+    if (!mem || driver_type != SPDIT_COMPATDRIVER || m.visible.fault.build_driver_info_list) {
+        return op.fail(ERROR_INVALID_PARAMETER);
+    }
+    const std::vector<std::string> ids = sim::ids_of(m.visible.devices[mem->device]);
+    auto add_from = [&](const std::string& path, const sim::inf_file& inf) {
+        if (!inf.readable) {
+            return;
+        }
+        for (const sim::driver& drv : inf.drivers) {
+            const bool compatible = std::any_of(ids.begin(), ids.end(), [&](const std::string& id) {
+                return sim::upper(id) == sim::upper(drv.hardware_id);
+            });
+            if (compatible) {
+                mem->driver_list.emplace_back(path, drv);
+            }
+        }
+    };
+    mem->driver_list.clear();
+    mem->selected_driver.reset();
+    if (mem->params.Flags & DI_ENUMSINGLEINF) {
+        const std::string path(mem->params.DriverPath, strnlen(mem->params.DriverPath, MAX_PATH));
+        const auto it = m.visible.infs.find(path);
+        if (it == m.visible.infs.end()) {
+            return op.fail(sim::error_file_not_found);
+        }
+        add_from(it->first, it->second);
+    } else {
+        for (const auto& [path, inf] : m.visible.infs) {
+            if (inf.in_system_inf_folder) {
+                add_from(path, inf);
+            }
+        }
+    }
+    return op.result<BOOL>(TRUE);
+}
+
+BOOL SetupDiCallClassInstaller(DWORD function, HDEVINFO handle, PSP_DEVINFO_DATA element) {
+    operation op("SetupDiCallClassInstaller", handle, {function, sim::addr(element)});
+    auto& m = the_machine();
+    sim::device_set* set = sim::live_set(handle, "SetupDiCallClassInstaller");
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    sim::member* mem = sim::member_of(*set, handle, element);
+    if (!mem || function != DIF_SELECTBESTCOMPATDRV || m.visible.fault.call_class_installer) {
+        return op.fail(ERROR_INVALID_PARAMETER);
+    }
+    const bool allow_excluded = (mem->params.FlagsEx & DI_FLAGSEX_ALLOWEXCLUDEDDRVS) != 0;
+    std::optional<std::size_t> best;
+    for (std::size_t i = 0; i < mem->driver_list.size(); ++i) {
+        const sim::driver& drv = mem->driver_list[i].second;
+        if (drv.excluded_from_select && !allow_excluded) {
+            continue;
+        }
+        if (!best || drv.rank_version > mem->driver_list[*best].second.rank_version) {
+            best = i;
+        }
+    }
+    if (!best) {
+        return op.fail(sim::error_no_compat_drivers);
+    }
+    mem->selected_driver = best;
+    return op.result<BOOL>(TRUE);
+}
+
+BOOL SetupDiGetSelectedDriverA(HDEVINFO handle, PSP_DEVINFO_DATA element, PSP_DRVINFO_DATA_A driver) {
+    operation op("SetupDiGetSelectedDriverA", handle,
+                 {sim::addr(element), driver ? driver->cbSize : 0u});
+    sim::device_set* set = sim::live_set(handle, "SetupDiGetSelectedDriverA");
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    sim::member* mem = sim::member_of(*set, handle, element);
+    if (!mem || !driver) {
+        return op.fail(ERROR_INVALID_PARAMETER);
+    }
+    if (driver->cbSize != sim::drvinfo_size) {
+        return op.fail(ERROR_INVALID_USER_BUFFER);
+    }
+    if (!mem->selected_driver) {
+        return op.fail(ERROR_NO_DRIVER_SELECTED);
+    }
+    const sim::driver& drv = mem->driver_list[*mem->selected_driver].second;
+    const std::size_t n = std::min(drv.description.size(), sizeof driver->Description - 1);
+    std::memcpy(driver->Description, drv.description.data(), n);
+    driver->Description[n] = '\0';
+    return op.result<BOOL>(TRUE);
+}
+
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
+    operation op("GetSystemDirectoryA", nullptr, {sim::addr(buffer), size});
+    const auto& m = the_machine();
+    if (m.visible.fault.get_system_directory) {
+        op.fail(ERROR_INVALID_PARAMETER);
+        return op.result(0u);
+    }
+    const std::string& dir = m.visible.system_directory;
+    if (dir.size() + 1 > size) {
+        return op.result(static_cast<UINT>(dir.size() + 1));
+    }
+    std::memcpy(buffer, dir.c_str(), dir.size() + 1);
+    return op.result(static_cast<UINT>(dir.size()));
+}
+
+HMODULE LoadLibraryA(LPCSTR path) {
+    operation op("LoadLibraryA", nullptr, {}, path ? path : "");
+    auto& m = the_machine();
+    const std::string expected = m.visible.system_directory + std::string(sim::newdev_file);
+    if (!path || !m.visible.newdev.loadable || sim::upper(path) != sim::upper(expected)) {
+        op.fail(ERROR_MOD_NOT_FOUND);
+        return op.result<HMODULE>(nullptr);
+    }
+    const std::uintptr_t handle = m.next_module;
+    m.next_module += sim::handle_step;
+    m.modules[handle] = true;
+    ++m.visible.modules_loaded;
+    return op.result(reinterpret_cast<HMODULE>(handle));
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+    operation op("GetProcAddress", module, {}, name ? name : "");
+    auto& m = the_machine();
+    const auto it = m.modules.find(sim::addr(module));
+    if (it == m.modules.end() || !it->second) {
+        m.visible.bad_handle_uses.push_back("GetProcAddress");
+        op.fail(ERROR_INVALID_HANDLE);
+        return op.result<FARPROC>(nullptr);
+    }
+    if (!m.visible.newdev.has_entry_point || !name || std::string_view(name) != "InstallSelectedDriver") {
+        op.fail(ERROR_PROC_NOT_FOUND);
+        return op.result<FARPROC>(nullptr);
+    }
+    return op.result(reinterpret_cast<FARPROC>(&sim::sim_install_selected_driver));
+}
+
+BOOL FreeLibrary(HMODULE module) {
+    operation op("FreeLibrary", module, {});
+    auto& m = the_machine();
+    const auto it = m.modules.find(sim::addr(module));
+    if (it == m.modules.end() || !it->second) {
+        m.visible.bad_handle_uses.push_back("FreeLibrary");
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    it->second = false;
+    ++m.visible.modules_freed;
+    return op.result<BOOL>(TRUE);
+}
+
+DWORD GetLastError() {
+    // Logged, but leaves the last error as it is.
+    const DWORD error = the_machine().last_error;
+    ++sim::platform_depth;
+    the_machine().visible.log.push_back(sim::call{"GetLastError", nullptr, {}, {}, error});
+    --sim::platform_depth;
+    return error;
+}
+
+void SetLastError(DWORD error) { the_machine().last_error = error; }
