@@ -12,7 +12,7 @@ demo=1
 bash scripts/deps.sh
 
 jobs=$(nproc)
-cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=ON >/dev/null
 cmake --build build/host -j "$jobs"
 
 cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \

@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Static checks of the released DLL: machine, export and import tables,
+# security flags, version resource, size, and the header and import library.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+python3 "$root/tests/static/check_dll.py" "$root/dist"

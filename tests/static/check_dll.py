@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""Static checks of the released QUORVANT.dll, its header and import library.
+
+Reads the DLL's tables with i686-w64-mingw32-objdump -p (and its version
+resource straight from the PE file), and compiles and links a C and a C++
+caller against dist/include/quorvant.h and dist/lib/libquorvant.dll.a.
+Usage: check_dll.py DIST_DIR
+"""
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+
+PREFIX = "i686-w64-mingw32-"
+MAX_DLL_SIZE = 128 * 1024
+# DLLs every supported Windows ships; anything else (libstdc++-6.dll,
+# libgcc_s_*.dll, libwinpthread-1.dll, a VC runtime) would have to travel
+# with the installer.
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "setupapi.dll", "advapi32.dll",
+               "user32.dll", "ntdll.dll"}
+IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE = 0x0040
+IMAGE_DLLCHARACTERISTICS_NX_COMPAT = 0x0100
+RT_VERSION = 16
+
+results = []
+
+
+def check(name, ok, detail=""):
+    results.append(ok)
+    print(("PASS " if ok else "FAIL ") + name + ("" if ok or not detail else ": " + detail))
+
+
+def run(*args):
+    return subprocess.run(args, check=True, capture_output=True, text=True).stdout
+
+
+def exports(dump):
+    """(ordinal, name) rows of the export table."""
+    rows = []
+    in_table = False
+    for line in dump.splitlines():
+        if "[Ordinal/Name Pointer] Table" in line:
+            in_table = True
+            continue
+        if in_table:
+            m = re.match(r"\s+\[\s*(\d+)\]\s+(\S+)", line)
+            if not m:
+                break
+            rows.append((int(m.group(1)), m.group(2)))
+    return rows
+
+
+def ordinal_base(dump):
+    m = re.search(r"Ordinal Base\s+(\d+)", dump)
+    return int(m.group(1)) if m else None
+
+
+def export_rva(dump):
+    m = re.search(r"\[\s*0\] \+base\[\s*(\d+)\]\s+([0-9a-f]+) Export RVA", dump)
+    return (int(m.group(1)), int(m.group(2), 16)) if m else (None, None)
+
+
+def version_strings(path):
+    """Key/value strings of the RT_VERSION resource, or None."""
+    data = open(path, "rb").read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    nsec = struct.unpack_from("<H", data, pe + 6)[0]
+    opt_size = struct.unpack_from("<H", data, pe + 20)[0]
+    sec_table = pe + 24 + opt_size
+    rsrc = None
+    for i in range(nsec):
+        off = sec_table + 40 * i
+        name = data[off:off + 8].rstrip(b"\0")
+        vsize, vaddr, rsize, raw = struct.unpack_from("<IIII", data, off + 8)
+        if name == b".rsrc":
+            rsrc = (vaddr, raw, rsize)
+    if not rsrc:
+        return None
+    vaddr, raw, _ = rsrc
+
+    def entries(dir_off):
+        named, ids = struct.unpack_from("<HH", data, raw + dir_off + 12)
+        for i in range(named + ids):
+            ident, target = struct.unpack_from("<II", data, raw + dir_off + 16 + 8 * i)
+            yield ident, target
+
+    for ident, target in entries(0):
+        if ident != RT_VERSION or not target & 0x80000000:
+            continue
+        for _, t2 in entries(target & 0x7FFFFFFF):
+            for _, t3 in entries(t2 & 0x7FFFFFFF):
+                entry_rva, size = struct.unpack_from("<II", data, raw + t3)
+                blob = data[raw + entry_rva - vaddr: raw + entry_rva - vaddr + size]
+                text = blob.decode("utf-16-le", errors="replace")
+                if "VS_VERSION_INFO" not in text:
+                    return None
+                found = {}
+                for key in ("FileVersion", "ProductVersion", "FileDescription", "ProductName"):
+                    m = re.search(key + "\0+([^\0]+)\0", text)
+                    if m:
+                        found[key] = m.group(1)
+                return found
+    return None
+
+
+def main():
+    dist = sys.argv[1]
+    dll = os.path.join(dist, "QUORVANT.dll")
+    header = os.path.join(dist, "include", "quorvant.h")
+    implib = os.path.join(dist, "lib", "libquorvant.dll.a")
+    for path in (dll, header, implib):
+        check("release holds " + os.path.relpath(path, dist), os.path.isfile(path))
+    if not os.path.isfile(dll):
+        return
+
+    head = run(PREFIX + "objdump", "-f", dll)
+    check("PE32 for i386", "file format pei-i386" in head and "architecture: i386" in head, head)
+
+    dump = run(PREFIX + "objdump", "-p", dll)
+    rows = exports(dump)
+    base = ordinal_base(dump)
+    check("one export, undecorated qv7_installdevice",
+          [name for _, name in rows] == ["qv7_installdevice"], str(rows))
+    check("export at ordinal 1", len(rows) == 1 and base is not None and rows[0][0] + base == 1,
+          "base %s rows %s" % (base, rows))
+
+    imported = {m.group(1).lower() for m in re.finditer(r"DLL Name: (\S+)", dump)}
+    check("imports only Windows system DLLs", imported and imported <= SYSTEM_DLLS,
+          ", ".join(sorted(imported - SYSTEM_DLLS)) or "no imports found")
+
+    m = re.search(r"DllCharacteristics\s+([0-9a-fA-F]+)", dump)
+    flags = int(m.group(1), 16) if m else 0
+    check("ASLR (dynamic base)", bool(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE), hex(flags))
+    check("DEP (NX compatible)", bool(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT), hex(flags))
+    check("relocations present for ASLR", re.search(r"\.reloc", run(PREFIX + "objdump", "-h", dll)) is not None)
+
+    syms = run(PREFIX + "objdump", "-t", dll)
+    check("stripped", "no symbols" in syms or not re.search(r"\[\s*\d+\]\(sec", syms))
+
+    size = os.path.getsize(dll)
+    print("     QUORVANT.dll is %d bytes (%.1f KiB)" % (size, size / 1024))
+    check("no larger than 128 KiB", size <= MAX_DLL_SIZE, "%d bytes" % size)
+
+    version = version_strings(dll)
+    check("version resource with file and product version, description, product name",
+          version is not None and all(version.get(k) for k in
+                                      ("FileVersion", "ProductVersion", "FileDescription", "ProductName")),
+          str(version))
+
+    # stdcall: the export returns with "ret $0x8", removing its two arguments.
+    _, rva = export_rva(dump)
+    image_base = int(re.search(r"ImageBase\s+([0-9a-f]+)", dump).group(1), 16)
+    start = image_base + rva
+    dis = run(PREFIX + "objdump", "-d", "--start-address=%#x" % start,
+              "--stop-address=%#x" % (start + 512), dll)
+    rets = re.findall(r"\tret\s*(\S*)", dis)
+    check("export returns with ret $0x8 (callee removes 8 bytes)",
+          bool(rets) and rets[0] == "$0x8", "first returns: %s" % rets[:3])
+
+    # The header and import library serve C and C++ callers.
+    implib_syms = run(PREFIX + "nm", implib)
+    check("import library maps _qv7_installdevice@8",
+          "__imp__qv7_installdevice@8" in implib_syms, implib_syms)
+    with tempfile.TemporaryDirectory() as tmp:
+        for lang, compiler, ext in (("C", "gcc", "c"), ("C++", "g++", "cpp")):
+            src = os.path.join(tmp, "caller." + ext)
+            with open(src, "w") as f:
+                f.write('#include "quorvant.h"\n'
+                        "int main(void) { return qv7_installdevice(\"x.inf\", \"PNPPNP0501\")"
+                        " == QV7_E_NO_INF_PATH; }\n")
+            exe = os.path.join(tmp, "caller_" + ext + ".exe")
+            proc = subprocess.run([PREFIX + compiler, "-Wall", "-Werror", "-I", os.path.dirname(header),
+                                   src, implib, "-o", exe], capture_output=True, text=True)
+            linked = proc.returncode == 0
+            check("a %s caller compiles and links against the header and import library" % lang,
+                  linked, proc.stderr)
+            if linked:
+                imports = run(PREFIX + "objdump", "-p", exe)
+                check("the %s caller imports qv7_installdevice from QUORVANT.dll" % lang,
+                      "DLL Name: QUORVANT.dll" in imports and "qv7_installdevice" in imports)
+
+
+main()
+passed = sum(results)
+print("%d passed, %d failed" % (passed, len(results) - passed))
+sys.exit(0 if all(results) else 1)
