@@ -4,8 +4,13 @@
 
 namespace idconv {
 
+match_rule match_rule_for(std::string_view wanted) {
+    return wanted.substr(0, format::tag_length) == format::tag_pci ? match_rule::pci_window
+                                                                   : match_rule::whole_text;
+}
+
 bool compact_ids_match(std::string_view wanted, std::string_view candidate) {
-    if (wanted.substr(0, format::tag_length) == format::tag_pci) {
+    if (match_rule_for(wanted) == match_rule::pci_window) {
         return wanted.substr(0, format::pci_match_window) ==
                candidate.substr(0, format::pci_match_window);
     }

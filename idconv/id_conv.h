@@ -69,6 +69,13 @@ int classify_item(std::string_view item, std::size_t& field_pos);
 // or the empty text when no usable item decides it. Never fails.
 std::string build_compact_id(std::string_view hardware_id);
 
+// The rule that compact_ids_match applies for a wanted compact ID.
+enum class match_rule {
+    pci_window,  // a wanted ID that begins with "PCI": its first 19 characters
+    whole_text,  // any other: the whole text
+};
+match_rule match_rule_for(std::string_view wanted);
+
 // Whether the device's compact ID `candidate` matches the compact ID the
 // caller asked for. `wanted` decides the rule: one that begins with "PCI" is
 // compared on its first 19 characters, any other as a whole text.
