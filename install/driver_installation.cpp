@@ -19,7 +19,8 @@ constexpr BOOL backup_all_bits = static_cast<BOOL>(~0u);
 
 // Limits the device's driver search to the one INF file at `inf_path`
 // (cut to what DriverPath holds) and lets excluded drivers be chosen.
-void limit_driver_search_to_inf(HDEVINFO set, SP_DEVINFO_DATA& element,
+// Returns whether the platform took the new parameters.
+bool limit_driver_search_to_inf(HDEVINFO set, SP_DEVINFO_DATA& element,
                                 std::string_view inf_path) {
     SP_DEVINSTALL_PARAMS_A params;
     std::memset(&params, 0, sizeof params);
@@ -31,7 +32,7 @@ void limit_driver_search_to_inf(HDEVINFO set, SP_DEVINFO_DATA& element,
     std::memcpy(params.DriverPath, inf_path.data(), kept);
     params.DriverPath[kept] = '\0';
     params.FlagsEx |= DI_FLAGSEX_ALLOWEXCLUDEDDRVS;
-    SetupDiSetDeviceInstallParamsA(set, &element, &params);
+    return SetupDiSetDeviceInstallParamsA(set, &element, &params) != FALSE;
 }
 
 int result_of_installation(DWORD reboot) {
@@ -64,12 +65,17 @@ int install_driver_for_device(HWND parent, std::string_view wanted, std::string_
 
     // The steps up to the driver selection are not tested one by one: a
     // failure among them leaves no driver selected, which the selection
-    // test below reports.
+    // test below reports. The one exception is storing the restriction to
+    // the INF file: without it the driver search would read the system's
+    // INF folder and could select a driver from a file the caller never
+    // named.
     SP_DEVINFO_DATA element{};
     element.cbSize = platform::devinfo_data_size;
     SetupDiOpenDeviceInfoA(set.get(), found_instance_id.c_str(), nullptr, 0, &element);
     SetupDiSetSelectedDevice(set.get(), &element);
-    limit_driver_search_to_inf(set.get(), element, inf_path);
+    if (!limit_driver_search_to_inf(set.get(), element, inf_path)) {
+        return QV7_E_NO_DRIVER;
+    }
     SetupDiBuildDriverInfoList(set.get(), &element, SPDIT_COMPATDRIVER);
     SetupDiCallClassInstaller(DIF_SELECTBESTCOMPATDRV, set.get(), &element);
 

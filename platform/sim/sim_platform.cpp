@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 
 namespace sim {
@@ -51,13 +52,17 @@ machine& the_machine() {
 thread_local int platform_depth = 0;
 
 // Marks a platform operation: entered, logged, and the last error cleared,
-// so a caller that reads the last error late sees another value.
+// so a caller that reads the last error late sees another value. The
+// arguments are taken as a list and a view and copied only once the
+// operation counts as entered, so every allocation of the log is the
+// simulation's own (inside_platform_call() is true for it).
 class operation {
 public:
-    operation(const char* op, void* handle, std::vector<std::uintptr_t> values, std::string text = {})
-        : index_(the_machine().visible.log.size()) {
-        ++platform_depth;
-        the_machine().visible.log.push_back(call{op, handle, std::move(values), std::move(text), 0});
+    operation(const char* op, void* handle, std::initializer_list<std::uintptr_t> values,
+              std::string_view text = {})
+        : index_(enter()) {
+        the_machine().visible.log.push_back(
+            call{op, handle, std::vector<std::uintptr_t>(values), std::string(text), 0});
         the_machine().last_error = ERROR_SUCCESS;
     }
     operation(const operation&) = delete;
@@ -75,6 +80,10 @@ public:
     }
 
 private:
+    static std::size_t enter() {
+        ++platform_depth;
+        return the_machine().visible.log.size();
+    }
     template <typename T>
     static std::uintptr_t to_value(T value) {
         if constexpr (std::is_pointer_v<T>) {
@@ -189,13 +198,24 @@ BOOL WINAPI sim_install_selected_driver(HWND parent, HDEVINFO handle, LPCSTR res
     m.visible.install_calls.push_back(seen);
 
     const newdev_behaviour& behaviour = m.visible.newdev;
+    // Like the real installer, it acts on the set's selected device and
+    // that device's selected driver, and fails without them.
+    if (!set) {
+        return op.fail(ERROR_INVALID_HANDLE);
+    }
+    if (!chosen) {
+        return op.fail(ERROR_NO_DEVICE_SELECTED);
+    }
+    if (!chosen->selected_driver) {
+        return op.fail(ERROR_NO_DRIVER_SELECTED);
+    }
     if (!behaviour.result) {
         return op.fail(behaviour.last_error);
     }
     if (reboot) {
         *reboot = behaviour.reboot;
     }
-    if (behaviour.installs && chosen && chosen->selected_driver) {
+    if (behaviour.installs) {
         device& dev = m.visible.devices[chosen->device];
         dev.bound_inf = seen.selected_inf;
         dev.bound_driver = seen.selected_driver;
@@ -430,7 +450,8 @@ BOOL SetupDiSetDeviceInstallParamsA(HDEVINFO handle, PSP_DEVINFO_DATA element,
                                     PSP_DEVINSTALL_PARAMS_A params) {
     operation op("SetupDiSetDeviceInstallParamsA", handle,
                  {sim::addr(element), params ? params->cbSize : 0u},
-                 params ? std::string(params->DriverPath, strnlen(params->DriverPath, MAX_PATH)) : "");
+                 params ? std::string_view(params->DriverPath, strnlen(params->DriverPath, MAX_PATH))
+                        : std::string_view());
     auto& m = the_machine();
     sim::device_set* set = sim::live_set(handle, "SetupDiSetDeviceInstallParamsA");
     if (!set) {

@@ -111,6 +111,7 @@ inline constexpr DWORD ERROR_INVALID_USER_BUFFER = 1784;
 inline constexpr DWORD ERROR_NO_SUCH_DEVINST = 0xE000020B;
 inline constexpr DWORD ERROR_INVALID_DATA = 13;
 inline constexpr DWORD ERROR_NO_DRIVER_SELECTED = 0xE0000203;
+inline constexpr DWORD ERROR_NO_DEVICE_SELECTED = 0xE0000211;
 
 // Setup API.
 HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, PCSTR enumerator, HWND parent, DWORD flags);
