@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Demo: in a private, throwaway Wine prefix, creates a virtual PCI device,
+# installs the sample driver (samples/quorvant-sample.inf) onto it through
+# dist/QUORVANT.dll, and shows the device before and after.
+#
+# Wine's own NEWDEV.DLL reports success without installing anything, so the
+# demo puts the test programs' substitute NEWDEV into the prefix: it hands
+# the driver the library selected to the class installer (DIF_INSTALLDEVICE),
+# which binds it to the device.
+#
+# Needs `bash scripts/build.sh` (which runs this at its end). QV_DEMO_PROGRAMS
+# names another folder of the test programs than build/win32/tests/e2e.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+library=$root/dist/QUORVANT.dll
+programs=${QV_DEMO_PROGRAMS:-$root/build/win32/tests/e2e}
+sample_inf=$root/samples/quorvant-sample.inf
+compact_id=PCI5156000151560001
+hardware_ids=('PCI\VEN_5156&DEV_0001&SUBSYS_00015156&REV_01' 'PCI\VEN_5156&DEV_0001&SUBSYS_00015156')
+for f in "$library" "$programs/qv_device.exe" "$programs/newdev_substitute.dll"; do
+  if [ ! -f "$f" ]; then
+    echo "demo: $f is missing; run bash scripts/build.sh first" >&2
+    exit 1
+  fi
+done
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/qv-demo.XXXXXX")
+export WINEARCH=win32 WINEPREFIX="$tmp/pfx" WINEDEBUG=-all
+cleanup() {
+  WINEPREFIX="$tmp/pfx" wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+unset DISPLAY
+
+qv_device() { wine "$programs/qv_device.exe" "$@" | tr -d '\r'; }
+winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr / '\\')"; }
+
+echo "== demo: QUORVANT.dll installs a driver under Wine"
+echo "   (private prefix $tmp/pfx)"
+WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+system32="$WINEPREFIX/drive_c/windows/system32"
+cp "$programs/newdev_substitute.dll" "$system32/newdev.dll"
+mkdir -p "$WINEPREFIX/drive_c/quorvant-sample"
+cp "$sample_inf" "$WINEPREFIX/drive_c/quorvant-sample/"
+inf='C:\quorvant-sample\quorvant-sample.inf'
+export WINEDLLOVERRIDES="mscoree,mshtml=;newdev=n"
+
+device=$(qv_device create "${hardware_ids[@]}")
+echo
+echo "1. A virtual device is present, with no driver:"
+qv_device show "$device"
+echo
+echo "2. qv_device, in the place of a setup program, loads dist/QUORVANT.dll and calls"
+echo "     qv7_installdevice(\"$inf\", \"$compact_id\")"
+echo "   $compact_id is the compact ID: bus tag PCI, vendor 5156, device 0001,"
+echo "   subsystem 51560001 (SUBSYS_00015156 with its halves swapped)."
+status=0
+QV_NEWDEV_ACTION=install qv_device call "$(winpath "$library")" "$inf" "$compact_id" || status=$?
+echo
+echo "3. The device afterwards:"
+qv_device show "$device"
+exit "$status"

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# End-to-end tier: dist/QUORVANT.dll under Wine, in a private, throwaway
+# 32-bit prefix created for this run. Builds the sample NSIS setup program,
+# then runs qv_e2e (build/win32/tests/e2e), which prints one line per case
+# and "N passed, M failed". Exits non-zero when any case failed.
+#
+# Needs `bash scripts/build.sh` first. For work on the tier itself,
+# QV_E2E_LIBRARY and QV_E2E_PROGRAMS name another library and another
+# folder of the test programs.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+library=$(realpath -m "${QV_E2E_LIBRARY:-dist/QUORVANT.dll}")
+programs=$(realpath -m "${QV_E2E_PROGRAMS:-build/win32/tests/e2e}")
+for f in "$library" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
+         "$programs/newdev_without_entry.dll"; do
+  if [ ! -f "$f" ]; then
+    echo "test-e2e: $f is missing; run bash scripts/build.sh first" >&2
+    exit 1
+  fi
+done
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/qv-e2e.XXXXXX")
+export WINEARCH=win32 WINEPREFIX="$tmp/pfx" WINEDEBUG=-all
+# Wine's own dialogs and add-on installers stay out of the way. No entry for
+# newdev here: the runner switches it through the registry, and an entry in
+# this variable would take precedence.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+cleanup() {
+  WINEPREFIX="$tmp/pfx" wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# A Unix path as the Windows programs see it, through drive Z:.
+winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr / '\\')"; }
+
+started=$(date +%s)
+echo "e2e: creating the Wine prefix in $tmp"
+wineboot -i >/dev/null 2>&1
+echo "e2e: prefix ready in $(( $(date +%s) - started )) s"
+
+echo "e2e: building the sample setup program"
+mkdir -p "$tmp/setup"
+makensis -V2 -DQUORVANT_DLL="$library" -DSAMPLE_INF="$root/samples/quorvant-sample.inf" \
+  -DOUTFILE="$tmp/setup/quorvant-sample-setup.exe" installer/quorvant-sample.nsi
+
+# The runner starts from a folder of its own, beside a newdev.dll that is not
+# in the system directory: a library that loaded NEWDEV.DLL by bare name
+# would find that one first, and the cases that check where NEWDEV came from
+# would see it.
+mkdir -p "$tmp/run"
+cp "$programs/qv_e2e.exe" "$tmp/run/"
+cp "$programs/newdev_substitute.dll" "$tmp/run/newdev.dll"
+
+status=0
+wine "$tmp/run/qv_e2e.exe" "$(winpath "$library")" \
+  "$(winpath "$programs/newdev_substitute.dll")" \
+  "$(winpath "$programs/newdev_without_entry.dll")" \
+  --setup "$(winpath "$tmp/setup/quorvant-sample-setup.exe")" "$@" \
+  | tr -d '\r' | tee "$tmp/e2e.log" || status=$?
+
+# A runner that died before its closing line counts as failed as well.
+if ! tail -n 1 "$tmp/e2e.log" | grep -Eqx '[0-9]+ passed, [0-9]+ failed'; then
+  echo "e2e: the runner ended without its closing line" >&2
+  status=1
+elif ! tail -n 1 "$tmp/e2e.log" | grep -Eqx '[0-9]+ passed, 0 failed'; then
+  status=1
+fi
+exit "$status"

@@ -1,0 +1,88 @@
+// qv_e2e: the end-to-end runner. Loads QUORVANT.dll like a setup program,
+// drives it against virtual devices, INF files and NEWDEV substitutes in a
+// throwaway Wine prefix, prints one line per case and the closing
+// "N passed, M failed" line. Exit code 0 when every case passed.
+//
+//   qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY [--setup SETUP_EXE] [GROUP...]
+//
+// The paths are Windows paths. Without GROUP every group runs; the setup
+// group runs only with --setup.
+#include "tests/e2e/run_context.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct group {
+    const char* name;
+    void (*run)(e2e::run_context&);
+};
+
+const group groups[] = {
+    {"arguments", e2e::run_argument_cases},
+    {"installer", e2e::run_installer_cases},
+    {"selection", e2e::run_selection_cases},
+    {"convention", e2e::run_calling_convention_cases},
+    {"conversion", e2e::run_conversion_cases},
+    {"faults", e2e::run_fault_cases},
+    {"lifetime", e2e::run_lifetime_cases},
+    {"setup", e2e::run_setup_program_cases},
+};
+
+int usage() {
+    std::fputs("usage: qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY "
+               "[--setup SETUP_EXE] [GROUP...]\n",
+               stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() < 3) return usage();
+    std::string setup;
+    std::vector<std::string> chosen;
+    for (std::size_t i = 3; i < args.size(); ++i) {
+        if (args[i] == "--setup" && i + 1 < args.size()) {
+            setup = args[++i];
+        } else {
+            chosen.push_back(args[i]);
+        }
+    }
+    auto wanted = [&](const group& g) {
+        if (std::string(g.name) == "setup" && setup.empty()) return false;
+        if (chosen.empty()) return true;
+        for (const auto& name : chosen) {
+            if (name == g.name) return true;
+        }
+        return false;
+    };
+
+    const auto started = std::chrono::steady_clock::now();
+    e2e::case_log log;
+    e2e::quorvant_library library(args[0]);
+    {
+        e2e::checks c;
+        c.expect(library.loaded(), library.error());
+        c.note(args[0]);
+        log.record(std::string("load: LoadLibraryA and GetProcAddress(\"") + e2e::export_name +
+                       "\")",
+                   c);
+    }
+    if (library.loaded()) {
+        e2e::newdev_switch newdev(args[1], args[2]);
+        e2e::run_context ctx{library, newdev, log, e2e::work_folder(), setup};
+        for (const auto& g : groups) {
+            if (wanted(g)) g.run(ctx);
+        }
+    }
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
+    std::printf("run time: %ld s\n", static_cast<long>(seconds.count()));
+    log.print_total();
+    return log.failed() == 0 ? 0 : 1;
+}

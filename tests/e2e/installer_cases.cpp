@@ -1,0 +1,95 @@
+// The installer call: what InstallSelectedDriver reports becomes the result
+// code, and the library hands it one device, the selected driver from the
+// INF it was given, and loads it from the system directory.
+#include "tests/e2e/newdev_protocol.h"
+#include "tests/e2e/run_context.h"
+
+namespace e2e {
+namespace {
+
+constexpr unsigned long need_restart = 0x80;
+constexpr unsigned long need_reboot = 0x100;
+constexpr unsigned long non_nt_driver_error = 0xE000022D;
+
+const std::vector<std::string> device_ids = {
+    "PCI\\VEN_5156&DEV_0A02&SUBSYS_00015156&REV_01", "PCI\\VEN_5156&DEV_0A02&SUBSYS_00015156"};
+constexpr const char* device_compact_id = "PCI51560A0251560001";
+
+struct installer_case {
+    const char* name;
+    newdev_kind kind;
+    substitute_behaviour behaviour;
+    int expected;
+};
+
+const installer_case installer_cases[] = {
+    {"installing NEWDEV binds the driver and gives 1", newdev_kind::substitute,
+     {newdev_protocol::install_action}, result::installed},
+    {"installing NEWDEV that asks for a reboot gives 2", newdev_kind::substitute,
+     {newdev_protocol::install_action, need_reboot}, result::reboot},
+    {"reboot word 0x80 gives 3", newdev_kind::substitute,
+     {newdev_protocol::succeed_action, need_restart}, result::restart},
+    {"reboot word 0x100 gives 2", newdev_kind::substitute,
+     {newdev_protocol::succeed_action, need_reboot}, result::reboot},
+    {"reboot word 0x180 gives 3, restart wins", newdev_kind::substitute,
+     {newdev_protocol::succeed_action, need_restart | need_reboot}, result::restart},
+    {"reboot word 0x200 gives 1, other bits ignored", newdev_kind::substitute,
+     {newdev_protocol::succeed_action, 0x200}, result::installed},
+    {"success returned as 2 counts, gives 1", newdev_kind::substitute,
+     {newdev_protocol::succeed_action, 0, 2}, result::installed},
+    {"failure with 0xE000022D gives -8", newdev_kind::substitute,
+     {newdev_protocol::fail_action, 0, 1, non_nt_driver_error}, result::non_nt_driver},
+    {"failure with ERROR_ACCESS_DENIED gives -3", newdev_kind::substitute,
+     {newdev_protocol::fail_action, 0, 1, ERROR_ACCESS_DENIED}, result::install_failed},
+    {"failure with last error 0 gives -3", newdev_kind::substitute,
+     {newdev_protocol::fail_action, 0, 1, 0}, result::install_failed},
+    {"NEWDEV without InstallSelectedDriver gives -9", newdev_kind::without_entry,
+     {newdev_protocol::install_action}, result::no_entry_point},
+    {"no NEWDEV in the system directory gives -7", newdev_kind::missing,
+     {newdev_protocol::install_action}, result::no_newdev},
+    {"NEWDEV that the loader refuses gives -7", newdev_kind::disabled,
+     {newdev_protocol::install_action}, result::no_newdev},
+};
+
+bool reaches_substitute(newdev_kind kind) { return kind == newdev_kind::substitute; }
+
+bool installs(const installer_case& row) {
+    return reaches_substitute(row.kind) &&
+           std::string(row.behaviour.action) == newdev_protocol::install_action;
+}
+
+}  // namespace
+
+void run_installer_cases(run_context& ctx) {
+    const driver_package package{device_ids[1], "Quorvant installer-test device", "03/01/2024,2.1.0.0",
+                                 "installer"};
+    const std::string inf = write_inf(ctx, "installer.inf", package);
+
+    for (const auto& row : installer_cases) {
+        checks c;
+        auto device = make_device(c, device_ids);
+        if (device && use_newdev(c, ctx, row.kind)) {
+            steer_substitute(row.behaviour);
+            clear_substitute_report();
+            const unsigned long calls = read_substitute_report().calls;
+            c.expect_result(ctx.library.install(inf, device_compact_id), row.expected);
+            if (reaches_substitute(row.kind)) {
+                expect_handover(c, ctx, calls, device->instance_id(), inf);
+            } else {
+                c.expect_equal("InstallSelectedDriver calls", read_substitute_report().calls,
+                               calls);
+            }
+            if (installs(row)) {
+                c.expect_equal("class installer's DIF_INSTALLDEVICE",
+                               read_substitute_report().install, std::string("ok"));
+                expect_driver(c, device->instance_id(), package);
+            } else {
+                expect_no_driver(c, device->instance_id());
+            }
+            c.expect(!newdev_loaded(), "NEWDEV still loaded after the call");
+        }
+        ctx.log.record(std::string("installer: ") + row.name, c);
+    }
+}
+
+}  // namespace e2e

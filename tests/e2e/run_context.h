@@ -1,0 +1,63 @@
+// What every group of end-to-end cases works with, and the small steps the
+// groups share.
+#pragma once
+
+#include "tests/e2e/case_log.h"
+#include "tests/e2e/inf_files.h"
+#include "tests/e2e/newdev_switch.h"
+#include "tests/e2e/quorvant_library.h"
+#include "tests/e2e/result_codes.h"
+#include "tests/e2e/virtual_devices.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct run_context {
+    quorvant_library& library;
+    newdev_switch& newdev;
+    case_log& log;
+    std::string folder;     // where the run's INF files go
+    std::string installer;  // the sample setup program, or empty
+};
+
+// Writes an INF for `package` as `file_name` in the run's folder; returns its path.
+std::string write_inf(const run_context& ctx, const std::string& file_name,
+                      const driver_package& package);
+
+// Creates a present device; on failure notes why in `c`.
+std::optional<virtual_device> make_device(checks& c, const std::vector<std::string>& ids);
+
+// Puts the wanted NEWDEV in place; on failure notes why in `c`.
+bool use_newdev(checks& c, const run_context& ctx, newdev_kind kind);
+
+// Whether a module named newdev.dll is loaded in this process.
+bool newdev_loaded();
+
+// Windows paths compared without regard to letter case.
+bool same_path(const std::string& a, const std::string& b);
+
+// Expects that the device exists and has no driver bound.
+void expect_no_driver(checks& c, const std::string& instance_id);
+
+// Expects that the device has the driver of `package` bound.
+void expect_driver(checks& c, const std::string& instance_id, const driver_package& package);
+
+// Expects that the substitute was called once more than `calls_before`,
+// with the set, device, INF and arguments the library should hand over.
+void expect_handover(checks& c, const run_context& ctx, unsigned long calls_before,
+                     const std::string& instance_id, const std::string& inf_path);
+
+// The groups, each in a file of its own.
+void run_argument_cases(run_context& ctx);
+void run_installer_cases(run_context& ctx);
+void run_selection_cases(run_context& ctx);
+void run_calling_convention_cases(run_context& ctx);
+void run_conversion_cases(run_context& ctx);
+void run_fault_cases(run_context& ctx);
+void run_lifetime_cases(run_context& ctx);
+void run_setup_program_cases(run_context& ctx);
+
+}  // namespace e2e
