@@ -43,6 +43,10 @@ void enum_present_devices(device_step step);
 // compact ID matches wanted_compact_id.
 void match_device(HDEVINFO set, SP_DEVINFO_DATA& element);
 
+// The rule match_device applies: a device whose compact ID is empty never
+// matches; any other is compared with the wanted ID as the first operand.
+bool device_matches(std::string_view wanted, std::string_view device_compact_id);
+
 // The device's registry property `property` as text up to its first zero
 // byte; empty when it cannot be read.
 std::string read_device_registry_string(HDEVINFO set, SP_DEVINFO_DATA& element, DWORD property);

@@ -66,10 +66,14 @@ std::string read_device_instance_id(HDEVINFO set, SP_DEVINFO_DATA& element) {
     return text_of(buffer);
 }
 
+bool device_matches(std::string_view wanted, std::string_view device_compact_id) {
+    return !device_compact_id.empty() && idconv::compact_ids_match(wanted, device_compact_id);
+}
+
 void match_device(HDEVINFO set, SP_DEVINFO_DATA& element) {
     const std::string compact_id =
         idconv::build_compact_id(read_device_registry_string(set, element, SPDRP_HARDWAREID));
-    if (compact_id.empty() || !idconv::compact_ids_match(wanted_compact_id, compact_id)) {
+    if (!device_matches(wanted_compact_id, compact_id)) {
         return;
     }
     // A later match whose instance ID cannot be read leaves the result empty.

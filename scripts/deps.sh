@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev valgrind
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 nsis
-  pci.ids usb.ids python3
+  pci.ids usb.ids hwdata python3
 )
 
 missing=()

@@ -1,0 +1,180 @@
+// Output of qvinst list, find and install, and the mark of the chosen row.
+#include "qvinst_test_support.h"
+
+#include "include/quorvant.h"
+#include "tools/qvinst/device_reports.h"
+#include "tools/qvinst/result_codes.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using qvinst::device_row;
+using qvinst::find_outcome;
+using qvinst_test::row_name;
+
+const device_row first_pci{"ROOT\\SYSTEM\\0000", "PCI\\VEN_1234&DEV_5678&CC_0300",
+                           "PCI12345678000000000300" "0000"};
+const device_row second_pci{"ROOT\\SYSTEM\\0001", "PCI\\VEN_1234&DEV_5678&CC_0200",
+                            "PCI12345678000000000200" "0000"};
+const device_row no_hardware_id{"ROOT\\SYSTEM\\0002", "", ""};
+const device_row unreadable_instance{"", "PCI\\VEN_1234&DEV_5678", "PCI123456780000000000000000"};
+
+find_outcome pci_outcome(std::vector<device_row> matches, std::string chosen) {
+    find_outcome outcome;
+    outcome.wanted = "PCI1234567800000000";
+    outcome.rule = idconv::match_rule::pci_window;
+    outcome.matches = std::move(matches);
+    outcome.chosen_instance_id = std::move(chosen);
+    qvinst::mark_chosen_row(outcome);
+    return outcome;
+}
+
+// --- mark_chosen_row -------------------------------------------------------
+
+struct mark_case {
+    std::string name;
+    std::vector<device_row> matches;
+    std::string chosen;
+    std::optional<std::size_t> row;
+};
+
+void PrintTo(const mark_case& row, std::ostream* os) { *os << row.name; }
+
+class ChosenRow : public testing::TestWithParam<mark_case> {};
+
+TEST_P(ChosenRow, IsTheLastMatchWithTheFoundInstanceId) {
+    const mark_case& row = GetParam();
+    find_outcome outcome;
+    outcome.matches = row.matches;
+    outcome.chosen_instance_id = row.chosen;
+    outcome.chosen_row = 99;  // stale value from earlier: must be replaced
+    qvinst::mark_chosen_row(outcome);
+    EXPECT_EQ(outcome.chosen_row, row.row);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ChosenRow,
+    testing::Values(
+        mark_case{"last_of_two", {first_pci, second_pci}, second_pci.instance_id, 1},
+        mark_case{"earlier_row_when_found_names_it", {first_pci, second_pci}, first_pci.instance_id, 0},
+        mark_case{"nothing_found_marks_nothing", {first_pci, second_pci}, "", std::nullopt},
+        mark_case{"empty_found_does_not_mark_unreadable_row", {first_pci, unreadable_instance}, "",
+                  std::nullopt},
+        mark_case{"same_id_twice_marks_the_later", {first_pci, second_pci, first_pci},
+                  first_pci.instance_id, 2},
+        mark_case{"found_id_not_among_matches", {first_pci}, "ROOT\\SYSTEM\\0009", std::nullopt},
+        mark_case{"no_matches", {}, "", std::nullopt}),
+    row_name{});
+
+// --- list ---------------------------------------------------------------------
+
+TEST(ListOutput, TextIsOneTabSeparatedLinePerDeviceWithDashForEmpty) {
+    EXPECT_EQ(qvinst::list_text({first_pci, no_hardware_id, unreadable_instance}),
+              "ROOT\\SYSTEM\\0000\tPCI\\VEN_1234&DEV_5678&CC_0300\tPCI123456780000000003000000\n"
+              "ROOT\\SYSTEM\\0002\t-\t-\n"
+              "-\tPCI\\VEN_1234&DEV_5678\tPCI123456780000000000000000\n");
+}
+
+TEST(ListOutput, TextOfNoDevicesIsEmpty) { EXPECT_EQ(qvinst::list_text({}), ""); }
+
+TEST(ListOutput, JsonKeepsEmptyFieldsAsEmptyTexts) {
+    EXPECT_EQ(qvinst::list_json({first_pci, no_hardware_id}),
+              R"({"devices":[)"
+              R"({"instance_id":"ROOT\\SYSTEM\\0000","hardware_id":"PCI\\VEN_1234&DEV_5678&CC_0300",)"
+              R"("compact_id":"PCI123456780000000003000000"},)"
+              R"({"instance_id":"ROOT\\SYSTEM\\0002","hardware_id":"","compact_id":""}]})"
+              "\n");
+    EXPECT_EQ(qvinst::list_json({}), "{\"devices\":[]}\n");
+}
+
+// --- find ---------------------------------------------------------------------
+
+TEST(FindOutput, TextMarksTheChosenRowAndNamesTheRule) {
+    EXPECT_EQ(qvinst::find_text(pci_outcome({first_pci, second_pci}, second_pci.instance_id)),
+              "wanted: PCI1234567800000000\n"
+              "rule: first 19 characters (the wanted ID begins with \"PCI\")\n"
+              "  ROOT\\SYSTEM\\0000\tPCI\\VEN_1234&DEV_5678&CC_0300\tPCI123456780000000003000000\n"
+              "* ROOT\\SYSTEM\\0001\tPCI\\VEN_1234&DEV_5678&CC_0200\tPCI123456780000000002000000\n"
+              "chosen: ROOT\\SYSTEM\\0001\n");
+}
+
+TEST(FindOutput, TextSaysWhyNothingIsChosenWhenTheLastMatchIsUnreadable) {
+    const std::string text = qvinst::find_text(pci_outcome({first_pci, unreadable_instance}, ""));
+    EXPECT_NE(text.find("  ROOT\\SYSTEM\\0000\t"), std::string::npos) << text;
+    EXPECT_NE(text.find("  -\tPCI\\VEN_1234&DEV_5678\t"), std::string::npos) << text;
+    EXPECT_EQ(text.find("* "), std::string::npos) << text;
+    EXPECT_NE(text.find("chosen: none (the instance ID of the last matching device cannot be read"),
+              std::string::npos)
+        << text;
+}
+
+TEST(FindOutput, TextOfNoMatchNamesTheWholeTextRule) {
+    find_outcome outcome;
+    outcome.wanted = "USB0A1B2C3D000000";
+    outcome.rule = idconv::match_rule::whole_text;
+    EXPECT_EQ(qvinst::find_text(outcome),
+              "wanted: USB0A1B2C3D000000\n"
+              "rule: whole text (the wanted ID does not begin with \"PCI\")\n"
+              "no present device matches\n"
+              "chosen: none\n");
+}
+
+TEST(FindOutput, TextOfAChoiceOutsideTheMatchesSaysSo) {
+    const std::string text = qvinst::find_text(pci_outcome({first_pci}, "ROOT\\SYSTEM\\0009"));
+    EXPECT_EQ(text.find("* "), std::string::npos) << text;
+    EXPECT_NE(text.find("chosen: ROOT\\SYSTEM\\0009 (not among the matches"), std::string::npos)
+        << text;
+}
+
+TEST(FindOutput, JsonFlagsTheChosenRowAndNamesIt) {
+    EXPECT_EQ(qvinst::find_json(pci_outcome({first_pci, second_pci}, second_pci.instance_id)),
+              R"({"wanted":"PCI1234567800000000","rule":"first 19 characters","devices":[)"
+              R"({"instance_id":"ROOT\\SYSTEM\\0000","hardware_id":"PCI\\VEN_1234&DEV_5678&CC_0300",)"
+              R"("compact_id":"PCI123456780000000003000000","chosen":false},)"
+              R"({"instance_id":"ROOT\\SYSTEM\\0001","hardware_id":"PCI\\VEN_1234&DEV_5678&CC_0200",)"
+              R"("compact_id":"PCI123456780000000002000000","chosen":true}],)"
+              R"("chosen":"ROOT\\SYSTEM\\0001"})"
+              "\n");
+}
+
+TEST(FindOutput, JsonChosenIsNullWhenTheLibraryFindsNothing) {
+    const std::string json = qvinst::find_json(pci_outcome({first_pci, unreadable_instance}, ""));
+    EXPECT_NE(json.find(R"("chosen":null})"), std::string::npos) << json;
+    EXPECT_EQ(json.find(R"("chosen":true)"), std::string::npos) << json;
+}
+
+TEST(FindOutput, EndsLikeTheInstallationWouldWhenNothingIsChosen) {
+    EXPECT_EQ(qvinst::find_exit_status(pci_outcome({first_pci}, first_pci.instance_id)),
+              qvinst::exit_success);
+    EXPECT_EQ(qvinst::find_exit_status(pci_outcome({first_pci, unreadable_instance}, "")),
+              qvinst::describe_result(QV7_E_NO_DEVICE).exit_status);
+    EXPECT_EQ(qvinst::find_exit_status(pci_outcome({}, "")),
+              qvinst::describe_result(QV7_E_NO_DEVICE).exit_status);
+}
+
+TEST(FindOutput, RuleNames) {
+    EXPECT_EQ(qvinst::rule_name(idconv::match_rule::pci_window), "first 19 characters");
+    EXPECT_EQ(qvinst::rule_name(idconv::match_rule::whole_text), "whole text");
+}
+
+// --- install ------------------------------------------------------------------
+
+TEST(InstallOutput, TextGivesCodeNameAndMeaning) {
+    EXPECT_EQ(qvinst::install_text(QV7_INSTALLED_NEEDS_REBOOT),
+              "2 QV7_INSTALLED_NEEDS_REBOOT: driver installed; the installer asked for a reboot "
+              "(DI_NEEDREBOOT)\n");
+    EXPECT_EQ(qvinst::install_text(-5), "-5 UNKNOWN: not a result code of QUORVANT.dll\n");
+}
+
+TEST(InstallOutput, JsonCarriesTheArgumentsTheCodeAndTheExitStatus) {
+    EXPECT_EQ(qvinst::install_json("C:\\drv\\a.inf", "USB0A1B2C3D000001", QV7_E_NO_DEVICE),
+              R"({"inf":"C:\\drv\\a.inf","compact_id":"USB0A1B2C3D000001","code":-1,)"
+              R"("name":"QV7_E_NO_DEVICE","meaning":"no present device matches the compact ID )"
+              R"j((or the instance ID of the last match cannot be read)","exit_status":11})j"
+              "\n");
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+// Parsing of qvinst's command line.
+#include "tools/qvinst/command_line.h"
+
+#include <cstddef>
+
+namespace qvinst {
+namespace {
+
+constexpr std::string_view option_json = "--json";
+constexpr std::string_view option_help = "--help";
+constexpr std::string_view option_help_short = "-h";
+constexpr std::string_view option_version = "--version";
+constexpr std::string_view end_of_options = "--";
+
+struct command_shape {
+    command what;
+    std::string_view name;
+    std::size_t min_operands;
+    std::size_t max_operands;
+    std::string_view operands_text;  // for the error message
+};
+
+constexpr std::size_t unbounded = static_cast<std::size_t>(-1);
+
+constexpr command_shape command_shapes[] = {
+    {command::id, "id", 1, unbounded, "one or more hardware-ID texts"},
+    {command::list, "list", 0, 0, "no operands"},
+    {command::find, "find", 1, 1, "one compact ID"},
+    {command::install, "install", 2, 2, "an INF path and a compact ID"},
+};
+
+const command_shape* shape_named(std::string_view name) {
+    for (const command_shape& shape : command_shapes) {
+        if (shape.name == name) {
+            return &shape;
+        }
+    }
+    return nullptr;
+}
+
+bool is_option(std::string_view arg) { return arg.size() > 1 && arg.front() == '-'; }
+
+}  // namespace
+
+std::string_view command_name(command what) {
+    switch (what) {
+        case command::help: return "--help";
+        case command::version: return "--version";
+        default: break;
+    }
+    for (const command_shape& shape : command_shapes) {
+        if (shape.what == what) {
+            return shape.name;
+        }
+    }
+    return "?";
+}
+
+bool parse_command_line(int argc, const char* const* argv, invocation& out, std::string& error) {
+    bool help = false;
+    bool version = false;
+    bool json = false;
+    bool options_ended = false;
+    std::vector<std::string> words;  // the command name and its operands
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i] ? argv[i] : "";
+        if (!options_ended && is_option(arg)) {
+            if (arg == end_of_options) {
+                options_ended = true;
+            } else if (arg == option_json) {
+                json = true;
+            } else if (arg == option_help || arg == option_help_short) {
+                help = true;
+            } else if (arg == option_version) {
+                version = true;
+            } else {
+                error = "unknown option '" + std::string(arg) + "'";
+                return false;
+            }
+            continue;
+        }
+        words.emplace_back(arg);
+    }
+
+    out = invocation{};
+    if (help) {
+        // --help wins over everything else on the line.
+        out.what = command::help;
+        return true;
+    }
+    if (version) {
+        if (!words.empty() || json) {
+            error = "--version takes no command and no other option";
+            return false;
+        }
+        out.what = command::version;
+        return true;
+    }
+    if (words.empty()) {
+        error = "no command given";
+        return false;
+    }
+    const command_shape* shape = shape_named(words.front());
+    if (!shape) {
+        error = "unknown command '" + words.front() + "'";
+        return false;
+    }
+    const std::size_t operands = words.size() - 1;
+    if (operands < shape->min_operands || operands > shape->max_operands) {
+        error = std::string(shape->name) + " takes " + std::string(shape->operands_text);
+        return false;
+    }
+    out.what = shape->what;
+    out.json = json;
+    out.operands.assign(words.begin() + 1, words.end());
+    return true;
+}
+
+}  // namespace qvinst

@@ -1,0 +1,47 @@
+// list, find and install on Windows.
+#include "tools/qvinst/device_commands.h"
+
+#include "tools/qvinst/device_reports.h"
+#include "tools/qvinst/device_survey.h"
+#include "tools/qvinst/help_text.h"
+#include "tools/qvinst/quorvant_dll.h"
+#include "tools/qvinst/result_codes.h"
+
+namespace qvinst {
+
+command_result run_list(bool json) {
+    const std::vector<device_row> devices = survey_present_devices();
+    return {json ? list_json(devices) : list_text(devices), {}, exit_success};
+}
+
+command_result run_find(const std::string& wanted, bool json) {
+    const find_outcome outcome = find_matching_devices(wanted);
+    return {json ? find_json(outcome) : find_text(outcome), {}, find_exit_status(outcome)};
+}
+
+command_result run_install(const std::string& inf_path, const std::string& compact_id, bool json) {
+    quorvant_dll library;
+    std::string error;
+    if (!library.load(quorvant_dll_path(), error)) {
+        return {{}, "qvinst: " + error + "\n", exit_trouble};
+    }
+    const int code = library.install_device(inf_path, compact_id);
+    return {json ? install_json(inf_path, compact_id, code) : install_text(code), {},
+            describe_result(code).exit_status};
+}
+
+command_result run_version() {
+    command_result result{"qvinst " + std::string(qvinst_version()) + "\n", {}, exit_success};
+    const std::string path = quorvant_dll_path();
+    std::string version;
+    std::string error;
+    if (read_file_version(path, version, error)) {
+        result.out += "QUORVANT.dll " + version + " (" + path + ")\n";
+    } else {
+        result.err = "qvinst: " + error + "\n";
+        result.status = exit_trouble;
+    }
+    return result;
+}
+
+}  // namespace qvinst

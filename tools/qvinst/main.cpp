@@ -1,0 +1,87 @@
+// qvinst: finds compact IDs, shows which present device QUORVANT.dll would
+// pick, and installs a driver through it. The host build offers id only.
+#include "tools/qvinst/command_line.h"
+#include "tools/qvinst/command_result.h"
+#include "tools/qvinst/help_text.h"
+#include "tools/qvinst/id_report.h"
+#include "tools/qvinst/result_codes.h"
+
+#if defined(_WIN32)
+#include "tools/qvinst/device_commands.h"
+#endif
+
+#include <cstdio>
+#include <new>
+#include <string>
+
+namespace {
+
+using namespace qvinst;
+
+#if defined(_WIN32)
+constexpr build_kind this_build = build_kind::windows;
+#else
+constexpr build_kind this_build = build_kind::host;
+#endif
+
+command_result run_id(const invocation& call) {
+    const std::vector<id_row> rows = convert_hardware_ids(call.operands);
+    return {call.json ? id_json(rows) : id_text(rows), {}, id_exit_status(rows)};
+}
+
+command_result run(const invocation& call) {
+    switch (call.what) {
+        case command::help:
+            return {help_text(this_build), {}, exit_success};
+        case command::id:
+            return run_id(call);
+#if defined(_WIN32)
+        case command::version:
+            return run_version();
+        case command::list:
+            return run_list(call.json);
+        case command::find:
+            return run_find(call.operands.at(0), call.json);
+        case command::install:
+            return run_install(call.operands.at(0), call.operands.at(1), call.json);
+#else
+        case command::version:
+            return {"qvinst " + std::string(qvinst_version()) + " (host build: id only)\n", {},
+                    exit_success};
+        case command::list:
+        case command::find:
+        case command::install:
+            return {{}, needs_windows_text(command_name(call.what)), exit_usage};
+#endif
+    }
+    return {{}, "qvinst: unknown command\n", exit_usage};
+}
+
+bool write_all(std::FILE* stream, const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), stream) == text.size() &&
+           std::fflush(stream) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        invocation call;
+        std::string error;
+        if (!qvinst::parse_command_line(argc, argv, call, error)) {
+            write_all(stderr, "qvinst: " + error + "\n" + usage_text());
+            return exit_usage;
+        }
+        const command_result result = run(call);
+        const bool written = write_all(stdout, result.out);
+        write_all(stderr, result.err);
+        if (!written) {
+            std::fputs("qvinst: cannot write the output\n", stderr);
+            return exit_trouble;
+        }
+        return result.status;
+    } catch (const std::bad_alloc&) {
+        std::fputs("qvinst: out of memory\n", stderr);
+        return exit_trouble;
+    }
+}

@@ -1,0 +1,34 @@
+// The QUORVANT.dll next to qvinst.exe: loaded by its path, its export
+// resolved by name, and its version resource read.
+#pragma once
+
+#include "install/unique_resource.h"
+
+#include <string>
+
+namespace qvinst {
+
+// The full path of QUORVANT.dll in the folder qvinst.exe was started from.
+std::string quorvant_dll_path();
+
+class quorvant_dll {
+public:
+    // Loads the library at `path` and resolves qv7_installdevice; false,
+    // with the reason in `error`, when either fails.
+    bool load(const std::string& path, std::string& error);
+
+    // Calls qv7_installdevice. Only after a successful load().
+    int install_device(const std::string& inf_path, const std::string& compact_id) const;
+
+private:
+    using install_device_fn = int(WINAPI*)(const char* inf_path, const char* compact_id);
+
+    install::unique_hmodule module_;
+    install_device_fn install_device_ = nullptr;
+};
+
+// "a.b.c.d" from the fixed part of the version resource of the file at
+// `path`; false, with the reason in `error`, when it has none.
+bool read_file_version(const std::string& path, std::string& version, std::string& error);
+
+}  // namespace qvinst
