@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Demo: in a private, throwaway Wine prefix, creates a virtual PCI device,
-# installs the sample driver (samples/quorvant-sample.inf) onto it through
-# dist/QUORVANT.dll, and shows the device before and after.
+# finds its compact ID and the device the library would pick with
+# dist/qvinst.exe, installs the sample driver (samples/quorvant-sample.inf)
+# onto it through dist/QUORVANT.dll, and shows the device before and after.
 #
 # Wine's own NEWDEV.DLL reports success without installing anything, so the
 # demo puts the test programs' substitute NEWDEV into the prefix: it hands
@@ -19,7 +20,7 @@ programs=${QV_DEMO_PROGRAMS:-$root/build/win32/tests/e2e}
 sample_inf=$root/samples/quorvant-sample.inf
 compact_id=PCI5156000151560001
 hardware_ids=('PCI\VEN_5156&DEV_0001&SUBSYS_00015156&REV_01' 'PCI\VEN_5156&DEV_0001&SUBSYS_00015156')
-for f in "$library" "$programs/qv_device.exe" "$programs/newdev_substitute.dll"; do
+for f in "$library" "$root/dist/qvinst.exe" "$programs/qv_device.exe" "$programs/newdev_substitute.dll"; do
   if [ ! -f "$f" ]; then
     echo "demo: $f is missing; run bash scripts/build.sh first" >&2
     exit 1
@@ -48,18 +49,29 @@ cp "$sample_inf" "$WINEPREFIX/drive_c/quorvant-sample/"
 inf='C:\quorvant-sample\quorvant-sample.inf'
 export WINEDLLOVERRIDES="mscoree,mshtml=;newdev=n"
 
+qvinst() { wine "$root/dist/qvinst.exe" "$@" | tr -d '\r'; }
+
 device=$(qv_device create "${hardware_ids[@]}")
 echo
 echo "1. A virtual device is present, with no driver:"
 qv_device show "$device"
 echo
-echo "2. qv_device, in the place of a setup program, loads dist/QUORVANT.dll and calls"
-echo "     qv7_installdevice(\"$inf\", \"$compact_id\")"
-echo "   $compact_id is the compact ID: bus tag PCI, vendor 5156, device 0001,"
-echo "   subsystem 51560001 (SUBSYS_00015156 with its halves swapped)."
-status=0
-QV_NEWDEV_ACTION=install qv_device call "$(winpath "$library")" "$inf" "$compact_id" || status=$?
+echo "2. Which compact ID names it? qvinst computes it from a hardware ID, and"
+echo "   lists every present device with its compact ID:"
+echo "   \$ qvinst id '${hardware_ids[0]}'"
+qvinst id "${hardware_ids[0]}"
+echo "   \$ qvinst list"
+qvinst list
 echo
-echo "3. The device afterwards:"
+echo "3. Which device would the library pick for $compact_id?"
+echo "   \$ qvinst find $compact_id"
+qvinst find "$compact_id"
+echo
+echo "4. Install the sample driver through QUORVANT.dll (qv7_installdevice):"
+echo "   \$ qvinst install $inf $compact_id"
+status=0
+QV_NEWDEV_ACTION=install qvinst install "$inf" "$compact_id" || status=$?
+echo
+echo "5. The device afterwards:"
 qv_device show "$device"
 exit "$status"
