@@ -10,7 +10,7 @@ bash scripts/build.sh --no-demo
 echo "== host unit tests"
 ctest --test-dir build/host --output-on-failure -j "$(nproc)"
 
-for step in fuzz static e2e qvinst; do
+for step in fuzz static e2e endurance qvinst; do
   if [ -f "scripts/test-$step.sh" ]; then
     echo "== $step"
     bash "scripts/test-$step.sh"

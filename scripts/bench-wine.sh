@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# The benchmarks under Wine, run by scripts/bench.sh for its table (each line
+# on stdout is one row: measure<TAB>value<TAB>unit<TAB>target; progress and
+# the programs' own output go to stderr):
+#
+# - Device search: in a private, throwaway prefix, 250, 500, 1,000 and 2,000
+#   bench devices are created in turn (in one process), and at each size the
+#   library's call for a compact ID that matches no device is timed against a
+#   bare walk making the same Setup API calls without the conversion,
+#   interleaved, BENCH_SEARCH_REPETITIONS times each (default 15); the
+#   medians give the ratio (target <= 1.05) and the time per device.
+#   See tests/wine_bench/search_bench.cpp.
+# - Endurance: scripts/test-endurance.sh with BENCH_ENDURANCE_CALLS calls
+#   (default 10,000); the growth of open handles, committed private memory
+#   and heap bytes in use against the run's fixed slack, and the time per
+#   call.
+#
+#   bash scripts/bench-wine.sh      (or bash scripts/bench.sh for the whole table)
+#
+# About two minutes on an idle machine. Measures dist/QUORVANT.dll as the
+# last build left it, and brings the programs in build/win32 up to date;
+# runs bash scripts/build.sh --no-demo first when there is no
+# dist/QUORVANT.dll or no win32 build. BENCH_RESULTS_DIR keeps the programs'
+# output (default: a temporary folder, removed). Figures are printed, never
+# asserted: the script fails only when something cannot be built or run.
+set -euo pipefail
+shopt -s inherit_errexit
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+repetitions=${BENCH_SEARCH_REPETITIONS:-15}
+endurance_calls=${BENCH_ENDURANCE_CALLS:-10000}
+sizes=(250 500 1000 2000)
+library=$root/dist/QUORVANT.dll
+search_bench=$root/build/win32/tests/wine_bench/qv_search_bench.exe
+# The library as the last build left it in dist/; the programs brought up to
+# date in the win32 tree (a no-op when they are).
+if [ ! -f "$library" ] || [ ! -f build/win32/build.ninja ]; then
+  echo "bench-wine: no dist/QUORVANT.dll or win32 build; building" >&2
+  bash scripts/build.sh --no-demo >&2
+fi
+cmake --build build/win32 --target qv_search_bench qv_endurance newdev_substitute >&2
+
+if [ -n "${BENCH_RESULTS_DIR:-}" ]; then
+  results=$BENCH_RESULTS_DIR
+  mkdir -p "$results"
+else
+  results=$(mktemp -d "${TMPDIR:-/tmp}/qv-bench-wine.XXXXXX")
+  trap 'rm -rf "$results"' EXIT
+fi
+
+row() { printf '%s\t%s\t%s\t%s\n' "$1" "$2" "$3" "${4:-}"; }
+# The value of key=... on a "result" line.
+field() { sed -n "s/.*[ ]$2=\([^ ]*\).*/\1/p" <<<"$1"; }
+
+# ---- endurance: its own prefix, before the search bench fills one with devices
+echo "bench-wine: endurance, $endurance_calls calls" >&2
+started=$(date +%s)
+endurance_status=0
+ENDURANCE_CALLS=$endurance_calls bash scripts/test-endurance.sh \
+  >"$results/endurance.log" 2>&1 || endurance_status=$?
+cat "$results/endurance.log" >&2
+endurance_seconds=$(( $(date +%s) - started ))
+endurance=$(grep '^result ' "$results/endurance.log" || true)
+if [ -z "$endurance" ]; then
+  echo "bench-wine: the endurance run gave no result (exit $endurance_status)" >&2
+  exit 1
+fi
+failed_checks=$(tail -n 1 "$results/endurance.log" \
+  | sed -n 's/^[0-9]* passed, \([0-9]*\) failed$/\1/p')
+if [ -z "$failed_checks" ]; then
+  echo "bench-wine: the endurance run ended without its closing line" >&2
+  exit 1
+fi
+
+# ---- search: a prefix of its own, devices added size by size
+echo "bench-wine: device search, ${sizes[*]} devices, $repetitions interleaved runs each" >&2
+started=$(date +%s)
+(
+  source tests/wine_bench/wine_prefix.sh
+  wine_prefix_start search-bench
+  wine "$search_bench" "$(winpath "$library")" --repetitions "$repetitions" "${sizes[@]}" \
+    | tr -d '\r'
+) >"$results/search.log" 2>&1 || {
+  cat "$results/search.log" >&2
+  echo "bench-wine: the search benchmark failed" >&2
+  exit 1
+}
+cat "$results/search.log" >&2
+search_seconds=$(( $(date +%s) - started ))
+
+first=""
+last=""
+for size in "${sizes[@]}"; do
+  line=$(grep "^result size=$size " "$results/search.log" || true)
+  if [ -z "$line" ]; then
+    echo "bench-wine: no search result for $size devices" >&2
+    exit 1
+  fi
+  [ -n "$first" ] || first=$line
+  last=$line
+  present=$(field "$line" present)
+  row "Wine search, $size devices ($present present): library / bare walk" \
+    "$(field "$line" ratio)" "ratio" "<= 1.05"
+  row "  library time per device" "$(field "$line" library_us_per_device)" "us/device"
+  row "  bare walk time per device" "$(field "$line" bare_us_per_device)" "us/device"
+  row "  library - bare walk per device (pairs' median; noise of a few us)" \
+    "$(field "$line" excess_us_per_device)" "us/device"
+done
+# How much the time per device grew from the smallest size to the largest.
+growth() {
+  awk -v a="$(field "$last" "$1")" -v b="$(field "$first" "$1")" 'BEGIN { printf "%.2f", a / b }'
+}
+row "Wine search, time per device at ${sizes[-1]} / at ${sizes[0]} devices, library" \
+  "$(growth library_us_per_device)" "x (1 = linear)"
+row "  the same, bare walk" "$(growth bare_us_per_device)" "x (1 = linear)"
+# The devices are added size by size; the creation times add up.
+created_s=$(grep '^result ' "$results/search.log" | sed 's/.* create_s=\([^ ]*\).*/\1/' \
+  | awk '{ s += $1 } END { printf "%.2f", s }')
+row "Wine search, creating ${sizes[-1]} devices in one process" "$created_s" "s"
+row "Wine search, whole run (prefix, devices, $repetitions x 2 walks per size)" \
+  "$search_seconds" "s"
+
+row "Wine endurance, $endurance_calls calls: handle growth" \
+  "$(field "$endurance" handle_growth)" "handles" "<= $(field "$endurance" handle_slack)"
+row "Wine endurance, $endurance_calls calls: committed private memory growth" \
+  "$(field "$endurance" private_growth)" "bytes" "<= $(field "$endurance" private_slack)"
+row "Wine endurance, $endurance_calls calls: heap bytes in use growth" \
+  "$(field "$endurance" heap_growth)" "bytes" "<= $(field "$endurance" heap_slack)"
+row "Wine endurance: time per call (install, -2, -1 in turn)" \
+  "$(field "$endurance" us_per_call)" "us/call"
+row "Wine endurance: failed checks" "$failed_checks" "checks" "<= 0"
+row "Wine endurance, whole run (prefix, calls, samples)" "$endurance_seconds" "s"

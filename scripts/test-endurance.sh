@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Endurance run under Wine: dist/QUORVANT.dll called many times in one
+# process, in a private, throwaway 32-bit prefix, the calls taking the
+# install, no-driver (-2) and no-device (-1) paths in turn. The process's
+# open handles and private memory are sampled as it goes; growth beyond a
+# fixed slack (2 handles, 64 KiB) fails the run. Prints the samples, one
+# line per check and "N passed, M failed"; exits non-zero when a check
+# failed. See tests/wine_bench/endurance.cpp.
+#
+#   bash scripts/test-endurance.sh                         # 1,000 calls (part of scripts/test.sh)
+#   ENDURANCE_CALLS=10000 bash scripts/test-endurance.sh   # the long run
+#
+# ENDURANCE_SAMPLE_EVERY sets the calls between samples (default: a
+# twentieth of the calls). Needs `bash scripts/build.sh` first.
+# ENDURANCE_LIBRARY and ENDURANCE_PROGRAMS name another library and another
+# win32 build tree than dist/QUORVANT.dll and build/win32.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+calls=${ENDURANCE_CALLS:-1000}
+library=$(realpath -m "${ENDURANCE_LIBRARY:-dist/QUORVANT.dll}")
+programs=$(realpath -m "${ENDURANCE_PROGRAMS:-build/win32}")
+runner=$programs/tests/wine_bench/qv_endurance.exe
+substitute=$programs/tests/e2e/newdev_substitute.dll
+for f in "$library" "$runner" "$substitute"; do
+  if [ ! -f "$f" ]; then
+    echo "test-endurance: $f is missing; run bash scripts/build.sh first" >&2
+    exit 1
+  fi
+done
+
+source tests/wine_bench/wine_prefix.sh
+started=$(date +%s)
+wine_prefix_start endurance
+echo "endurance: prefix $WINEPREFIX ready in $(( $(date +%s) - started )) s"
+
+status=0
+wine "$runner" "$(winpath "$library")" "$(winpath "$substitute")" "$calls" \
+  ${ENDURANCE_SAMPLE_EVERY:+"$ENDURANCE_SAMPLE_EVERY"} \
+  | tr -d '\r' | tee "$wine_tmp/endurance.log" || status=$?
+
+# A runner that died before its closing line counts as failed as well.
+if ! tail -n 1 "$wine_tmp/endurance.log" | grep -Eqx '[0-9]+ passed, [0-9]+ failed'; then
+  echo "endurance: the runner ended without its closing line" >&2
+  status=1
+elif ! tail -n 1 "$wine_tmp/endurance.log" | grep -Eqx '[0-9]+ passed, 0 failed'; then
+  status=1
+fi
+exit "$status"

@@ -1,0 +1,28 @@
+# shellcheck shell=bash
+# Sourced by scripts/bench-wine.sh and scripts/test-endurance.sh: a private,
+# throwaway 32-bit Wine prefix for one run.
+#
+#   wine_prefix_start NAME   creates $wine_tmp (a fresh temporary folder) and
+#                            the prefix $wine_tmp/pfx in it, exports WINEARCH,
+#                            WINEPREFIX and WINEDEBUG, and on exit stops the
+#                            prefix's wineserver and removes the folder
+#   winpath PATH             the Windows path of a Unix path, through drive Z:
+
+wine_prefix_stop() {
+  WINEPREFIX="$wine_tmp/pfx" wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$wine_tmp"
+}
+
+wine_prefix_start() {
+  wine_tmp=$(mktemp -d "${TMPDIR:-/tmp}/qv-$1.XXXXXX")
+  trap wine_prefix_stop EXIT
+  export WINEARCH=win32 WINEPREFIX="$wine_tmp/pfx" WINEDEBUG=-all
+  unset DISPLAY
+  # Wine's own dialogs and add-on installers stay out of the way while the
+  # prefix is made. No entry for newdev: the programs switch it through the
+  # registry, and an entry here would take precedence.
+  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+}
+
+# shellcheck disable=SC1003  # the backslash is the replacement, not an escape
+winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr / '\\')"; }
