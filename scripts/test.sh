@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: host unit tests (ctest), a short fuzz run, the static
-# checks of the built DLL, and the end-to-end tier under Wine.
+# Runs every test: host unit tests (ctest, under ASan and UBSan), a short
+# fuzz run, the static checks of the built DLL, the end-to-end tier under
+# Wine (with an NSIS setup program as client), a short endurance run, and
+# qvinst under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
