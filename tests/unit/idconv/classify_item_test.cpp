@@ -1,0 +1,172 @@
+// classify_item and match_prefix: bus class by prefix, and the position
+// where an item's fields begin.
+#include "test_support.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace idconv_test {
+namespace {
+
+using namespace std::string_literals;
+
+struct classify_case {
+    std::string name;
+    std::string item;
+    int bus_class;
+    std::size_t field_pos;
+};
+
+void PrintTo(const classify_case& row, std::ostream* os) {
+    *os << row.name << ": " << escaped(row.item);
+}
+
+void expect_classified(const classify_case& row) {
+    std::size_t field_pos = 12345;
+    const int cls = idconv::classify_item(row.item, field_pos);
+    EXPECT_EQ(cls, row.bus_class);
+    EXPECT_EQ(field_pos, row.field_pos);
+}
+
+// The rows that the prefix table and its notes give.
+class classify_documented : public testing::TestWithParam<classify_case> {};
+TEST_P(classify_documented, class_and_field_position) { expect_classified(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(rows, classify_documented, testing::Values(
+    classify_case{"pci_item", "PCI\\VEN_1234&DEV_5678", 1, 5},
+    classify_case{"pci_lower_case", "pci\\ven_1234", 1, 5},
+    classify_case{"star_pnp", "*PNP0501", 2, 2},
+    classify_case{"double_star_steps_once", "**PNP0501", 2, 3},
+    classify_case{"lone_star_no_step", "*", 2, 2},
+    classify_case{"star_ending_item_no_step", "PCI\\*", 1, 5},
+    classify_case{"acpi_star_stepped", "ACPI\\*PNP0A03", 12, 7},
+    classify_case{"unimodem_without_backslash", "UNIMODEMXYZ", 4, 9},
+    classify_case{"usbprint", "USBPRINT\\X", 9, 10},
+    classify_case{"mf_is_virtual", "MF\\X", 99, 4},
+    classify_case{"virtual", "VIRTUAL\\X", 99, 9},
+    classify_case{"root_unknown", "ROOT\\X", 0, 1},
+    classify_case{"empty_item", "", 0, 1},
+    classify_case{"leading_blanks_not_counted", "  PCI\\X", 1, 5}),
+    row_name{});
+
+// Every prefix with a plain body, in upper case, lower case, stepped over
+// one "*", with a "*" that ends the item, alone, and with two "*".
+struct prefix_row {
+    const char* upper;
+    const char* lower;
+    const char* tag;
+    int bus_class;
+};
+
+const prefix_row all_prefixes[] = {
+    {"PCI\\", "pci\\", "pci", 1},           {"*", "*", "star", 2},
+    {"ISAPNP\\", "isapnp\\", "isapnp", 3},  {"UNIMODEM", "unimodem", "unimodem", 4},
+    {"MODEMWAVE\\", "modemwave\\", "modemwave", 5},
+    {"PCMCIA\\", "pcmcia\\", "pcmcia", 6},  {"USB\\", "usb\\", "usb", 7},
+    {"LPTENUM\\", "lptenum\\", "lptenum", 8}, {"USBPRINT\\", "usbprint\\", "usbprint", 9},
+    {"MONITOR\\", "monitor\\", "monitor", 10}, {"ISA\\", "isa\\", "isa", 11},
+    {"ACPI\\", "acpi\\", "acpi", 12},       {"BIOS\\", "bios\\", "bios", 13},
+    {"VIRTUAL\\", "virtual\\", "virtual", 99}, {"MF\\", "mf\\", "mf", 99},
+};
+
+std::vector<classify_case> prefix_rows() {
+    std::vector<classify_case> rows;
+    for (const prefix_row& p : all_prefixes) {
+        const std::string upper = p.upper;
+        const std::string lower = p.lower;
+        const std::string tag = p.tag;
+        const std::size_t behind = upper.size() + 1;
+        rows.push_back({tag + "_upper", upper + "X", p.bus_class, behind});
+        rows.push_back({tag + "_lower", lower + "x", p.bus_class, behind});
+        rows.push_back({tag + "_star_stepped", upper + "*X", p.bus_class, behind + 1});
+        rows.push_back({tag + "_lower_star_stepped", lower + "*x", p.bus_class, behind + 1});
+        rows.push_back({tag + "_star_ends_item", upper + "*", p.bus_class, behind});
+        rows.push_back({tag + "_only_prefix", upper, p.bus_class, behind});
+        rows.push_back({tag + "_second_star_not_stepped", upper + "**X", p.bus_class, behind + 1});
+        rows.push_back({tag + "_long_body", upper + "ABCDEFGHIJKLMNOPQRSTUVWXYZ", p.bus_class, behind});
+        rows.push_back({tag + "_leading_tab_and_blank", "\t " + upper + "*X", p.bus_class, behind + 1});
+        rows.push_back({tag + "_star_then_trailing_blanks", upper + "* \t", p.bus_class, behind});
+    }
+    return rows;
+}
+
+class classify_prefixes : public testing::TestWithParam<classify_case> {};
+TEST_P(classify_prefixes, class_and_field_position) { expect_classified(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(rows, classify_prefixes, testing::ValuesIn(prefix_rows()), row_name{});
+
+// Texts that look like a prefix but are none, and the trimming of blanks and
+// control characters (code 32 and below, and only those).
+class classify_edges : public testing::TestWithParam<classify_case> {};
+TEST_P(classify_edges, class_and_field_position) { expect_classified(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(rows, classify_edges, testing::Values(
+    classify_case{"pci_without_backslash", "PCI", 0, 1},
+    classify_case{"pci_with_slash", "PCI/VEN_1234", 0, 1},
+    classify_case{"pci_blank_before_backslash", "PCI \\X", 0, 1},
+    classify_case{"usbprint_without_backslash", "USBPRINT", 0, 1},
+    classify_case{"isapnp_without_backslash", "ISAPNP", 0, 1},
+    classify_case{"unimodem_cut_short", "UNIMODE", 0, 1},
+    classify_case{"modemwave_without_backslash", "MODEMWAVE", 0, 1},
+    classify_case{"mf_without_backslash", "MF", 0, 1},
+    classify_case{"root_then_star_pnp", "ROOT\\*PNP0501", 0, 1},
+    classify_case{"star_not_first", "X*", 0, 1},
+    classify_case{"only_blanks", "   ", 0, 1},
+    classify_case{"only_control_characters", "\x01\x1F\t", 0, 1},
+    classify_case{"mixed_case_prefix", "Pci\\X", 1, 5},
+    classify_case{"mixed_case_acpi", "aCpI\\X", 12, 6},
+    classify_case{"control_characters_before_prefix", "\t\r\n\x01\x1F PCI\\X", 1, 5},
+    classify_case{"nul_before_prefix_is_trimmed", "\0\0PCI\\X"s, 1, 5},
+    classify_case{"del_127_not_trimmed", "\x7FPCI\\X", 0, 1},
+    classify_case{"nbsp_160_not_trimmed", "\xA0PCI\\X", 0, 1},
+    classify_case{"high_byte_255_not_trimmed", "\xFFPCI\\X", 0, 1},
+    classify_case{"bar_not_upper_cased_to_backslash", "pci|x", 0, 1},
+    classify_case{"leading_blanks_before_double_star", "  **PNP", 2, 3},
+    classify_case{"blank_between_prefix_and_star", "PCI\\ *X", 1, 5},
+    classify_case{"star_before_trailing_nul", "PCI\\*\0"s, 1, 5},
+    classify_case{"star_before_high_byte_stepped", "PCI\\*\xA0", 1, 6},
+    classify_case{"double_star_then_blank", "** ", 2, 2},
+    classify_case{"longest_prefix_star_stepped", "MODEMWAVE\\*X", 5, 12},
+    classify_case{"longest_prefix_star_ends", "modemwave\\*", 5, 11},
+    classify_case{"item_is_a_comma_list", "PCI\\VEN_1,USB\\VID_2", 1, 5}),
+    row_name{});
+
+// match_prefix: sets both outputs on a match, leaves them untouched otherwise.
+struct match_prefix_case {
+    std::string name;
+    std::string item;
+    std::string prefix;
+    bool matches;
+    std::size_t field_pos;
+};
+
+void PrintTo(const match_prefix_case& row, std::ostream* os) {
+    *os << row.name << ": " << escaped(row.item) << " / " << escaped(row.prefix);
+}
+
+class match_prefix_outputs : public testing::TestWithParam<match_prefix_case> {};
+
+TEST_P(match_prefix_outputs, set_only_on_match) {
+    const match_prefix_case& row = GetParam();
+    constexpr int untouched_class = 77;
+    constexpr std::size_t untouched_pos = 777;
+    int cls = untouched_class;
+    std::size_t pos = untouched_pos;
+    const idconv::prepared_item prepared = idconv::prepare_item(row.item);
+    EXPECT_EQ(idconv::match_prefix(5, prepared, row.prefix, cls, pos), row.matches);
+    EXPECT_EQ(cls, row.matches ? 5 : untouched_class);
+    EXPECT_EQ(pos, row.matches ? row.field_pos : untouched_pos);
+}
+
+INSTANTIATE_TEST_SUITE_P(rows, match_prefix_outputs, testing::Values(
+    match_prefix_case{"match_sets_both", "PCI\\X", "PCI\\", true, 5},
+    match_prefix_case{"lower_case_item_matches", "usb\\x", "USB\\", true, 5},
+    match_prefix_case{"star_stepped", "ACPI\\*X", "ACPI\\", true, 7},
+    match_prefix_case{"other_prefix_leaves_outputs", "USB\\X", "PCI\\", false, 0},
+    match_prefix_case{"item_shorter_than_prefix", "PC", "PCI\\", false, 0},
+    match_prefix_case{"empty_item", "", "*", false, 0},
+    match_prefix_case{"prefix_inside_item_only", "XPCI\\", "PCI\\", false, 0}),
+    row_name{});
+
+}  // namespace
+}  // namespace idconv_test
