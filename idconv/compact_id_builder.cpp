@@ -1,141 +1,173 @@
 // The compact-ID builder: hardware-ID text in, compact ID out.
+//
+// One pass over the text: each item is cut off at its comma, trimmed and
+// classified once, and the fields of a PCI or USB item are read front to
+// back, each key compared where its field begins. The slots are views of
+// their values in the text; the compact ID is written once, at the end, and
+// is the conversion's only allocation (none when it fits the string's own
+// small buffer).
+#include "idconv/bus_prefix.h"
 #include "idconv/compact_id_format.h"
 #include "idconv/id_conv.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
-#include <initializer_list>
+#include <string>
+#include <string_view>
 
 namespace idconv {
 namespace {
 
 namespace fmt = format;
 
-// A text slot of fixed capacity; storing a longer value keeps its first
-// characters. Lives on the stack: a conversion allocates only its result.
-template <std::size_t Capacity>
-class slot {
-public:
-    void assign(std::string_view value) {
-        size_ = std::min(value.size(), Capacity);
-        std::memcpy(data_, value.data(), size_);
-    }
-    void assign(std::string_view first, std::string_view second) {
-        const std::size_t a = std::min(first.size(), Capacity);
-        const std::size_t b = std::min(second.size(), Capacity - a);
-        std::memcpy(data_, first.data(), a);
-        std::memcpy(data_ + a, second.data(), b);
-        size_ = a + b;
-    }
-    void clear() { size_ = 0; }
-    std::string_view or_default(std::string_view fallback) const {
-        return size_ == 0 ? fallback : std::string_view(data_, size_);
-    }
-    std::string_view view() const { return {data_, size_}; }
+constexpr char item_delimiter = ',';
+constexpr std::string_view irq_holder_marker = "IRQHOLDER";
 
-private:
-    char data_[Capacity];
-    std::size_t size_ = 0;
-};
-
+// The working state's text slots. Each is a view of its value in the
+// hardware-ID text, already cut to the slot's width; an empty view is an
+// empty slot. Two slots are stored as read and finished at assembly:
+// `subsystem` holds the first 8 characters of the "SUBSYS" value, halves not
+// yet swapped; `class_code` holds the first 4 characters of the "CC" value,
+// and a two-character one is followed by "00" in the compact ID.
 struct slots {
-    slot<fmt::vendor_width> vendor;
-    slot<fmt::device_width> device;
-    slot<fmt::subsystem_width> subsystem;
-    slot<fmt::class_code_width> class_code;
-    slot<fmt::revision_width> revision;
-    slot<fmt::interface_width> interface;
+    std::string_view vendor;
+    std::string_view device;
+    std::string_view subsystem;
+    std::string_view class_code;
+    std::string_view revision;
+    std::string_view interface;
 
     void clear() {
-        vendor.clear();
-        device.clear();
-        subsystem.clear();
-        class_code.clear();
-        revision.clear();
-        interface.clear();
+        vendor = {};
+        device = {};
+        subsystem = {};
+        class_code = {};
+        revision = {};
+        interface = {};
     }
 };
 
-constexpr std::string_view irq_holder_marker = "IRQHOLDER";
-constexpr char item_delimiter = ',';
-constexpr char field_delimiter = '&';
-constexpr char key_delimiter = '_';
+constexpr std::size_t pci_subsystem_taken = 2 * fmt::pci_subsystem_half;
+constexpr std::size_t pci_interface_length =
+    fmt::pci_class_code_with_interface - fmt::pci_class_code_taken;
 
-// Characters of `text` from the 1-based position `pos` on, possibly none.
-std::string_view from_position(std::string_view text, std::size_t pos) {
-    return pos - 1 < text.size() ? text.substr(pos - 1) : std::string_view{};
+// The slot widths bound every compact ID: a PCI interface comes from a "CC"
+// value only, since a USB item empties the slots before a PCI item can use
+// them, and the reverse.
+static_assert(fmt::max_length_pci == fmt::tag_length + fmt::vendor_width + fmt::device_width +
+                                         pci_subsystem_taken + fmt::pci_class_code_taken +
+                                         fmt::revision_width + pci_interface_length);
+static_assert(pci_subsystem_taken <= fmt::subsystem_width);
+static_assert(fmt::pci_class_code_taken <= fmt::class_code_width);
+static_assert(fmt::max_length_usb == fmt::tag_length + fmt::vendor_width + fmt::device_width +
+                                         fmt::revision_width + fmt::interface_width);
+static_assert(fmt::max_length_pnp == fmt::tag_length + fmt::pnp_vendor_length + fmt::pnp_product_max);
+static_assert(fmt::max_length_body == fmt::tag_length + fmt::vendor_width);
+static_assert(fmt::max_length_pci >= fmt::max_length_usb && fmt::max_length_pci >= fmt::max_length_body);
+
+// The first `width` characters of `value`.
+constexpr std::string_view cut(std::string_view value, std::size_t width) {
+    return value.substr(0, width);
 }
 
-struct field {
-    std::string_view key;
-    std::string_view value;
-};
-
-// KEY_VALUE: the key is the text before the first "_"; a field without "_"
-// has an empty key.
-field split_field(std::string_view text) {
-    const std::size_t underscore = text.find(key_delimiter);
-    if (underscore == std::string_view::npos) {
-        return {{}, text};
-    }
-    return {text.substr(0, underscore), text.substr(underscore + 1)};
-}
-
-// Calls `on_field(key, value)` for each "&"-separated field of the body.
-template <typename OnField>
-void for_each_field(std::string_view body, OnField on_field) {
-    std::size_t cursor = 1;
-    while (cursor <= body.size()) {
-        const field f = split_field(next_token(body, cursor, field_delimiter));
-        if (!f.key.empty()) {
-            on_field(f.key, f.value);
+// Whether the item contains the marker (letter case counts). "Q" is rare in
+// hardware IDs, so the search looks for it and compares the marker around
+// each one it finds.
+bool contains_irq_holder(std::string_view item) {
+    constexpr std::size_t q_offset = irq_holder_marker.find('Q');
+    for (std::size_t q = item.find('Q', q_offset); q != std::string_view::npos;
+         q = item.find('Q', q + 1)) {
+        if (item.substr(q - q_offset, irq_holder_marker.size()) == irq_holder_marker) {
+            return true;
         }
     }
+    return false;
 }
+
+// Reads the "&"-separated fields of a PCI or USB body front to back, in
+// one pass. A field is KEY_VALUE, its key ending at its first "_". It begins
+// with a key and its "_" exactly when that is its key, so a key is
+// recognised where the field begins, without looking for the "_" first.
+class field_reader {
+public:
+    explicit field_reader(std::string_view body) : next_(body.data()), end_(body.data() + body.size()) {}
+
+    bool at_end() const { return next_ == end_; }
+
+    // Whether the current field's key is `key`; if so, moves behind the
+    // key and its "_" to the value.
+    bool take_key(std::string_view key) {
+        const std::size_t left = static_cast<std::size_t>(end_ - next_);
+        if (left <= key.size() || next_[key.size()] != fmt::key_delimiter ||
+            std::string_view(next_, key.size()) != key) {
+            return false;
+        }
+        next_ += key.size() + 1;
+        return true;
+    }
+
+    // The rest of the current field (its value, after take_key), and moves
+    // to the next field.
+    std::string_view take_value() {
+        const char* const begin = next_;
+        while (next_ != end_ && *next_ != fmt::field_delimiter) {
+            ++next_;
+        }
+        const std::string_view value(begin, static_cast<std::size_t>(next_ - begin));
+        if (next_ != end_) {
+            ++next_;  // past the "&"
+        }
+        return value;
+    }
+
+private:
+    const char* next_;
+    const char* end_;
+};
 
 void extract_pci(std::string_view body, slots& s) {
-    for_each_field(body, [&s](std::string_view key, std::string_view value) {
-        if (key == "VEN") {
-            s.vendor.assign(value);
-        } else if (key == "DEV") {
-            s.device.assign(value);
-        } else if (key == "REV") {
-            s.revision.assign(value);
-        } else if (key == "SUBSYS") {
-            // Vendor half first: "9ABC0DEF" gives "0DEF9ABC".
-            const std::string_view device_half = value.substr(0, 4);
-            const std::string_view vendor_half = value.size() > 4 ? value.substr(4, 4) : std::string_view{};
-            s.subsystem.assign(vendor_half, device_half);
-        } else if (key == "CC") {
-            if (value.size() == fmt::pci_class_code_short) {
-                s.class_code.assign(value, fmt::pci_class_code_pad);
-            } else {
-                s.class_code.assign(value.substr(0, fmt::pci_class_code_taken));
-            }
+    field_reader fields(body);
+    while (!fields.at_end()) {
+        if (fields.take_key(fmt::pci_vendor_key)) {
+            s.vendor = cut(fields.take_value(), fmt::vendor_width);
+        } else if (fields.take_key(fmt::pci_device_key)) {
+            s.device = cut(fields.take_value(), fmt::device_width);
+        } else if (fields.take_key(fmt::pci_revision_key)) {
+            s.revision = cut(fields.take_value(), fmt::revision_width);
+        } else if (fields.take_key(fmt::pci_subsystem_key)) {
+            s.subsystem = cut(fields.take_value(), pci_subsystem_taken);
+        } else if (fields.take_key(fmt::pci_class_code_key)) {
+            const std::string_view value = fields.take_value();
+            s.class_code = cut(value, fmt::pci_class_code_taken);
             if (value.size() == fmt::pci_class_code_with_interface) {
-                s.interface.assign(value.substr(fmt::pci_class_code_taken));
+                s.interface = value.substr(fmt::pci_class_code_taken);
             }
+        } else {
+            fields.take_value();  // any other key, or none
         }
-    });
+    }
 }
 
 // Returns whether any USB key was present.
 bool extract_usb(std::string_view body, slots& s) {
     bool any_key = false;
-    for_each_field(body, [&s, &any_key](std::string_view key, std::string_view value) {
-        if (key == "VID") {
-            s.vendor.assign(value);
-        } else if (key == "PID") {
-            s.device.assign(value);
-        } else if (key == "REV") {
-            s.revision.assign(value);
-        } else if (key == "MI") {
-            s.interface.assign(value);
+    field_reader fields(body);
+    while (!fields.at_end()) {
+        if (fields.take_key(fmt::usb_vendor_key)) {
+            s.vendor = cut(fields.take_value(), fmt::vendor_width);
+        } else if (fields.take_key(fmt::usb_device_key)) {
+            s.device = cut(fields.take_value(), fmt::device_width);
+        } else if (fields.take_key(fmt::usb_revision_key)) {
+            s.revision = cut(fields.take_value(), fmt::revision_width);
+        } else if (fields.take_key(fmt::usb_interface_key)) {
+            s.interface = cut(fields.take_value(), fmt::interface_width);
         } else {
-            return;
+            fields.take_value();  // any other key, or none
+            continue;
         }
         any_key = true;
-    });
+    }
     return any_key;
 }
 
@@ -145,60 +177,209 @@ constexpr bool is_hex_digit(char c) {
 
 // Returns false when the product part is not one to four hexadecimal digits.
 bool extract_pnp(std::string_view body, slots& s) {
-    body = body.substr(0, fmt::pnp_vendor_length + fmt::pnp_product_max);
-    const std::string_view vendor = body.substr(0, fmt::pnp_vendor_length);
-    const std::string_view product =
-        body.size() > fmt::pnp_vendor_length ? body.substr(fmt::pnp_vendor_length) : std::string_view{};
-    if (product.empty() || !std::all_of(product.begin(), product.end(), is_hex_digit)) {
+    const std::string_view vendor = cut(body, fmt::pnp_vendor_length);
+    const std::string_view product = body.substr(vendor.size(), fmt::pnp_product_max);
+    if (product.empty()) {
         return false;
     }
-    s.vendor.assign(vendor);
-    s.device.assign(product);
+    for (const char c : product) {
+        if (!is_hex_digit(c)) {
+            return false;
+        }
+    }
+    s.vendor = vendor;
+    s.device = product;
     return true;
 }
 
-std::string assemble(std::string_view tag, std::initializer_list<std::string_view> parts) {
-    std::size_t length = tag.size();
-    for (std::string_view part : parts) {
-        length += part.size();
+// Copies `text` to `out`. The parts of a compact ID are short, mostly
+// eight characters or fewer, and those are copied in two fixed-size pieces
+// that the compiler turns into plain moves: 4 to 8 characters as their
+// first 4 and their last 4 (the two overlap when there are fewer than 8),
+// 2 or 3 likewise by 2. Longer parts are left to the library. An empty
+// text is not touched: an empty slot's view has no data.
+inline void copy_text(char* out, std::string_view text) {
+    const char* const in = text.data();
+    const std::size_t n = text.size();
+    if (n > 8) {
+        std::memcpy(out, in, n);
+    } else if (n >= 4) {
+        std::memcpy(out, in, 4);
+        std::memcpy(out + n - 4, in + n - 4, 4);
+    } else if (n >= 2) {
+        std::memcpy(out, in, 2);
+        std::memcpy(out + n - 2, in + n - 2, 2);
+    } else if (n == 1) {
+        *out = *in;
     }
-    std::string result;
-    result.reserve(length);
-    result.append(tag);
-    for (std::string_view part : parts) {
-        result.append(part);
-    }
-    return result;
 }
 
-std::string assemble(int cls, const slots& s) {
-    switch (cls) {
+constexpr std::string_view or_default(std::string_view slot, std::string_view fallback) {
+    return slot.empty() ? fallback : slot;
+}
+
+// Writes a compact ID part by part into a buffer as long as the longest
+// compact ID, then makes the text at once, with its exact length.
+class compact_id_writer {
+public:
+    using buffer = char[fmt::max_length_pci];
+
+    compact_id_writer(buffer& out, std::string_view tag) : begin_(out), end_(out) { put(tag); }
+
+    void put(std::string_view part) {
+        copy_text(end_, part);
+        end_ += part.size();
+    }
+    void put(std::string_view slot, std::string_view fallback) { put(or_default(slot, fallback)); }
+
+    std::string text() const { return std::string(begin_, end_); }
+
+private:
+    char* begin_;
+    char* end_;
+};
+
+std::string assemble_pci(const slots& s) {
+    compact_id_writer::buffer buffer;
+    compact_id_writer id(buffer, fmt::tag_pci);
+    id.put(s.vendor, fmt::pci_vendor_default);
+    id.put(s.device, fmt::pci_device_default);
+    if (s.subsystem.empty()) {
+        id.put(fmt::pci_subsystem_default);
+    } else {
+        // Vendor half first; either half may be short or missing.
+        const std::size_t half = std::min(s.subsystem.size(), fmt::pci_subsystem_half);
+        id.put(s.subsystem.substr(half));
+        id.put(s.subsystem.substr(0, half));
+    }
+    id.put(s.class_code, fmt::pci_class_code_default);
+    if (s.class_code.size() == fmt::pci_class_code_short) {
+        id.put(fmt::pci_class_code_pad);
+    }
+    id.put(s.revision, fmt::pci_revision_default);
+    id.put(s.interface, fmt::pci_interface_default);
+    return id.text();
+}
+
+std::string assemble_usb(const slots& s) {
+    compact_id_writer::buffer buffer;
+    compact_id_writer id(buffer, fmt::tag_usb);
+    id.put(s.vendor);
+    id.put(s.device);
+    id.put(s.revision, fmt::usb_revision_default);
+    id.put(s.interface, fmt::usb_interface_default);
+    return id.text();
+}
+
+// A whole-body compact ID: the tag and the vendor slot.
+std::string assemble_vendor(std::string_view tag, const slots& s) {
+    compact_id_writer::buffer buffer;
+    compact_id_writer id(buffer, tag);
+    id.put(s.vendor);
+    return id.text();
+}
+
+// A PnP-style compact ID: the tag, the vendor slot and the device slot.
+std::string assemble_vendor_device(std::string_view tag, const slots& s) {
+    compact_id_writer::buffer buffer;
+    compact_id_writer id(buffer, tag);
+    id.put(s.vendor);
+    id.put(s.device);
+    return id.text();
+}
+
+// The conversion's working state: the bus class of the items being merged
+// and their slots.
+class compact_id_builder {
+public:
+    void take_item(std::string_view raw_item);
+    std::string compact_id() const;
+
+private:
+    // Back to the start of the call: no bus class, all slots empty.
+    void reset() {
+        current_class_ = bus_none;
+        slots_.clear();
+    }
+
+    // The slots are empty whenever the bus class is `bus_none`, so the
+    // first accepted item need not empty them.
+    int current_class_ = bus_none;
+    slots slots_;
+};
+
+void compact_id_builder::take_item(std::string_view raw_item) {
+    // The field position counts in the trimmed item, and the fields are
+    // read from that same item. The marker holds no blank, so it is in the
+    // trimmed item exactly when it is in the raw one.
+    const std::string_view item = prefix::trimmed(raw_item);
+    std::size_t field_pos = 1;
+    const int cls = prefix::classify_trimmed(item, field_pos);
+
+    if (contains_irq_holder(item)) {
+        return;
+    }
+    if (cls == bus_star_pnp && current_class_ != bus_none) {
+        return;
+    }
+    if (cls != current_class_) {
+        if (current_class_ != bus_none) {
+            slots_.clear();
+        }
+        current_class_ = cls;
+    }
+
+    const std::string_view body = item.substr(std::min(field_pos - 1, item.size()));
+    switch (current_class_) {
     case bus_pci:
-        return assemble(fmt::tag_pci, {s.vendor.or_default(fmt::pci_vendor_default),
-                                       s.device.or_default(fmt::pci_device_default),
-                                       s.subsystem.or_default(fmt::pci_subsystem_default),
-                                       s.class_code.or_default(fmt::pci_class_code_default),
-                                       s.revision.or_default(fmt::pci_revision_default),
-                                       s.interface.or_default(fmt::pci_interface_default)});
+        extract_pci(body, slots_);
+        break;
     case bus_usb:
-        return assemble(fmt::tag_usb, {s.vendor.view(), s.device.view(),
-                                       s.revision.or_default(fmt::usb_revision_default),
-                                       s.interface.or_default(fmt::usb_interface_default)});
+        if (!extract_usb(body, slots_)) {
+            current_class_ = bus_unknown;
+        }
+        break;
+    case bus_star_pnp:
+    case bus_isapnp:
+    case bus_monitor:
+    case bus_acpi:
+    case bus_bios:
+        if (!extract_pnp(body, slots_)) {
+            reset();
+        }
+        break;
+    case bus_modemwave:
+    case bus_pcmcia:
+    case bus_lptenum:
+    case bus_usbprint:
+        slots_.vendor = cut(body, fmt::vendor_width);
+        break;
+    default:
+        break;
+    }
+}
+
+std::string compact_id_builder::compact_id() const {
+    switch (current_class_) {
+    case bus_pci:
+        return assemble_pci(slots_);
+    case bus_usb:
+        return assemble_usb(slots_);
     case bus_star_pnp:
     case bus_isapnp:
     case bus_acpi:
     case bus_bios:
-        return assemble(fmt::tag_pnp, {s.vendor.view(), s.device.view()});
+        return assemble_vendor_device(fmt::tag_pnp, slots_);
     case bus_monitor:
-        return assemble(fmt::tag_monitor, {s.vendor.view(), s.device.view()});
+        return assemble_vendor_device(fmt::tag_monitor, slots_);
     case bus_modemwave:
-        return assemble(fmt::tag_modemwave, {s.vendor.view()});
+        return assemble_vendor(fmt::tag_modemwave, slots_);
     case bus_pcmcia:
-        return assemble(fmt::tag_pcmcia, {s.vendor.view()});
+        return assemble_vendor(fmt::tag_pcmcia, slots_);
     case bus_lptenum:
-        return assemble(fmt::tag_lptenum, {s.vendor.view()});
+        return assemble_vendor(fmt::tag_lptenum, slots_);
     case bus_usbprint:
-        return assemble(fmt::tag_usbprint, {s.vendor.view()});
+        return assemble_vendor(fmt::tag_usbprint, slots_);
     default:
         return {};
     }
@@ -207,58 +388,12 @@ std::string assemble(int cls, const slots& s) {
 }  // namespace
 
 std::string build_compact_id(std::string_view hardware_id) {
-    int current_class = bus_none;
-    slots s;
-
+    compact_id_builder builder;
     std::size_t cursor = 1;
     while (cursor <= hardware_id.size()) {
-        const std::string_view raw_item = next_token(hardware_id, cursor, item_delimiter);
-        std::size_t field_pos = 1;
-        const int cls = classify_item(raw_item, field_pos);
-
-        if (raw_item.find(irq_holder_marker) != std::string_view::npos) {
-            continue;
-        }
-        if (cls == bus_star_pnp && current_class != bus_none) {
-            continue;
-        }
-        if (cls != current_class) {
-            current_class = cls;
-            s.clear();
-        }
-
-        // The field position counts in the item without its leading blanks;
-        // the fields are read from that same trimmed item.
-        const std::string_view body = from_position(trim_item(raw_item), field_pos);
-        switch (current_class) {
-        case bus_pci:
-            extract_pci(body, s);
-            break;
-        case bus_usb:
-            if (!extract_usb(body, s)) {
-                current_class = bus_unknown;
-            }
-            break;
-        case bus_star_pnp:
-        case bus_isapnp:
-        case bus_monitor:
-        case bus_acpi:
-        case bus_bios:
-            if (!extract_pnp(body, s)) {
-                current_class = bus_none;
-            }
-            break;
-        case bus_modemwave:
-        case bus_pcmcia:
-        case bus_lptenum:
-        case bus_usbprint:
-            s.vendor.assign(body);
-            break;
-        default:
-            break;
-        }
+        builder.take_item(next_token(hardware_id, cursor, item_delimiter));
     }
-    return assemble(current_class, s);
+    return builder.compact_id();
 }
 
 }  // namespace idconv

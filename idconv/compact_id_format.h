@@ -48,6 +48,25 @@ inline constexpr std::string_view pci_interface_default = "00";
 inline constexpr std::string_view usb_revision_default = "0000";
 inline constexpr std::string_view usb_interface_default = "00";
 
+// The keys of the PCI and USB fields (KEY_VALUE, fields separated by "&")
+// that fill the slots. Keys are compared byte for byte: "Ven" is no "VEN".
+inline constexpr char field_delimiter = '&';
+inline constexpr char key_delimiter = '_';
+inline constexpr std::string_view pci_vendor_key = "VEN";
+inline constexpr std::string_view pci_device_key = "DEV";
+inline constexpr std::string_view pci_subsystem_key = "SUBSYS";
+inline constexpr std::string_view pci_class_code_key = "CC";
+inline constexpr std::string_view pci_revision_key = "REV";
+inline constexpr std::string_view usb_vendor_key = "VID";
+inline constexpr std::string_view usb_device_key = "PID";
+inline constexpr std::string_view usb_revision_key = "REV";
+inline constexpr std::string_view usb_interface_key = "MI";
+
+// A PCI "SUBSYS" value is a device half and a vendor half of four
+// characters each; the subsystem slot holds the vendor half first
+// ("9ABC0DEF" gives "0DEF9ABC").
+inline constexpr std::size_t pci_subsystem_half = 4;
+
 // How a PCI "CC" value fills class_code and interface.
 inline constexpr std::size_t pci_class_code_taken = 4;      // first four characters
 inline constexpr std::size_t pci_class_code_short = 2;      // "0C" ...

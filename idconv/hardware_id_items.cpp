@@ -1,4 +1,5 @@
-// Hardware-ID items: cutting tokens and classifying items by bus prefix.
+// Hardware-ID items: trimming, preparing and classifying items by bus prefix.
+#include "idconv/bus_prefix.h"
 #include "idconv/id_conv.h"
 
 #include <algorithm>
@@ -12,33 +13,51 @@ struct prefix_entry {
     int cls;
 };
 
-// Tested in this order; the first match decides. No prefix is the beginning
-// of another, so at most one can match.
+// The prefix table: each prefix with its bus class, in the order of the
+// prefix test. No prefix is the beginning of another, so the order decides
+// nothing, and classify_trimmed picks the prefixes to test by the item's
+// first character instead; the checks below hold it to this table.
 constexpr std::array<prefix_entry, 15> prefix_table{{
-    {"PCI\\", bus_pci},
-    {"*", bus_star_pnp},
-    {"ISAPNP\\", bus_isapnp},
-    {"UNIMODEM", bus_unimodem},
-    {"MODEMWAVE\\", bus_modemwave},
-    {"PCMCIA\\", bus_pcmcia},
-    {"USB\\", bus_usb},
-    {"LPTENUM\\", bus_lptenum},
-    {"USBPRINT\\", bus_usbprint},
-    {"MONITOR\\", bus_monitor},
-    {"ISA\\", bus_isa},
-    {"ACPI\\", bus_acpi},
-    {"BIOS\\", bus_bios},
-    {"VIRTUAL\\", bus_virtual},
-    {"MF\\", bus_virtual},
+    {prefix::pci, bus_pci},
+    {prefix::star_pnp, bus_star_pnp},
+    {prefix::isapnp, bus_isapnp},
+    {prefix::unimodem, bus_unimodem},
+    {prefix::modemwave, bus_modemwave},
+    {prefix::pcmcia, bus_pcmcia},
+    {prefix::usb, bus_usb},
+    {prefix::lptenum, bus_lptenum},
+    {prefix::usbprint, bus_usbprint},
+    {prefix::monitor, bus_monitor},
+    {prefix::isa, bus_isa},
+    {prefix::acpi, bus_acpi},
+    {prefix::bios, bus_bios},
+    {prefix::virtual_bus, bus_virtual},
+    {prefix::multifunction, bus_virtual},
 }};
 
-constexpr bool is_blank_or_control(char c) {
-    return static_cast<unsigned char>(c) <= 32;
+constexpr bool no_prefix_begins_another() {
+    for (const prefix_entry& a : prefix_table) {
+        for (const prefix_entry& b : prefix_table) {
+            if (&a != &b && b.prefix.substr(0, a.prefix.size()) == a.prefix) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
+static_assert(no_prefix_begins_another());
 
-constexpr char upper_ascii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+constexpr bool classification_follows_table() {
+    for (const prefix_entry& entry : prefix_table) {
+        std::size_t field_pos = 0;
+        if (prefix::classify_trimmed(entry.prefix, field_pos) != entry.cls ||
+            field_pos != entry.prefix.size() + 1) {
+            return false;
+        }
+    }
+    return true;
 }
+static_assert(classification_follows_table());
 
 // The "*" after a prefix sits right behind the longest prefix at most.
 static_assert(prepared_item::head_capacity >
@@ -49,67 +68,16 @@ static_assert(prepared_item::head_capacity >
 
 }  // namespace
 
-std::string_view next_token(std::string_view text, std::size_t& cursor, char delim) {
-    const std::size_t start = cursor;
-    // 1-based cursor: text[cursor - 1] is the character it stands on.
-    while (cursor <= text.size() && text[cursor - 1] != delim) {
-        ++cursor;
-    }
-    const std::string_view token =
-        start <= text.size() ? text.substr(start - 1, cursor - start) : std::string_view{};
-    if (cursor <= text.size()) {
-        ++cursor;  // past the delimiter
-    }
-    return token;
-}
-
 std::string_view trim_item(std::string_view item) {
-    while (!item.empty() && is_blank_or_control(item.front())) {
-        item.remove_prefix(1);
-    }
-    while (!item.empty() && is_blank_or_control(item.back())) {
-        item.remove_suffix(1);
-    }
-    return item;
+    return prefix::trimmed(item);
 }
 
 prepared_item prepare_item(std::string_view item) {
-    const std::string_view trimmed = trim_item(item);
-    prepared_item prepared{};
-    prepared.length = trimmed.size();
-    const std::size_t kept = std::min(trimmed.size(), prepared_item::head_capacity);
-    for (std::size_t i = 0; i < kept; ++i) {
-        prepared.head[i] = upper_ascii(trimmed[i]);
-    }
-    return prepared;
-}
-
-bool match_prefix(int cls, const prepared_item& item, std::string_view prefix,
-                  int& out_class, std::size_t& out_field_pos) {
-    const std::size_t kept = std::min(item.length, prepared_item::head_capacity);
-    if (std::string_view(item.head, kept).substr(0, prefix.size()) != prefix ||
-        prefix.size() > kept) {
-        return false;
-    }
-    out_class = cls;
-    out_field_pos = prefix.size() + 1;
-    // Step over one "*" behind the prefix, unless it is the item's last character.
-    if (item.length > out_field_pos && item.head[out_field_pos - 1] == '*') {
-        ++out_field_pos;
-    }
-    return true;
+    return prefix::prepare_trimmed(prefix::trimmed(item));
 }
 
 int classify_item(std::string_view item, std::size_t& field_pos) {
-    const prepared_item prepared = prepare_item(item);
-    int cls = bus_unknown;
-    field_pos = 1;
-    for (const prefix_entry& entry : prefix_table) {
-        if (match_prefix(entry.cls, prepared, entry.prefix, cls, field_pos)) {
-            break;
-        }
-    }
-    return cls;
+    return prefix::classify_trimmed(prefix::trimmed(item), field_pos);
 }
 
 }  // namespace idconv

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -35,8 +36,23 @@ enum bus_class : int {
 // Cuts the next token off `text` at `delim`, starting at the 1-based
 // `cursor`. The cursor ends just behind the delimiter, or one past the end
 // of the text when no delimiter followed. Call it while
-// cursor <= text.size(). The token is a view into `text`.
-std::string_view next_token(std::string_view text, std::size_t& cursor, char delim);
+// cursor <= text.size() (a cursor beyond the end gives an empty token and
+// stays where it is). The token is a view into `text`.
+inline std::string_view next_token(std::string_view text, std::size_t& cursor, char delim) {
+    if (cursor > text.size()) {
+        return {};
+    }
+    // Here the text is not empty, so its data pointer is not null.
+    const std::size_t start = cursor - 1;
+    const void* const hit = std::memchr(text.data() + start, delim, text.size() - start);
+    if (hit == nullptr) {
+        cursor = text.size() + 1;
+        return {text.data() + start, text.size() - start};
+    }
+    const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+    cursor = end + 2;  // past the delimiter
+    return {text.data() + start, end - start};
+}
 
 // The head of an item as the prefix test sees it: blanks and control
 // characters (code 32 and below) removed from both ends, "a".."z" upper-cased.
@@ -56,9 +72,22 @@ prepared_item prepare_item(std::string_view item);
 // Tests whether the prepared item begins with `prefix`. On a match sets
 // `out_class` to `cls` and `out_field_pos` to the position behind the prefix,
 // stepped over one "*" that follows it unless that "*" ends the item, and
-// returns true; otherwise leaves both untouched.
-bool match_prefix(int cls, const prepared_item& item, std::string_view prefix,
-                  int& out_class, std::size_t& out_field_pos);
+// returns true; otherwise leaves both untouched. `prefix` is upper case and
+// at most head_capacity - 1 characters long.
+constexpr bool match_prefix(int cls, const prepared_item& item, std::string_view prefix,
+                            int& out_class, std::size_t& out_field_pos) {
+    if (prefix.size() > item.length || prefix.size() >= prepared_item::head_capacity ||
+        std::string_view(item.head, prefix.size()) != prefix) {
+        return false;
+    }
+    out_class = cls;
+    out_field_pos = prefix.size() + 1;
+    // Step over one "*" behind the prefix, unless it is the item's last character.
+    if (item.length > out_field_pos && item.head[out_field_pos - 1] == '*') {
+        ++out_field_pos;
+    }
+    return true;
+}
 
 // Bus class of a hardware-ID item, and the 1-based position where its fields
 // begin, counted in the item without its leading blanks. The item is not
