@@ -77,7 +77,7 @@ fi
 echo "bench-wine: device search, ${sizes[*]} devices, $repetitions interleaved runs each" >&2
 started=$(date +%s)
 (
-  source tests/wine_bench/wine_prefix.sh
+  source scripts/lib/wine_prefix.sh
   wine_prefix_start search-bench
   wine "$search_bench" "$(winpath "$library")" --repetitions "$repetitions" "${sizes[@]}" \
     | tr -d '\r'

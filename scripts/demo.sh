@@ -27,21 +27,13 @@ for f in "$library" "$root/dist/qvinst.exe" "$programs/qv_device.exe" "$programs
   fi
 done
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/qv-demo.XXXXXX")
-export WINEARCH=win32 WINEPREFIX="$tmp/pfx" WINEDEBUG=-all
-cleanup() {
-  WINEPREFIX="$tmp/pfx" wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-unset DISPLAY
+source scripts/lib/wine_prefix.sh
 
 qv_device() { wine "$programs/qv_device.exe" "$@" | tr -d '\r'; }
-winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr / '\\')"; }
 
 echo "== demo: QUORVANT.dll installs a driver under Wine"
-echo "   (private prefix $tmp/pfx)"
-WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+wine_prefix_start demo
+echo "   (private prefix $WINEPREFIX)"
 system32="$WINEPREFIX/drive_c/windows/system32"
 cp "$programs/newdev_substitute.dll" "$system32/newdev.dll"
 mkdir -p "$WINEPREFIX/drive_c/quorvant-sample"

@@ -21,26 +21,14 @@ for f in "$library" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
   fi
 done
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/qv-e2e.XXXXXX")
-export WINEARCH=win32 WINEPREFIX="$tmp/pfx" WINEDEBUG=-all
-# Wine's own dialogs and add-on installers stay out of the way. No entry for
-# newdev here: the runner switches it through the registry, and an entry in
-# this variable would take precedence.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
-cleanup() {
-  WINEPREFIX="$tmp/pfx" wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-# A Unix path as the Windows programs see it, through drive Z:.
-winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr / '\\')"; }
-
+source scripts/lib/wine_prefix.sh
 started=$(date +%s)
-echo "e2e: creating the Wine prefix in $tmp"
-wineboot -i >/dev/null 2>&1
-echo "e2e: prefix ready in $(( $(date +%s) - started )) s"
+wine_prefix_start e2e
+tmp=$wine_tmp
+# No entry for newdev: the runner switches it through the registry, and an
+# entry in this variable would take precedence.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+echo "e2e: prefix $WINEPREFIX ready in $(( $(date +%s) - started )) s"
 
 echo "e2e: building the sample setup program"
 mkdir -p "$tmp/setup"
@@ -62,11 +50,5 @@ wine "$tmp/run/qv_e2e.exe" "$(winpath "$library")" \
   --setup "$(winpath "$tmp/setup/quorvant-sample-setup.exe")" "$@" \
   | tr -d '\r' | tee "$tmp/e2e.log" || status=$?
 
-# A runner that died before its closing line counts as failed as well.
-if ! tail -n 1 "$tmp/e2e.log" | grep -Eqx '[0-9]+ passed, [0-9]+ failed'; then
-  echo "e2e: the runner ended without its closing line" >&2
-  status=1
-elif ! tail -n 1 "$tmp/e2e.log" | grep -Eqx '[0-9]+ passed, 0 failed'; then
-  status=1
-fi
+runner_passed "$tmp/e2e.log" e2e || status=1
 exit "$status"

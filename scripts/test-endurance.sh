@@ -30,7 +30,7 @@ for f in "$library" "$runner" "$substitute"; do
   fi
 done
 
-source tests/wine_bench/wine_prefix.sh
+source scripts/lib/wine_prefix.sh
 started=$(date +%s)
 wine_prefix_start endurance
 echo "endurance: prefix $WINEPREFIX ready in $(( $(date +%s) - started )) s"
@@ -40,11 +40,5 @@ wine "$runner" "$(winpath "$library")" "$(winpath "$substitute")" "$calls" \
   ${ENDURANCE_SAMPLE_EVERY:+"$ENDURANCE_SAMPLE_EVERY"} \
   | tr -d '\r' | tee "$wine_tmp/endurance.log" || status=$?
 
-# A runner that died before its closing line counts as failed as well.
-if ! tail -n 1 "$wine_tmp/endurance.log" | grep -Eqx '[0-9]+ passed, [0-9]+ failed'; then
-  echo "endurance: the runner ended without its closing line" >&2
-  status=1
-elif ! tail -n 1 "$wine_tmp/endurance.log" | grep -Eqx '[0-9]+ passed, 0 failed'; then
-  status=1
-fi
+runner_passed "$wine_tmp/endurance.log" endurance || status=1
 exit "$status"

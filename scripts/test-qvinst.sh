@@ -24,20 +24,10 @@ done
 version=$(sed -n 's/^project(QUORVANT VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
 started=$(date +%s)
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/qv-qvinst.XXXXXX")
-export WINEARCH=win32 WINEPREFIX="$tmp/pfx" WINEDEBUG=-all
-unset DISPLAY
-cleanup() {
-  WINEPREFIX="$tmp/pfx" wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-# A Unix path as the Windows programs see it, through drive Z:.
-winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr / '\\')"; }
-
-echo "qvinst: creating the Wine prefix in $tmp"
-WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+source scripts/lib/wine_prefix.sh
+echo "qvinst: creating the Wine prefix"
+wine_prefix_start qvinst
+tmp=$wine_tmp
 # From here on NEWDEV is whatever newdev.dll the system directory holds.
 export WINEDLLOVERRIDES="mscoree,mshtml=;newdev=n"
 system32="$tmp/pfx/drive_c/windows/system32"

@@ -1,12 +1,14 @@
 # shellcheck shell=bash
-# Sourced by scripts/bench-wine.sh and scripts/test-endurance.sh: a private,
-# throwaway 32-bit Wine prefix for one run.
+# Sourced by the scripts that run programs under Wine: a private, throwaway
+# 32-bit Wine prefix for one run, and the verdict of a runner's log.
 #
 #   wine_prefix_start NAME   creates $wine_tmp (a fresh temporary folder) and
 #                            the prefix $wine_tmp/pfx in it, exports WINEARCH,
 #                            WINEPREFIX and WINEDEBUG, and on exit stops the
 #                            prefix's wineserver and removes the folder
 #   winpath PATH             the Windows path of a Unix path, through drive Z:
+#   runner_passed LOG NAME   whether LOG ends with "N passed, 0 failed"; a
+#                            runner that died before its closing line fails
 
 wine_prefix_stop() {
   WINEPREFIX="$wine_tmp/pfx" wineserver -k >/dev/null 2>&1 || true
@@ -26,3 +28,13 @@ wine_prefix_start() {
 
 # shellcheck disable=SC1003  # the backslash is the replacement, not an escape
 winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr / '\\')"; }
+
+runner_passed() {
+  local closing
+  closing=$(tail -n 1 "$1")
+  if ! grep -Eqx '[0-9]+ passed, [0-9]+ failed' <<<"$closing"; then
+    echo "$2: the runner ended without its closing line" >&2
+    return 1
+  fi
+  grep -Eqx '[0-9]+ passed, 0 failed' <<<"$closing"
+}
