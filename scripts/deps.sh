@@ -27,4 +27,4 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+$SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
