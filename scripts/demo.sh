@@ -20,14 +20,9 @@ programs=${QV_DEMO_PROGRAMS:-$root/build/win32/tests/e2e}
 sample_inf=$root/samples/quorvant-sample.inf
 compact_id=PCI5156000151560001
 hardware_ids=('PCI\VEN_5156&DEV_0001&SUBSYS_00015156&REV_01' 'PCI\VEN_5156&DEV_0001&SUBSYS_00015156')
-for f in "$library" "$root/dist/qvinst.exe" "$programs/qv_device.exe" "$programs/newdev_substitute.dll"; do
-  if [ ! -f "$f" ]; then
-    echo "demo: $f is missing; run bash scripts/build.sh first" >&2
-    exit 1
-  fi
-done
-
 source scripts/lib/wine_prefix.sh
+require_built demo "$library" "$root/dist/qvinst.exe" "$programs/qv_device.exe" "$programs/newdev_substitute.dll"
+
 
 qv_device() { wine "$programs/qv_device.exe" "$@" | tr -d '\r'; }
 

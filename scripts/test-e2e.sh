@@ -13,15 +13,10 @@ cd "$root"
 
 library=$(realpath -m "${QV_E2E_LIBRARY:-dist/QUORVANT.dll}")
 programs=$(realpath -m "${QV_E2E_PROGRAMS:-build/win32/tests/e2e}")
-for f in "$library" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
-         "$programs/newdev_without_entry.dll"; do
-  if [ ! -f "$f" ]; then
-    echo "test-e2e: $f is missing; run bash scripts/build.sh first" >&2
-    exit 1
-  fi
-done
-
 source scripts/lib/wine_prefix.sh
+require_built test-e2e "$library" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
+  "$programs/newdev_without_entry.dll"
+
 started=$(date +%s)
 wine_prefix_start e2e
 tmp=$wine_tmp

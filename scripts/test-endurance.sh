@@ -23,14 +23,9 @@ library=$(realpath -m "${ENDURANCE_LIBRARY:-dist/QUORVANT.dll}")
 programs=$(realpath -m "${ENDURANCE_PROGRAMS:-build/win32}")
 runner=$programs/tests/wine_bench/qv_endurance.exe
 substitute=$programs/tests/e2e/newdev_substitute.dll
-for f in "$library" "$runner" "$substitute"; do
-  if [ ! -f "$f" ]; then
-    echo "test-endurance: $f is missing; run bash scripts/build.sh first" >&2
-    exit 1
-  fi
-done
-
 source scripts/lib/wine_prefix.sh
+require_built test-endurance "$library" "$runner" "$substitute"
+
 started=$(date +%s)
 wine_prefix_start endurance
 echo "endurance: prefix $WINEPREFIX ready in $(( $(date +%s) - started )) s"

@@ -14,17 +14,12 @@ cd "$root"
 
 dist=$(realpath -m "${QV_QVINST_DIST:-dist}")
 programs=$(realpath -m "${QV_QVINST_PROGRAMS:-build/win32/tests/e2e}")
-for f in "$dist/qvinst.exe" "$dist/QUORVANT.dll" "$programs/qv_device.exe" \
-         "$programs/newdev_substitute.dll" "$programs/newdev_without_entry.dll"; do
-  if [ ! -f "$f" ]; then
-    echo "test-qvinst: $f is missing; run bash scripts/build.sh first" >&2
-    exit 1
-  fi
-done
+source scripts/lib/wine_prefix.sh
+require_built test-qvinst "$dist/qvinst.exe" "$dist/QUORVANT.dll" "$programs/qv_device.exe" \
+  "$programs/newdev_substitute.dll" "$programs/newdev_without_entry.dll"
 version=$(sed -n 's/^project(QUORVANT VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
 started=$(date +%s)
-source scripts/lib/wine_prefix.sh
 echo "qvinst: creating the Wine prefix"
 wine_prefix_start qvinst
 tmp=$wine_tmp

@@ -7,6 +7,7 @@
 #                            WINEPREFIX and WINEDEBUG, and on exit stops the
 #                            prefix's wineserver and removes the folder
 #   winpath PATH             the Windows path of a Unix path, through drive Z:
+#   require_built NAME FILE...  stops the script when a built file is missing
 #   runner_passed LOG NAME   whether LOG ends with "N passed, 0 failed"; a
 #                            runner that died before its closing line fails
 
@@ -37,4 +38,15 @@ runner_passed() {
     return 1
   fi
   grep -Eqx '[0-9]+ passed, 0 failed' <<<"$closing"
+}
+
+require_built() {
+  local name=$1 f
+  shift
+  for f in "$@"; do
+    if [ ! -f "$f" ]; then
+      echo "$name: $f is missing; run bash scripts/build.sh first" >&2
+      exit 1
+    fi
+  done
 }
