@@ -1,20 +1,19 @@
 // QUORVANT: the library's exported entry point.
 #include "include/quorvant.h"
 #include "install/ID_MAIN2.h"
+#include "platform/unique_handle.h"
 
-#include <new>
-#include <string>
+namespace {
+
+// Serialises the calls of all threads: the library's state between calls
+// (the wanted compact ID and the found instance ID) is shared. An SRW lock
+// is ready as a constant, so loading the library does no work for it.
+SRWLOCK call_lock = SRWLOCK_INIT;
+
+}  // namespace
 
 extern "C" int QV7_CALL qv7_installdevice(const char* inf_path, const char* compact_id) {
-    // No C++ exception may cross the export: the caller is C, Pascal or NSIS.
-    try {
-        const std::string wanted = compact_id ? compact_id : "";
-        const std::string inf = inf_path ? inf_path : "";
-        return ID_MAIN2::install_driver_for_device(nullptr, wanted, inf);
-    } catch (const std::bad_alloc&) {
-        return QV7_E_OUT_OF_MEMORY;
-    } catch (...) {
-        // Nothing else throws; should it ever, report it as a failure, not a crash.
-        return QV7_E_OUT_OF_MEMORY;
-    }
+    const platform::exclusive_lock serialised(call_lock);
+    return ID_MAIN2::install_driver_for_device(nullptr, compact_id ? compact_id : "",
+                                               inf_path ? inf_path : "");
 }

@@ -1,39 +1,29 @@
 // The device search: the last present device whose compact ID matches.
 #include "install/ID_MAIN2.h"
-#include "install/unique_resource.h"
 
 #include "idconv/id_conv.h"
-
-#include <array>
-#include <cstring>
+#include "platform/unique_handle.h"
 
 namespace ID_MAIN2 {
 
-std::string wanted_compact_id;
-std::string found_instance_id;
+kept_text wanted_compact_id;
+instance_id_text found_instance_id;
 
-namespace {
-
-// Text up to the first zero byte, never past the buffer.
-template <std::size_t N>
-std::string text_of(const std::array<char, N>& buffer) {
-    const void* zero = std::memchr(buffer.data(), 0, N);
-    const std::size_t length =
-        zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - buffer.data()) : N;
-    return std::string(buffer.data(), length);
+bool start_search(std::string_view wanted) {
+    found_instance_id.clear();
+    return wanted_compact_id.assign(wanted);
 }
 
-}  // namespace
-
-void find_device_instance_id(std::string_view wanted) {
-    wanted_compact_id.assign(wanted.data(), wanted.size());
-    // Release the previous text, not only its length.
-    std::string().swap(found_instance_id);
+bool find_device_instance_id(std::string_view wanted) {
+    if (!start_search(wanted)) {
+        return false;
+    }
     enum_present_devices(match_device);
+    return true;
 }
 
-void enum_present_devices(device_step step) {
-    const install::unique_hdevinfo set{
+void walk_present_devices(device_callback callback, void* context) {
+    const platform::unique_hdevinfo set{
         SetupDiGetClassDevsA(nullptr, nullptr, nullptr, present_devices_of_all_classes)};
     if (!set) {
         return;
@@ -44,26 +34,30 @@ void enum_present_devices(device_step step) {
         if (!SetupDiEnumDeviceInfo(set.get(), index, &element)) {
             break;  // end of the list, or an error: the walk ends either way
         }
-        step(set.get(), element);
+        callback(set.get(), element, context);
     }
 }
 
-std::string read_device_registry_string(HDEVINFO set, SP_DEVINFO_DATA& element, DWORD property) {
-    std::array<char, hardware_id_buffer_size> buffer{};
+void enum_present_devices(device_step step) { walk_present_devices(step); }
+
+property_text read_device_registry_string(HDEVINFO set, SP_DEVINFO_DATA& element, DWORD property) {
+    property_text text;
     DWORD value_type = 0;
     DWORD required_size = 0;
-    SetupDiGetDeviceRegistryPropertyA(set, &element, property, &value_type,
-                                      reinterpret_cast<PBYTE>(buffer.data()),
-                                      hardware_id_buffer_size, &required_size);
-    return text_of(buffer);
+    const BOOL read = SetupDiGetDeviceRegistryPropertyA(
+        set, &element, property, &value_type, reinterpret_cast<PBYTE>(text.prepare_read()),
+        property_text::buffer_size, &required_size);
+    text.take_read(read != FALSE);
+    return text;
 }
 
-std::string read_device_instance_id(HDEVINFO set, SP_DEVINFO_DATA& element) {
-    std::array<char, instance_id_buffer_size> buffer{};
+instance_id_text read_device_instance_id(HDEVINFO set, SP_DEVINFO_DATA& element) {
+    instance_id_text text;
     DWORD required_size = 0;
-    SetupDiGetDeviceInstanceIdA(set, &element, buffer.data(), instance_id_buffer_size,
-                                &required_size);
-    return text_of(buffer);
+    const BOOL read = SetupDiGetDeviceInstanceIdA(set, &element, text.prepare_read(),
+                                                  instance_id_text::buffer_size, &required_size);
+    text.take_read(read != FALSE);
+    return text;
 }
 
 bool device_matches(std::string_view wanted, std::string_view device_compact_id) {
@@ -71,9 +65,9 @@ bool device_matches(std::string_view wanted, std::string_view device_compact_id)
 }
 
 void match_device(HDEVINFO set, SP_DEVINFO_DATA& element) {
-    const std::string compact_id =
-        idconv::build_compact_id(read_device_registry_string(set, element, SPDRP_HARDWAREID));
-    if (!device_matches(wanted_compact_id, compact_id)) {
+    const auto compact_id =
+        idconv::build_compact_id(read_device_registry_string(set, element, SPDRP_HARDWAREID).view());
+    if (!device_matches(wanted_compact_id.view(), compact_id)) {
         return;
     }
     // A later match whose instance ID cannot be read leaves the result empty.

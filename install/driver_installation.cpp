@@ -1,10 +1,8 @@
 // The installation: driver selection from one INF file, and NEWDEV.DLL.
 #include "install/ID_MAIN2.h"
-#include "install/unique_resource.h"
-
 #include "include/quorvant.h"
+#include "platform/unique_handle.h"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -17,20 +15,32 @@ constexpr const char* install_selected_driver_name = "InstallSelectedDriver";
 // InstallSelectedDriver's backup flag, passed as true with all 32 bits set.
 constexpr BOOL backup_all_bits = static_cast<BOOL>(~0u);
 
-// Limits the device's driver search to the one INF file at `inf_path`
-// (cut to what DriverPath holds) and lets excluded drivers be chosen.
-// Returns whether the platform took the new parameters.
-bool limit_driver_search_to_inf(HDEVINFO set, SP_DEVINFO_DATA& element,
-                                std::string_view inf_path) {
+// The INF path as the driver search is given it: absolute, counted from the
+// process's current folder when it is relative (a bare file name would
+// otherwise be looked up in the system's INF folder), and whole. Empty when
+// the path cannot be resolved or DriverPath cannot hold it: a cut path
+// could name another file.
+using full_path = bounded_text<platform::max_path>;
+full_path full_inf_path(const char* inf_path) {
+    full_path path;
+    const DWORD length =
+        GetFullPathNameA(inf_path, full_path::buffer_size, path.prepare_read(), nullptr);
+    path.take_read(length != 0 && length < full_path::buffer_size);
+    return path;
+}
+
+// Limits the device's driver search to the one INF file at `inf_path` and
+// lets excluded drivers be chosen. Returns whether the platform took the
+// new parameters.
+bool limit_driver_search_to_inf(HDEVINFO set, SP_DEVINFO_DATA& element, const full_path& inf_path) {
     SP_DEVINSTALL_PARAMS_A params;
     std::memset(&params, 0, sizeof params);
     params.cbSize = platform::install_params_size;
     SetupDiGetDeviceInstallParamsA(set, &element, &params);
 
     params.Flags |= DI_ENUMSINGLEINF;
-    const std::size_t kept = std::min(inf_path.size(), sizeof params.DriverPath - 1);
-    std::memcpy(params.DriverPath, inf_path.data(), kept);
-    params.DriverPath[kept] = '\0';
+    static_assert(full_path::capacity == sizeof params.DriverPath);
+    std::memcpy(params.DriverPath, inf_path.c_str(), inf_path.size() + 1);
     params.FlagsEx |= DI_FLAGSEX_ALLOWEXCLUDEDDRVS;
     return SetupDiSetDeviceInstallParamsA(set, &element, &params) != FALSE;
 }
@@ -47,16 +57,22 @@ int result_of_installation(DWORD reboot) {
 
 }  // namespace
 
-int install_driver_for_device(HWND parent, std::string_view wanted, std::string_view inf_path) {
-    if (inf_path.empty()) {
+int install_driver_for_device(HWND parent, std::string_view wanted, const char* inf_path) {
+    if (!inf_path || *inf_path == '\0') {
         return QV7_E_NO_INF_PATH;
     }
-    find_device_instance_id(wanted);
+    if (!find_device_instance_id(wanted)) {
+        return QV7_E_OUT_OF_MEMORY;
+    }
     if (found_instance_id.empty()) {
         return QV7_E_NO_DEVICE;
     }
+    const full_path inf = full_inf_path(inf_path);
+    if (inf.empty()) {
+        return QV7_E_NO_DRIVER;
+    }
 
-    const install::unique_hdevinfo set{SetupDiCreateDeviceInfoList(nullptr, nullptr)};
+    const platform::unique_hdevinfo set{SetupDiCreateDeviceInfoList(nullptr, nullptr)};
     if (!set) {
         // Without a set no driver can be selected; the remaining steps
         // would only be handed the failure value.
@@ -73,7 +89,7 @@ int install_driver_for_device(HWND parent, std::string_view wanted, std::string_
     element.cbSize = platform::devinfo_data_size;
     SetupDiOpenDeviceInfoA(set.get(), found_instance_id.c_str(), nullptr, 0, &element);
     SetupDiSetSelectedDevice(set.get(), &element);
-    if (!limit_driver_search_to_inf(set.get(), element, inf_path)) {
+    if (!limit_driver_search_to_inf(set.get(), element, inf)) {
         return QV7_E_NO_DRIVER;
     }
     SetupDiBuildDriverInfoList(set.get(), &element, SPDIT_COMPATDRIVER);
@@ -97,10 +113,12 @@ int run_install_selected_driver(HWND parent, HDEVINFO set) {
         // from anywhere but the system directory.
         return QV7_E_NO_NEWDEV;
     }
-    std::string path(system_directory.data(), std::strlen(system_directory.data()));
-    path.append(newdev_file);
+    // The path fits: the directory is shorter than the buffer.
+    std::array<char, platform::max_path + newdev_file.size()> path{};
+    std::memcpy(path.data(), system_directory.data(), length);
+    std::memcpy(path.data() + length, newdev_file.data(), newdev_file.size());
 
-    const install::unique_hmodule newdev{LoadLibraryA(path.c_str())};
+    const platform::unique_hmodule newdev{LoadLibraryA(path.data())};
     if (!newdev) {
         return QV7_E_NO_NEWDEV;
     }

@@ -8,7 +8,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev valgrind
   g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386 nsis
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 nsis
   pci.ids usb.ids hwdata python3
 )
 

@@ -58,6 +58,9 @@ struct faults {
     std::optional<DWORD> enum_fails_at_index;  // SetupDiEnumDeviceInfo fails there
     std::set<std::size_t> property_read_fails;  // for these devices
     std::set<std::size_t> instance_id_read_fails;
+    // What a failing read writes into the buffer before it fails (cut to
+    // the buffer's size), as a read that ran out of room may.
+    std::string failed_read_writes;
     bool create_device_info_list = false;      // returns INVALID_HANDLE_VALUE
     bool open_device_info = false;
     bool set_selected_device = false;
@@ -66,6 +69,7 @@ struct faults {
     bool build_driver_info_list = false;
     bool call_class_installer = false;
     bool get_system_directory = false;         // returns 0
+    bool heap_alloc = false;                   // HeapAlloc returns null
 };
 
 // One platform call: the operation, the handle it was given, its numeric
@@ -97,6 +101,8 @@ struct state {
     newdev_behaviour newdev;
     faults fault;
     std::string system_directory = "C:\\windows\\system32";
+    // The process's current folder, which relative paths count from.
+    std::string current_directory = "C:\\setup";
     // The install parameters a device starts with in a new set.
     SP_DEVINSTALL_PARAMS_A initial_install_params{};
 
@@ -125,6 +131,10 @@ void reset();
 // Index of the device added; its instance ID is `instance_id`.
 std::size_t add_device(const std::string& instance_id, const std::vector<std::string>& hardware_ids);
 std::size_t add_device_without_hardware_id(const std::string& instance_id);
+
+// Blocks of the process heap allocated and not freed yet, over the whole
+// run (reset() does not forget them).
+long live_heap_blocks();
 
 // True while a simulated platform operation runs: tests that make memory
 // allocation fail leave the simulation's own allocations alone.

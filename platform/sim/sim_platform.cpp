@@ -3,6 +3,7 @@
 #include "platform/sim/sim_control.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <string_view>
@@ -20,6 +21,7 @@ constexpr DWORD reg_multi_sz = 7;
 constexpr DWORD error_file_not_found = 2;
 constexpr DWORD error_no_compat_drivers = 0xE0000228;
 constexpr std::string_view newdev_file = "\\NEWDEV.DLL";
+constexpr std::uintptr_t process_heap = 0x9000;
 
 struct member {
     std::size_t device = 0;
@@ -60,7 +62,7 @@ class operation {
 public:
     operation(const char* op, void* handle, std::initializer_list<std::uintptr_t> values,
               std::string_view text = {})
-        : index_(enter()) {
+        : name_(op), index_(enter()) {
         the_machine().visible.log.push_back(
             call{op, handle, std::vector<std::uintptr_t>(values), std::string(text), 0});
         the_machine().last_error = ERROR_SUCCESS;
@@ -79,6 +81,13 @@ public:
         return result<BOOL>(FALSE);
     }
 
+    // The opening checks of an operation on a set, and on one of its
+    // members: the live set `handle` names, and the member `element` names
+    // in it. Each is null, with the operation failed as the platform fails
+    // it, when there is none.
+    device_set* set(HDEVINFO handle);
+    member* member_of(HDEVINFO handle, const SP_DEVINFO_DATA* element, device_set** owner = nullptr);
+
 private:
     static std::size_t enter() {
         ++platform_depth;
@@ -92,6 +101,7 @@ private:
             return static_cast<std::uintptr_t>(value);
         }
     }
+    const char* name_;
     std::size_t index_;
 };
 
@@ -120,6 +130,43 @@ member* member_of(device_set& set, HDEVINFO handle, const SP_DEVINFO_DATA* eleme
     }
     return nullptr;
 }
+
+device_set* operation::set(HDEVINFO handle) {
+    device_set* found = live_set(handle, name_);
+    if (!found) {
+        fail(ERROR_INVALID_HANDLE);
+    }
+    return found;
+}
+
+member* operation::member_of(HDEVINFO handle, const SP_DEVINFO_DATA* element, device_set** owner) {
+    device_set* found = set(handle);
+    if (!found) {
+        return nullptr;
+    }
+    member* mem = sim::member_of(*found, handle, element);
+    if (!mem) {
+        fail(ERROR_INVALID_PARAMETER);
+    }
+    if (owner) {
+        *owner = found;
+    }
+    return mem;
+}
+
+// A failing read: junk in the buffer when the fault says so, then failure.
+BOOL fail_read(operation& op, void* buffer, std::size_t size, DWORD error) {
+    const std::string& junk = the_machine().visible.fault.failed_read_writes;
+    if (buffer && !junk.empty()) {
+        std::memcpy(buffer, junk.data(), std::min(junk.size(), size));
+    }
+    return op.fail(error);
+}
+
+// Heap blocks over the whole run; plain counters, so that blocks freed by
+// static destructors at exit find them still there.
+long heap_blocks_allocated = 0;
+long heap_blocks_freed = 0;
 
 void fill_element(SP_DEVINFO_DATA* element, HDEVINFO handle, std::size_t device) {
     element->ClassGuid = GUID{0x4d36e97d, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
@@ -153,6 +200,41 @@ std::string upper(std::string_view text) {
         }
     }
     return out;
+}
+
+// `path` made absolute against `current` as the platform does it: a path
+// with a drive and a backslash stands alone, one beginning with a backslash
+// takes the drive of `current`, any other is appended to `current`; "/"
+// becomes "\\", and "." and ".." segments are resolved.
+std::string full_path(const std::string& current, std::string_view path) {
+    std::string joined(path);
+    std::replace(joined.begin(), joined.end(), '/', '\\');
+    if (joined.size() >= 3 && joined[1] == ':' && joined[2] == '\\') {
+        // absolute already
+    } else if (!joined.empty() && joined[0] == '\\') {
+        joined = current.substr(0, 2) + joined;
+    } else {
+        joined = current + "\\" + joined;
+    }
+    std::vector<std::string> segments;
+    std::size_t cursor = 3;  // behind "C:\"
+    while (cursor <= joined.size()) {
+        const std::size_t end = std::min(joined.find('\\', cursor), joined.size());
+        const std::string segment = joined.substr(cursor, end - cursor);
+        if (segment == "..") {
+            if (!segments.empty()) {
+                segments.pop_back();
+            }
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        cursor = end + 1;
+    }
+    std::string full = joined.substr(0, 2);
+    for (const std::string& segment : segments) {
+        full += "\\" + segment;
+    }
+    return full.size() == 2 ? full + "\\" : full;
 }
 
 std::vector<std::string> ids_of(const device& dev) {
@@ -267,6 +349,8 @@ std::size_t add_device_without_hardware_id(const std::string& instance_id) {
 
 bool inside_platform_call() { return platform_depth > 0; }
 
+long live_heap_blocks() { return heap_blocks_allocated - heap_blocks_freed; }
+
 }  // namespace sim
 
 using sim::operation;
@@ -285,9 +369,9 @@ HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, PCSTR enumerator, HWND par
 BOOL SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA element) {
     operation op("SetupDiEnumDeviceInfo", handle,
                  {index, element ? element->cbSize : 0u});
-    sim::device_set* set = sim::live_set(handle, "SetupDiEnumDeviceInfo");
+    sim::device_set* set = op.set(handle);
     if (!set) {
-        return op.fail(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
     if (!element || element->cbSize != sim::devinfo_size) {
         return op.fail(ERROR_INVALID_USER_BUFFER);
@@ -309,18 +393,14 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO handle, PSP_DEVINFO_DATA element
     operation op("SetupDiGetDeviceRegistryPropertyA", handle,
                  {property, sim::addr(value_type), sim::addr(buffer), buffer_size,
                   sim::addr(required_size)});
-    sim::device_set* set = sim::live_set(handle, "SetupDiGetDeviceRegistryPropertyA");
-    if (!set) {
-        return op.fail(ERROR_INVALID_HANDLE);
-    }
-    sim::member* mem = sim::member_of(*set, handle, element);
+    sim::member* mem = op.member_of(handle, element);
     if (!mem) {
-        return op.fail(ERROR_INVALID_PARAMETER);
+        return FALSE;
     }
     const sim::device& dev = the_machine().visible.devices[mem->device];
     if (property != SPDRP_HARDWAREID || !dev.hardware_ids ||
         the_machine().visible.fault.property_read_fails.count(mem->device)) {
-        return op.fail(ERROR_INVALID_DATA);
+        return sim::fail_read(op, buffer, buffer_size, ERROR_INVALID_DATA);
     }
     const std::string& data = *dev.hardware_ids;
     if (required_size) {
@@ -330,7 +410,7 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO handle, PSP_DEVINFO_DATA element
         *value_type = sim::reg_multi_sz;
     }
     if (data.size() > buffer_size) {
-        return op.fail(ERROR_INSUFFICIENT_BUFFER);
+        return sim::fail_read(op, buffer, buffer_size, ERROR_INSUFFICIENT_BUFFER);
     }
     std::memcpy(buffer, data.data(), data.size());
     return op.result<BOOL>(TRUE);
@@ -340,23 +420,19 @@ BOOL SetupDiGetDeviceInstanceIdA(HDEVINFO handle, PSP_DEVINFO_DATA element, PSTR
                                  DWORD buffer_size, PDWORD required_size) {
     operation op("SetupDiGetDeviceInstanceIdA", handle,
                  {sim::addr(buffer), buffer_size, sim::addr(required_size)});
-    sim::device_set* set = sim::live_set(handle, "SetupDiGetDeviceInstanceIdA");
-    if (!set) {
-        return op.fail(ERROR_INVALID_HANDLE);
-    }
-    sim::member* mem = sim::member_of(*set, handle, element);
+    sim::member* mem = op.member_of(handle, element);
     if (!mem) {
-        return op.fail(ERROR_INVALID_PARAMETER);
+        return FALSE;
     }
     if (the_machine().visible.fault.instance_id_read_fails.count(mem->device)) {
-        return op.fail(ERROR_INVALID_DATA);
+        return sim::fail_read(op, buffer, buffer_size, ERROR_INVALID_DATA);
     }
     const std::string& id = the_machine().visible.devices[mem->device].instance_id;
     if (required_size) {
         *required_size = static_cast<DWORD>(id.size() + 1);
     }
     if (id.size() + 1 > buffer_size) {
-        return op.fail(ERROR_INSUFFICIENT_BUFFER);
+        return sim::fail_read(op, buffer, buffer_size, ERROR_INSUFFICIENT_BUFFER);
     }
     std::memcpy(buffer, id.c_str(), id.size() + 1);
     return op.result<BOOL>(TRUE);
@@ -364,9 +440,9 @@ BOOL SetupDiGetDeviceInstanceIdA(HDEVINFO handle, PSP_DEVINFO_DATA element, PSTR
 
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO handle) {
     operation op("SetupDiDestroyDeviceInfoList", handle, {});
-    sim::device_set* set = sim::live_set(handle, "SetupDiDestroyDeviceInfoList");
+    sim::device_set* set = op.set(handle);
     if (!set) {
-        return op.fail(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
     set->live = false;
     ++the_machine().visible.sets_destroyed;
@@ -387,9 +463,9 @@ BOOL SetupDiOpenDeviceInfoA(HDEVINFO handle, PCSTR instance_id, HWND parent, DWO
     operation op("SetupDiOpenDeviceInfoA", handle, {sim::addr(parent), open_flags, sim::addr(element)},
                  instance_id ? instance_id : "");
     auto& m = the_machine();
-    sim::device_set* set = sim::live_set(handle, "SetupDiOpenDeviceInfoA");
+    sim::device_set* set = op.set(handle);
     if (!set) {
-        return op.fail(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
     if (!element || element->cbSize != sim::devinfo_size) {
         return op.fail(ERROR_INVALID_USER_BUFFER);
@@ -415,12 +491,12 @@ BOOL SetupDiOpenDeviceInfoA(HDEVINFO handle, PCSTR instance_id, HWND parent, DWO
 
 BOOL SetupDiSetSelectedDevice(HDEVINFO handle, PSP_DEVINFO_DATA element) {
     operation op("SetupDiSetSelectedDevice", handle, {sim::addr(element)});
-    sim::device_set* set = sim::live_set(handle, "SetupDiSetSelectedDevice");
-    if (!set) {
-        return op.fail(ERROR_INVALID_HANDLE);
+    sim::device_set* set = nullptr;
+    sim::member* mem = op.member_of(handle, element, &set);
+    if (!mem) {
+        return FALSE;
     }
-    sim::member* mem = sim::member_of(*set, handle, element);
-    if (!mem || the_machine().visible.fault.set_selected_device) {
+    if (the_machine().visible.fault.set_selected_device) {
         return op.fail(ERROR_INVALID_PARAMETER);
     }
     set->selected_member = static_cast<std::size_t>(mem - set->members.data());
@@ -431,12 +507,11 @@ BOOL SetupDiGetDeviceInstallParamsA(HDEVINFO handle, PSP_DEVINFO_DATA element,
                                     PSP_DEVINSTALL_PARAMS_A params) {
     operation op("SetupDiGetDeviceInstallParamsA", handle,
                  {sim::addr(element), params ? params->cbSize : 0u});
-    sim::device_set* set = sim::live_set(handle, "SetupDiGetDeviceInstallParamsA");
-    if (!set) {
-        return op.fail(ERROR_INVALID_HANDLE);
+    sim::member* mem = op.member_of(handle, element);
+    if (!mem) {
+        return FALSE;
     }
-    sim::member* mem = sim::member_of(*set, handle, element);
-    if (!mem || !params || the_machine().visible.fault.get_install_params) {
+    if (!params || the_machine().visible.fault.get_install_params) {
         return op.fail(ERROR_INVALID_PARAMETER);
     }
     if (params->cbSize != sim::params_size) {
@@ -453,12 +528,11 @@ BOOL SetupDiSetDeviceInstallParamsA(HDEVINFO handle, PSP_DEVINFO_DATA element,
                  params ? std::string_view(params->DriverPath, strnlen(params->DriverPath, MAX_PATH))
                         : std::string_view());
     auto& m = the_machine();
-    sim::device_set* set = sim::live_set(handle, "SetupDiSetDeviceInstallParamsA");
-    if (!set) {
-        return op.fail(ERROR_INVALID_HANDLE);
+    sim::member* mem = op.member_of(handle, element);
+    if (!mem) {
+        return FALSE;
     }
-    sim::member* mem = sim::member_of(*set, handle, element);
-    if (!mem || !params || m.visible.fault.set_install_params) {
+    if (!params || m.visible.fault.set_install_params) {
         return op.fail(ERROR_INVALID_PARAMETER);
     }
     if (params->cbSize != sim::params_size) {
@@ -472,12 +546,11 @@ BOOL SetupDiSetDeviceInstallParamsA(HDEVINFO handle, PSP_DEVINFO_DATA element,
 BOOL SetupDiBuildDriverInfoList(HDEVINFO handle, PSP_DEVINFO_DATA element, DWORD driver_type) {
     operation op("SetupDiBuildDriverInfoList", handle, {sim::addr(element), driver_type});
     auto& m = the_machine();
-    sim::device_set* set = sim::live_set(handle, "SetupDiBuildDriverInfoList");
-    if (!set) {
-        return op.fail(ERROR_INVALID_HANDLE);
+    sim::member* mem = op.member_of(handle, element);
+    if (!mem) {
+        return FALSE;
     }
-    sim::member* mem = sim::member_of(*set, handle, element);
-    if (!mem || driver_type != SPDIT_COMPATDRIVER || m.visible.fault.build_driver_info_list) {
+    if (driver_type != SPDIT_COMPATDRIVER || m.visible.fault.build_driver_info_list) {
         return op.fail(ERROR_INVALID_PARAMETER);
     }
     const std::vector<std::string> ids = sim::ids_of(m.visible.devices[mem->device]);
@@ -516,12 +589,11 @@ BOOL SetupDiBuildDriverInfoList(HDEVINFO handle, PSP_DEVINFO_DATA element, DWORD
 BOOL SetupDiCallClassInstaller(DWORD function, HDEVINFO handle, PSP_DEVINFO_DATA element) {
     operation op("SetupDiCallClassInstaller", handle, {function, sim::addr(element)});
     auto& m = the_machine();
-    sim::device_set* set = sim::live_set(handle, "SetupDiCallClassInstaller");
-    if (!set) {
-        return op.fail(ERROR_INVALID_HANDLE);
+    sim::member* mem = op.member_of(handle, element);
+    if (!mem) {
+        return FALSE;
     }
-    sim::member* mem = sim::member_of(*set, handle, element);
-    if (!mem || function != DIF_SELECTBESTCOMPATDRV || m.visible.fault.call_class_installer) {
+    if (function != DIF_SELECTBESTCOMPATDRV || m.visible.fault.call_class_installer) {
         return op.fail(ERROR_INVALID_PARAMETER);
     }
     const bool allow_excluded = (mem->params.FlagsEx & DI_FLAGSEX_ALLOWEXCLUDEDDRVS) != 0;
@@ -545,12 +617,11 @@ BOOL SetupDiCallClassInstaller(DWORD function, HDEVINFO handle, PSP_DEVINFO_DATA
 BOOL SetupDiGetSelectedDriverA(HDEVINFO handle, PSP_DEVINFO_DATA element, PSP_DRVINFO_DATA_A driver) {
     operation op("SetupDiGetSelectedDriverA", handle,
                  {sim::addr(element), driver ? driver->cbSize : 0u});
-    sim::device_set* set = sim::live_set(handle, "SetupDiGetSelectedDriverA");
-    if (!set) {
-        return op.fail(ERROR_INVALID_HANDLE);
+    sim::member* mem = op.member_of(handle, element);
+    if (!mem) {
+        return FALSE;
     }
-    sim::member* mem = sim::member_of(*set, handle, element);
-    if (!mem || !driver) {
+    if (!driver) {
         return op.fail(ERROR_INVALID_PARAMETER);
     }
     if (driver->cbSize != sim::drvinfo_size) {
@@ -564,6 +635,24 @@ BOOL SetupDiGetSelectedDriverA(HDEVINFO handle, PSP_DEVINFO_DATA element, PSP_DR
     std::memcpy(driver->Description, drv.description.data(), n);
     driver->Description[n] = '\0';
     return op.result<BOOL>(TRUE);
+}
+
+DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part) {
+    operation op("GetFullPathNameA", nullptr, {sim::addr(buffer), size, sim::addr(file_part)},
+                 path ? path : "");
+    if (!path || !*path) {
+        op.fail(ERROR_INVALID_PARAMETER);
+        return op.result<DWORD>(0);
+    }
+    const std::string full = sim::full_path(the_machine().visible.current_directory, path);
+    if (full.size() + 1 > size) {
+        return op.result(static_cast<DWORD>(full.size() + 1));
+    }
+    std::memcpy(buffer, full.c_str(), full.size() + 1);
+    if (file_part) {
+        *file_part = buffer + full.rfind('\\') + 1;
+    }
+    return op.result(static_cast<DWORD>(full.size()));
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
@@ -635,3 +724,33 @@ DWORD GetLastError() {
 }
 
 void SetLastError(DWORD error) { the_machine().last_error = error; }
+
+BOOL CloseHandle(HANDLE handle) {
+    operation op("CloseHandle", handle, {});
+    return op.fail(ERROR_INVALID_HANDLE);  // the simulation hands out no kernel handles
+}
+
+HANDLE GetProcessHeap() { return reinterpret_cast<HANDLE>(sim::process_heap); }
+
+LPVOID HeapAlloc(HANDLE heap, DWORD, SIZE_T size) {
+    if (heap != GetProcessHeap() || the_machine().visible.fault.heap_alloc) {
+        return nullptr;
+    }
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (block) {
+        ++sim::heap_blocks_allocated;
+    }
+    return block;
+}
+
+BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
+    if (heap != GetProcessHeap() || !block) {
+        return FALSE;
+    }
+    std::free(block);
+    ++sim::heap_blocks_freed;
+    return TRUE;
+}
+
+void AcquireSRWLockExclusive(SRWLOCK* lock) { lock->mutex.lock(); }
+void ReleaseSRWLockExclusive(SRWLOCK* lock) { lock->mutex.unlock(); }

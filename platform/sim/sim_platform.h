@@ -8,7 +8,9 @@
 // values as on the real platform.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #define WINAPI
 #define CALLBACK
@@ -26,6 +28,8 @@ using PSTR = char*;
 using LPCSTR = const char*;
 using PCSTR = const char*;
 using HANDLE = void*;
+using LPVOID = void*;
+using SIZE_T = std::size_t;
 using HDEVINFO = void*;
 struct HWND__;
 using HWND = HWND__*;
@@ -136,9 +140,24 @@ BOOL SetupDiGetSelectedDriverA(HDEVINFO set, PSP_DEVINFO_DATA element,
                                PSP_DRVINFO_DATA_A driver);
 
 // Kernel services.
+DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part);
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
 HMODULE LoadLibraryA(LPCSTR path);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 DWORD GetLastError();
 void SetLastError(DWORD error);
+BOOL CloseHandle(HANDLE handle);
+
+// The process heap: HeapAlloc returns null when it has no memory.
+HANDLE GetProcessHeap();
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+
+// SRW locks: a lock is ready as the constant SRWLOCK_INIT.
+struct SRWLOCK {
+    std::mutex mutex;
+};
+#define SRWLOCK_INIT {}
+void AcquireSRWLockExclusive(SRWLOCK* lock);
+void ReleaseSRWLockExclusive(SRWLOCK* lock);

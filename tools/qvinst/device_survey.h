@@ -1,5 +1,5 @@
 // The present devices and the library's choice among them, read with the
-// library's own walk (ID_MAIN2::enum_present_devices), its own per-device
+// library's own walk (ID_MAIN2::walk_present_devices), its own per-device
 // match step and its own search, so that qvinst's answers are the
 // library's answers.
 #pragma once
@@ -15,8 +15,9 @@ namespace qvinst {
 std::vector<device_row> survey_present_devices();
 
 // The devices that match `wanted`, decided by the library's match rule, and
-// the device that the library's search ends with. Two walks: the first
-// collects the matches, the second is the library's search itself.
+// the device that the library's search ends with. One walk: the library's
+// own search step runs for every device, and the matches are collected
+// beside it.
 find_outcome find_matching_devices(std::string_view wanted);
 
 }  // namespace qvinst

@@ -2,7 +2,7 @@
 // resolved by name, and its version resource read.
 #pragma once
 
-#include "install/unique_resource.h"
+#include "platform/unique_handle.h"
 
 #include <string>
 
@@ -23,7 +23,7 @@ public:
 private:
     using install_device_fn = int(WINAPI*)(const char* inf_path, const char* compact_id);
 
-    install::unique_hmodule module_;
+    platform::unique_hmodule module_;
     install_device_fn install_device_ = nullptr;
 };
 

@@ -12,7 +12,7 @@ namespace {
 
 using driver_sequence = sim_test;
 
-TEST_F(driver_sequence, operations_in_documented_order) {
+TEST_F(driver_sequence, operations_in_order) {
     standard_machine();
     ASSERT_EQ(install(nic_inf_path, nic_compact_id), QV7_INSTALLED);
 
@@ -25,6 +25,7 @@ TEST_F(driver_sequence, operations_in_documented_order) {
         "SetupDiEnumDeviceInfo",
         "SetupDiDestroyDeviceInfoList",
         // Driver selection.
+        "GetFullPathNameA",
         "SetupDiCreateDeviceInfoList",
         "SetupDiOpenDeviceInfoA",
         "SetupDiSetSelectedDevice",
@@ -83,8 +84,11 @@ TEST_F(driver_sequence, arguments_of_each_operation) {
     EXPECT_EQ(calls_of("SetupDiGetSelectedDriverA")[0].values[1], 796u) << "selected-driver record size";
 }
 
-// The INF path in DriverPath, cut to 259 characters; of all other bytes of
-// the install parameters only the two flag words change.
+// The INF path in DriverPath, absolute and whole; of all other bytes of the
+// install parameters only the two flag words change. A path DriverPath
+// cannot hold whole is never cut: its first 259 characters could name
+// another INF (here they do), so the call ends with -2 before any driver
+// search.
 SP_DEVINSTALL_PARAMS_A seeded_install_params() {
     SP_DEVINSTALL_PARAMS_A params;
     unsigned char bytes[sizeof params];
@@ -101,32 +105,41 @@ SP_DEVINSTALL_PARAMS_A seeded_install_params() {
 
 struct driver_path_case {
     std::string name;
-    std::size_t path_length;
+    std::string given;     // the INF path the caller passes
+    std::string searched;  // the path in DriverPath; empty: no driver search
 };
 
 void PrintTo(const driver_path_case& row, std::ostream* os) { *os << row.name; }
 
 using driver_path = sim_table_test<driver_path_case>;
 
-TEST_P(driver_path, cut_to_259_characters_and_nothing_else_changed) {
-    const std::string path = path_of_length(GetParam().path_length);
-    const std::string kept = path.substr(0, 259);
-    standard_machine();
-    add_nic_inf(kept);
+TEST_P(driver_path, absolute_and_whole_and_nothing_else_changed) {
+    const driver_path_case& row = GetParam();
+    standard_machine();  // the current folder is C:\setup
+    add_nic_inf(row.searched.empty() ? row.given.substr(0, 259) : row.searched);
     const SP_DEVINSTALL_PARAMS_A seed = seeded_install_params();
     machine().initial_install_params = seed;
 
-    // The driver search reads the INF at the path as cut.
-    EXPECT_EQ(install(path, nic_compact_id), QV7_INSTALLED);
+    const int result = install(row.given, nic_compact_id);
+
+    if (row.searched.empty()) {
+        EXPECT_EQ(result, QV7_E_NO_DRIVER);
+        EXPECT_EQ(machine().stored_install_params.size(), 0u);
+        EXPECT_EQ(machine().count("SetupDiBuildDriverInfoList"), 0u);
+        EXPECT_EQ(machine().install_calls.size(), 0u);
+        expect_clean_platform();
+        return;
+    }
+    EXPECT_EQ(result, QV7_INSTALLED);
     ASSERT_EQ(machine().install_calls.size(), 1u);
-    EXPECT_EQ(machine().install_calls[0].selected_inf, kept);
+    EXPECT_EQ(machine().install_calls[0].selected_inf, row.searched);
 
     ASSERT_EQ(machine().stored_install_params.size(), 1u);
     const SP_DEVINSTALL_PARAMS_A& stored = machine().stored_install_params[0];
     EXPECT_EQ(stored.Flags, seed.Flags | 0x10000u);
     EXPECT_EQ(stored.FlagsEx, seed.FlagsEx | 0x800u);
-    EXPECT_EQ(std::string(stored.DriverPath, kept.size()), kept);
-    EXPECT_EQ(stored.DriverPath[kept.size()], '\0');
+    EXPECT_EQ(std::string(stored.DriverPath, row.searched.size()), row.searched);
+    EXPECT_EQ(stored.DriverPath[row.searched.size()], '\0');
 
     // Every byte outside Flags, FlagsEx and DriverPath (the last field) as
     // it was read.
@@ -141,12 +154,16 @@ TEST_P(driver_path, cut_to_259_characters_and_nothing_else_changed) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(lengths, driver_path, testing::Values(
-    driver_path_case{"path_258_whole", 258},
-    driver_path_case{"path_259_whole", 259},
-    driver_path_case{"path_260_cut", 260},
-    driver_path_case{"path_300_cut", 300},
-    driver_path_case{"path_64_KiB_cut", 64 * 1024}),
+INSTANTIATE_TEST_SUITE_P(paths, driver_path, testing::Values(
+    driver_path_case{"of_258_whole", path_of_length(258), path_of_length(258)},
+    driver_path_case{"of_259_whole", path_of_length(259), path_of_length(259)},
+    driver_path_case{"of_260_never_cut", path_of_length(260), ""},
+    driver_path_case{"of_300_never_cut", path_of_length(300), ""},
+    driver_path_case{"of_64_KiB_never_cut", path_of_length(64 * 1024), ""},
+    driver_path_case{"bare_name_from_current_folder", "nic.inf", "C:\\setup\\nic.inf"},
+    driver_path_case{"relative_with_dot_dot", "..\\drivers\\.\\nic.inf", "C:\\drivers\\nic.inf"},
+    driver_path_case{"forward_slashes", "C:/drivers/net/nic.inf", "C:\\drivers\\net\\nic.inf"},
+    driver_path_case{"relative_made_too_long", "sub\\" + std::string(250, 'r') + ".inf", ""}),
     row_name());
 
 using driver_choice = sim_test;

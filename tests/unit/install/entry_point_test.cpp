@@ -25,8 +25,7 @@ using no_inf_path = sim_table_test<no_inf_case>;
 
 TEST_P(no_inf_path, gives_minus_4_and_touches_nothing) {
     standard_machine();
-    ID_MAIN2::wanted_compact_id = earlier_wanted;
-    ID_MAIN2::found_instance_id = earlier_found;
+    set_library_state(earlier_wanted, earlier_found);
 
     EXPECT_EQ(qv7_installdevice(GetParam().inf_path, GetParam().wanted), QV7_E_NO_INF_PATH);
 
@@ -69,8 +68,7 @@ using no_wanted_id = sim_table_test<no_id_case>;
 
 TEST_P(no_wanted_id, gives_minus_1) {
     standard_machine();
-    ID_MAIN2::wanted_compact_id = earlier_wanted;
-    ID_MAIN2::found_instance_id = earlier_found;
+    set_library_state(earlier_wanted, earlier_found);
 
     EXPECT_EQ(qv7_installdevice(nic_inf_path.c_str(), GetParam().wanted), QV7_E_NO_DEVICE);
 
@@ -112,20 +110,6 @@ INSTANTIATE_TEST_SUITE_P(ids, long_wanted_id, testing::Values(
     long_id_case{"pci_tag_first_19_of_adapter_match", nic_compact_id.substr(0, 19) + std::string(one_mib - 19, '0'),
                  1}),
     row_name());
-
-// An INF path of 64 KiB that exists nowhere once cut to 259 characters.
-TEST_F(entry_point, inf_path_of_64_KiB_not_found_after_cut) {
-    standard_machine();
-    const std::string path = path_of_length(64 * 1024);
-
-    EXPECT_EQ(install(path, nic_compact_id), QV7_E_NO_DRIVER);
-
-    ASSERT_EQ(machine().stored_install_params.size(), 1u);
-    const SP_DEVINSTALL_PARAMS_A& stored = machine().stored_install_params[0];
-    EXPECT_EQ(std::string(stored.DriverPath), path.substr(0, 259));
-    EXPECT_EQ(machine().count("LoadLibraryA"), 0u);
-    expect_clean_platform();
-}
 
 // Instance IDs at the width of the 256-byte buffer.
 struct instance_id_case {

@@ -131,13 +131,32 @@ inline HDEVINFO set_returned_by(const std::string& op) {
 
 inline std::vector<std::string> nothing() { return {}; }
 
+// Sets the two library-global texts, as an earlier call would have left them.
+inline void set_library_state(std::string_view wanted, std::string_view found) {
+    ASSERT_TRUE(ID_MAIN2::wanted_compact_id.assign(wanted));
+    auto& instance = ID_MAIN2::found_instance_id;
+    ASSERT_LT(found.size(), instance.capacity);
+    found.copy(instance.prepare_read(), found.size());
+    instance.take_read(true);
+}
+
+}  // namespace install_test
+
+namespace ID_MAIN2 {
+// Failure messages show the library's texts as text.
+inline void PrintTo(const kept_text& text, std::ostream* os) { *os << '"' << text.view() << '"'; }
+template <std::size_t N>
+void PrintTo(const bounded_text<N>& text, std::ostream* os) { *os << '"' << text.view() << '"'; }
+}  // namespace ID_MAIN2
+
+namespace install_test {
+
 // Every test starts on an empty machine with both library globals empty.
 class sim_test : public testing::Test {
 protected:
     void SetUp() override {
         sim::reset();
-        std::string().swap(ID_MAIN2::wanted_compact_id);
-        std::string().swap(ID_MAIN2::found_instance_id);
+        set_library_state("", "");
     }
     void TearDown() override { sim::reset(); }
 

@@ -1,29 +1,14 @@
-// Running out of memory: every allocation of a call in turn is made to fail.
-// The call then returns -10 instead of throwing, and every set and module it
-// acquired is released.
+// Memory: a call allocates nothing with operator new (the library is built
+// without C++ exceptions), keeps only the wanted compact ID on the process
+// heap, and reports a heap that has no room for it as -10, leaving nothing
+// behind.
 #include "allocation_failure.h"
 #include "install_fixture.h"
 
-#include <cstdio>
 #include <string>
 
 namespace install_test {
 namespace {
-
-using out_of_memory = sim_test;
-
-TEST_F(out_of_memory, first_allocation_fails_gives_minus_10) {
-    standard_machine();
-
-    allocation_failure::fail_at(0);
-    const int result = install(nic_inf_path, nic_compact_id);
-    allocation_failure::disarm();
-
-    ASSERT_TRUE(allocation_failure::fired());
-    EXPECT_EQ(result, QV7_E_OUT_OF_MEMORY);
-    EXPECT_EQ(machine().count("InstallSelectedDriver"), 0u);
-    expect_clean_platform();
-}
 
 using arrange_fn = void (*)();
 
@@ -35,57 +20,58 @@ void not_nt_driver() {
 }
 void two_adapters() { add_nic(nic2_instance_id); }
 
-struct sweep_case {
+struct memory_case {
     std::string name;
     arrange_fn arrange;
     std::string wanted;
-    int result;  // without a failing allocation
+    int result;  // with memory enough
 };
 
-void PrintTo(const sweep_case& row, std::ostream* os) { *os << row.name << " -> " << row.result; }
+void PrintTo(const memory_case& row, std::ostream* os) { *os << row.name << " -> " << row.result; }
 
-using allocation_sweep = sim_table_test<sweep_case>;
+using memory = sim_table_test<memory_case>;
 
-// Allocation n = 0, 1, 2, ... fails, until a call makes fewer allocations
-// than n and so runs to its normal end.
-TEST_P(allocation_sweep, each_failure_gives_minus_10_and_leaves_nothing) {
-    const sweep_case& row = GetParam();
-    constexpr std::size_t sweep_limit = 100000;
-    std::size_t n = 0;
-    for (; n < sweep_limit; ++n) {
-        sim::reset();
-        std::string().swap(ID_MAIN2::wanted_compact_id);
-        std::string().swap(ID_MAIN2::found_instance_id);
-        standard_machine();
-        row.arrange();
+TEST_P(memory, no_operator_new_and_one_heap_block_kept) {
+    const memory_case& row = GetParam();
+    standard_machine();
+    row.arrange();
+    const long blocks_before = sim::live_heap_blocks();
 
-        allocation_failure::fail_at(n);
-        const int result = install(nic_inf_path, row.wanted);
-        allocation_failure::disarm();
-        const bool failed = allocation_failure::fired();
+    allocation_failure::fail_at(0);  // any allocation outside the simulation fails
+    const int result = install(nic_inf_path, row.wanted);
+    allocation_failure::disarm();
 
-        EXPECT_EQ(result, failed ? QV7_E_OUT_OF_MEMORY : row.result) << "allocation " << n << " failing";
-        EXPECT_EQ(machine().live_sets(), 0) << "allocation " << n;
-        EXPECT_EQ(machine().live_modules(), 0) << "allocation " << n;
-        EXPECT_EQ(machine().bad_handle_uses, nothing()) << "allocation " << n;
-        EXPECT_EQ(calls_given_invalid_handle(), nothing()) << "allocation " << n;
-        if (!failed) {
-            EXPECT_EQ(allocation_failure::counted(), n) << "every allocation before it was reached";
-            break;
-        }
-    }
-    ASSERT_LT(n, sweep_limit);
-    EXPECT_GT(n, 0u) << "the call allocates";
-    std::printf("[          ] %s: %zu allocations, each failed once\n", row.name.c_str(), n);
+    EXPECT_FALSE(allocation_failure::fired()) << "the call used operator new";
+    EXPECT_EQ(result, row.result);
+    EXPECT_EQ(sim::live_heap_blocks() - blocks_before, 1) << "the wanted ID";
+    expect_clean_platform();
 }
 
-INSTANTIATE_TEST_SUITE_P(calls, allocation_sweep, testing::Values(
-    sweep_case{"full_installation", no_change, nic_compact_id, 1},
-    sweep_case{"full_installation_last_of_two_matches", two_adapters, nic_compact_id, 1},
-    sweep_case{"no_device", no_change, "PCI10EC81390000000000000000", -1},
-    sweep_case{"no_driver", no_change, mouse_compact_id, -2},
-    sweep_case{"no_entry_point", no_entry_point, nic_compact_id, -9},
-    sweep_case{"not_nt_driver", not_nt_driver, nic_compact_id, -8}),
+TEST_P(memory, heap_without_room_gives_minus_10_and_leaves_nothing) {
+    const memory_case& row = GetParam();
+    standard_machine();
+    row.arrange();
+    set_library_state("PNPPNP0501", "ACPI\\PNP0501\\1");
+    const long blocks_before = sim::live_heap_blocks();
+    machine().fault.heap_alloc = true;
+
+    EXPECT_EQ(install(nic_inf_path, row.wanted), QV7_E_OUT_OF_MEMORY);
+
+    EXPECT_EQ(machine().count("SetupDiGetClassDevsA"), 0u) << "no search without the wanted ID";
+    EXPECT_EQ(machine().count("InstallSelectedDriver"), 0u);
+    EXPECT_EQ(ID_MAIN2::wanted_compact_id, "");
+    EXPECT_EQ(ID_MAIN2::found_instance_id, "");
+    EXPECT_EQ(sim::live_heap_blocks() - blocks_before, -1) << "the earlier wanted ID released";
+    expect_clean_platform();
+}
+
+INSTANTIATE_TEST_SUITE_P(calls, memory, testing::Values(
+    memory_case{"full_installation", no_change, nic_compact_id, 1},
+    memory_case{"full_installation_last_of_two_matches", two_adapters, nic_compact_id, 1},
+    memory_case{"no_device", no_change, "PCI10EC81390000000000000000", -1},
+    memory_case{"no_driver", no_change, mouse_compact_id, -2},
+    memory_case{"no_entry_point", no_entry_point, nic_compact_id, -9},
+    memory_case{"not_nt_driver", not_nt_driver, nic_compact_id, -8}),
     row_name());
 
 }  // namespace
