@@ -10,6 +10,7 @@
 #include "tests/e2e/win_resources.h"
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -161,6 +162,7 @@ std::vector<qvinst_case> qvinst_cases(const fixture& f) {
     using newdev_protocol::install_action;
     using newdev_protocol::succeed_action;
     const std::string usage = "usage: qvinst";
+    const conditions alone{newdev_kind::substitute, {succeed_action}, false};
     const std::string usb_id = usb.compact_id;
     return {
         {"list: every present device in enumeration order, with hardware and compact ID",
@@ -236,13 +238,11 @@ std::vector<qvinst_case> qvinst_cases(const fixture& f) {
         {"install --json: no device, -1", {"--json", "install", f.inf, usb_other_revision},
          exit_no_device, {"\"code\":-1,\"name\":\"QV7_E_NO_DEVICE\",", "\"exit_status\":11}\n"}},
         {"install without QUORVANT.dll beside it: exit status 1, says so",
-         {"install", f.inf, usb_id}, exit_trouble, {}, "QUORVANT.dll", {newdev_kind::substitute,
-         {succeed_action}, false}},
+         {"install", f.inf, usb_id}, exit_trouble, {}, "QUORVANT.dll", alone},
         {"--version: qvinst's version and the DLL's", {"--version"}, exit_done,
          {std::string("qvinst ") + version + "\n", std::string("QUORVANT.dll ") + version + ".0 ("}},
         {"--version without the DLL: qvinst's version, exit status 1", {"--version"}, exit_trouble,
-         {std::string("qvinst ") + version + "\n"}, "QUORVANT.dll",
-         {newdev_kind::substitute, {succeed_action}, false}},
+         {std::string("qvinst ") + version + "\n"}, "QUORVANT.dll", alone},
         {"--help: the exit-status table", {"--help"}, exit_done,
          {"3010  result 2 QV7_INSTALLED_NEEDS_REBOOT"}},
         {"bad arguments, none: usage on stderr, exit status 2", {}, exit_usage, {}, usage},
@@ -255,7 +255,7 @@ std::vector<qvinst_case> qvinst_cases(const fixture& f) {
     };
 }
 
-std::string without_carriage_returns(std::string text) {
+std::string without_carriage_returns(std::string_view text) {
     std::string out;
     for (const char ch : text) {
         if (ch != '\r') out += ch;
