@@ -1,20 +1,27 @@
 #!/usr/bin/env bash
 # Runs every test: host unit tests (ctest, under ASan and UBSan), a short
 # fuzz run, the static checks of the built DLL, the end-to-end tier under
-# Wine (with an NSIS setup program as client), a short endurance run, and
-# qvinst under Wine.
+# Wine (with an NSIS setup program and qvinst as clients), and a short
+# endurance run. Every tier must be there and pass: a missing script fails
+# the run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+
+tiers=(fuzz static e2e endurance)
+for tier in "${tiers[@]}"; do
+  if [ ! -f "scripts/test-$tier.sh" ]; then
+    echo "test: scripts/test-$tier.sh is missing" >&2
+    exit 1
+  fi
+done
 
 bash scripts/build.sh --no-demo
 
 echo "== host unit tests"
 ctest --test-dir build/host --output-on-failure -j "$(nproc)"
 
-for step in fuzz static e2e endurance qvinst; do
-  if [ -f "scripts/test-$step.sh" ]; then
-    echo "== $step"
-    bash "scripts/test-$step.sh"
-  fi
+for tier in "${tiers[@]}"; do
+  echo "== $tier"
+  bash "scripts/test-$tier.sh"
 done

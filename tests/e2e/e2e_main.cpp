@@ -3,14 +3,18 @@
 // throwaway Wine prefix, prints one line per case and the closing
 // "N passed, M failed" line. Exit code 0 when every case passed.
 //
-//   qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY [--setup SETUP_EXE] [GROUP...]
+//   qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY [--setup SETUP_EXE]
+//          [--qvinst QVINST_EXE] [GROUP...]
 //
-// The paths are Windows paths. Without GROUP every group runs; the setup
-// group runs only with --setup.
+// The paths are Windows paths; QVINST_EXE stands beside a copy of LIBRARY
+// named QUORVANT.dll. Without GROUP every group runs, but the setup group
+// only with --setup and the qvinst group only with --qvinst; naming either
+// group without its path, or a name that is no group's, is a usage error.
 #include "tests/e2e/run_context.h"
 
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,7 @@ namespace {
 struct group {
     const char* name;
     void (*run)(e2e::run_context&);
+    const char* needs = nullptr;  // the option naming a path the group cannot run without
 };
 
 const group groups[] = {
@@ -29,12 +34,13 @@ const group groups[] = {
     {"conversion", e2e::run_conversion_cases},
     {"faults", e2e::run_fault_cases},
     {"lifetime", e2e::run_lifetime_cases},
-    {"setup", e2e::run_setup_program_cases},
+    {"setup", e2e::run_setup_program_cases, "--setup"},
+    {"qvinst", e2e::run_qvinst_cases, "--qvinst"},
 };
 
 int usage() {
     std::fputs("usage: qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY "
-               "[--setup SETUP_EXE] [GROUP...]\n",
+               "[--setup SETUP_EXE] [--qvinst QVINST_EXE] [GROUP...]\n",
                stderr);
     return 2;
 }
@@ -44,22 +50,35 @@ int usage() {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() < 3) return usage();
-    std::string setup;
+    std::map<std::string, std::string> paths = {{"--setup", {}}, {"--qvinst", {}}};
     std::vector<std::string> chosen;
     for (std::size_t i = 3; i < args.size(); ++i) {
-        if (args[i] == "--setup" && i + 1 < args.size()) {
-            setup = args[++i];
+        if (paths.count(args[i]) != 0 && i + 1 < args.size()) {
+            paths[args[i]] = args[i + 1];
+            ++i;
         } else {
             chosen.push_back(args[i]);
         }
     }
-    auto wanted = [&](const group& g) {
-        if (std::string(g.name) == "setup" && setup.empty()) return false;
-        if (chosen.empty()) return true;
+    auto named = [&](const group& g) {
         for (const auto& name : chosen) {
             if (name == g.name) return true;
         }
         return false;
+    };
+    auto missing_path = [&](const group& g) { return g.needs != nullptr && paths[g.needs].empty(); };
+    // A group that cannot run or a name that is no group's is an error, not
+    // a run with fewer cases.
+    for (const auto& name : chosen) {
+        bool known = false;
+        for (const auto& g : groups) known = known || name == g.name;
+        if (!known) return usage();
+    }
+    for (const auto& g : groups) {
+        if (named(g) && missing_path(g)) return usage();
+    }
+    auto wanted = [&](const group& g) {
+        return !missing_path(g) && (chosen.empty() || named(g));
     };
 
     const auto started = std::chrono::steady_clock::now();
@@ -75,7 +94,8 @@ int main(int argc, char** argv) {
     }
     if (library.loaded()) {
         e2e::newdev_switch newdev(args[1], args[2]);
-        e2e::run_context ctx{library, newdev, log, e2e::work_folder(), setup};
+        e2e::run_context ctx{library, newdev, log, e2e::work_folder(), paths["--setup"],
+                              paths["--qvinst"]};
         for (const auto& g : groups) {
             if (wanted(g)) g.run(ctx);
         }

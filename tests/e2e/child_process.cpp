@@ -1,0 +1,135 @@
+#include "tests/e2e/child_process.h"
+
+#include "tests/e2e/win_resources.h"
+
+#include <memory>
+#include <utility>
+
+namespace e2e {
+namespace {
+
+constexpr DWORD read_chunk_size = 4096;
+
+// One pipe's read end, drained on a thread of its own so that a child that
+// fills one pipe while the runner waits on the other cannot stall.
+struct pipe_reader {
+    kernel_handle pipe;
+    std::string text;
+};
+
+DWORD WINAPI drain(LPVOID parameter) {
+    auto* reader = static_cast<pipe_reader*>(parameter);
+    char chunk[read_chunk_size];
+    DWORD read = 0;
+    while (ReadFile(reader->pipe.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
+        reader->text.append(chunk, read);
+    }
+    return 0;
+}
+
+// A pipe whose write end the child inherits and whose read end it does not.
+bool make_pipe(pipe_reader& reader, kernel_handle& child_end) {
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE read_end = nullptr;
+    HANDLE write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &inherited, 0)) return false;
+    reader.pipe = kernel_handle(read_end);
+    child_end = kernel_handle(write_end);
+    return SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0) != FALSE;
+}
+
+std::string with_error(const std::string& text) {
+    return text + ", error " + std::to_string(GetLastError());
+}
+
+}  // namespace
+
+std::string command_line_argument(const std::string& text) {
+    if (!text.empty() && text.find_first_of(" \t\n\v\"") == std::string::npos) return text;
+    std::string quoted_text = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : text) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes double only where a quote follows them.
+        quoted_text.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        quoted_text += c;
+        backslashes = 0;
+    }
+    quoted_text.append(2 * backslashes, '\\');
+    quoted_text += '"';
+    return quoted_text;
+}
+
+child_outcome run_child(const std::string& program, const std::vector<std::string>& arguments,
+                        unsigned long timeout_ms) {
+    child_outcome outcome;
+    std::string command = command_line_argument(program);
+    for (const auto& argument : arguments) command += " " + command_line_argument(argument);
+
+    auto out = std::make_unique<pipe_reader>();
+    auto err = std::make_unique<pipe_reader>();
+    kernel_handle child_out;
+    kernel_handle child_err;
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    kernel_handle child_in = adopt_file(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ, &inherited,
+                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!make_pipe(*out, child_out) || !make_pipe(*err, child_err) || !child_in.valid()) {
+        outcome.problem = with_error("cannot create the pipes for " + command);
+        return outcome;
+    }
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = child_in.get();
+    startup.hStdOutput = child_out.get();
+    startup.hStdError = child_err.get();
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        outcome.problem = with_error("cannot start " + command);
+        return outcome;
+    }
+    kernel_handle process(info.hProcess);
+    kernel_handle thread(info.hThread);
+    // Only the child holds the write ends now: its exit ends the reads.
+    child_out.reset();
+    child_err.reset();
+    child_in.reset();
+
+    kernel_handle out_thread(CreateThread(nullptr, 0, drain, out.get(), 0, nullptr));
+    kernel_handle err_thread(CreateThread(nullptr, 0, drain, err.get(), 0, nullptr));
+    if (!out_thread.valid() || !err_thread.valid()) {
+        TerminateProcess(process.get(), 1);
+        outcome.problem = with_error("cannot start the threads that read " + command);
+        // A running reader still uses its buffer; leave both to it.
+        static_cast<void>(out.release());
+        static_cast<void>(err.release());
+        return outcome;
+    }
+    if (WaitForSingleObject(process.get(), timeout_ms) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), timeout_ms);
+        outcome.problem = "no end within " + std::to_string(timeout_ms) + " ms: " + command;
+    }
+    const HANDLE readers[] = {out_thread.get(), err_thread.get()};
+    if (WaitForMultipleObjects(2, readers, TRUE, timeout_ms) != WAIT_OBJECT_0) {
+        outcome.problem = "its output did not end within " + std::to_string(timeout_ms) +
+                          " ms: " + command;
+        static_cast<void>(out.release());
+        static_cast<void>(err.release());
+        return outcome;
+    }
+    DWORD status = 0;
+    GetExitCodeProcess(process.get(), &status);
+    outcome.finished = outcome.problem.empty();
+    outcome.exit_status = status;
+    outcome.out = std::move(out->text);
+    outcome.err = std::move(err->text);
+    return outcome;
+}
+
+}  // namespace e2e

@@ -1,0 +1,30 @@
+// Runs a program as a child process with arguments, captures what it writes
+// to stdout and stderr through pipes, and reads its whole exit status with
+// GetExitCodeProcess (3010 stays 3010). The child inherits the environment,
+// so the substitute NEWDEV's steering variables reach it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// How long a child may run before it is ended and counted as hung.
+inline constexpr unsigned long child_timeout_ms = 60000;
+
+struct child_outcome {
+    bool finished = false;  // started and ended within the time limit
+    std::string problem;    // why not, when !finished
+    unsigned long exit_status = 0;
+    std::string out;  // stdout, bytes as written
+    std::string err;  // stderr, bytes as written
+};
+
+child_outcome run_child(const std::string& program, const std::vector<std::string>& arguments,
+                        unsigned long timeout_ms = child_timeout_ms);
+
+// One argument quoted for a command line, so that the child's C runtime
+// hands it back unchanged (empty texts, spaces, tabs, quotes, backslashes).
+std::string command_line_argument(const std::string& text);
+
+}  // namespace e2e

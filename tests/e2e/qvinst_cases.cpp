@@ -1,0 +1,316 @@
+// qvinst.exe as an installer author runs it: each case starts it as a child
+// process with arguments, beside QUORVANT.dll or alone in a folder, and
+// checks its whole exit status, what it prints on stdout (text and --json)
+// and on stderr. list, find and install work on virtual devices created for
+// the group; install reaches the NEWDEV the runner puts in place, and the
+// substitute is steered through the environment the child inherits.
+#include "tests/e2e/child_process.h"
+#include "tests/e2e/newdev_protocol.h"
+#include "tests/e2e/run_context.h"
+#include "tests/e2e/win_resources.h"
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+namespace {
+
+constexpr const char* version = QV_E2E_PROJECT_VERSION;
+// qvinst's exit statuses, written out here rather than taken from qvinst.
+constexpr unsigned long exit_done = 0;
+constexpr unsigned long exit_trouble = 1;
+constexpr unsigned long exit_usage = 2;
+constexpr unsigned long exit_no_compact_id = 3;
+constexpr unsigned long exit_restart_needed = 3010;
+constexpr unsigned long exit_no_device = 11;
+// InstallSelectedDriver's reboot word and the error of a non-NT driver.
+constexpr unsigned long need_restart = 0x80;
+constexpr unsigned long need_reboot = 0x100;
+constexpr unsigned long non_nt_driver_error = 0xE000022D;
+constexpr unsigned long access_denied = 5;
+
+struct device_spec {
+    const char* hardware_id;
+    const char* compact_id;  // empty: the hardware ID has none
+    bool served;             // also carries the ID the group's INF names
+};
+const device_spec pci_a = {"PCI\\VEN_1234&DEV_5678&SUBSYS_9ABC0DEF&CC_030000&REV_01",
+                           "PCI123456780DEF9ABC03000100", true};
+const device_spec pci_b = {"PCI\\VEN_1234&DEV_5678&SUBSYS_9ABC0DEF&CC_020000&REV_02",
+                           "PCI123456780DEF9ABC02000200", true};
+const device_spec usb = {"USB\\VID_0A1B&PID_2C3D&MI_01", "USB0A1B2C3D000001", true};
+const device_spec acpi = {"ACPI\\PNP0A03", "PNPPNP0A03", true};
+const device_spec no_compact = {"ROOT\\QVINST_NONE", "", true};
+// A quote and a tab, which --json must escape.
+const device_spec odd = {"PCMCIA\\Quote\"Tab\tEnd", "PCCQuote\"Tab\tEnd", false};
+constexpr const char* pci_window = "PCI123456780DEF9ABC";
+constexpr const char* usb_other_revision = "USB0A1B2C3D000000";
+constexpr const char* model_hardware_id = "QVINST\\TEST_MODEL";
+
+struct made_device {
+    std::string instance_id;
+    const device_spec* spec = nullptr;
+};
+
+// What the cases share: the devices (removed when the group ends), the
+// INF, and qvinst.exe beside QUORVANT.dll and alone.
+struct fixture {
+    std::vector<virtual_device> owned;
+    made_device pci_a, pci_b, usb, acpi, no_compact, odd;
+    made_device pci_first, pci_last;  // the two PCI devices in enumeration order
+    driver_package package{model_hardware_id, "qvinst test device", "01/15/2024,1.0.0.0", "qvinst"};
+    std::string inf;
+    std::string absent_inf;
+    std::string qvinst;
+    std::string qvinst_alone;
+};
+
+bool make(fixture& f, checks& c, made_device& made, const device_spec& spec) {
+    std::vector<std::string> ids{spec.hardware_id};
+    if (spec.served) ids.emplace_back(model_hardware_id);
+    auto device = make_device(c, ids);
+    if (!device) return false;
+    made = {device->instance_id(), &spec};
+    f.owned.push_back(std::move(*device));
+    return true;
+}
+
+bool prepare(run_context& ctx, fixture& f, checks& c) {
+    f.qvinst = ctx.qvinst;
+    const std::string alone_folder = ctx.folder + "qvinst-alone";
+    CreateDirectoryA(alone_folder.c_str(), nullptr);
+    f.qvinst_alone = alone_folder + "\\qvinst.exe";
+    c.expect(CopyFileA(f.qvinst.c_str(), f.qvinst_alone.c_str(), FALSE) != FALSE,
+             "cannot copy " + f.qvinst + " to " + f.qvinst_alone);
+    f.inf = write_inf(ctx, "qvinst.inf", f.package);
+    f.absent_inf = ctx.folder + "qvinst-absent.inf";
+    DeleteFileA(f.absent_inf.c_str());
+    if (!c.passed() || !make(f, c, f.pci_a, pci_a) || !make(f, c, f.usb, usb) ||
+        !make(f, c, f.pci_b, pci_b) || !make(f, c, f.acpi, acpi) ||
+        !make(f, c, f.no_compact, no_compact) || !make(f, c, f.odd, odd)) {
+        return false;
+    }
+    const auto devices = list_present_devices();
+    const bool a_first = enumeration_position(devices, f.pci_a.instance_id) <
+                         enumeration_position(devices, f.pci_b.instance_id);
+    f.pci_first = a_first ? f.pci_a : f.pci_b;
+    f.pci_last = a_first ? f.pci_b : f.pci_a;
+    return true;
+}
+
+std::string json(const std::string& text) {
+    std::string out = "\"";
+    for (const char ch : text) {
+        if (ch == '\\' || ch == '"') out += '\\';
+        out += ch == '\t' ? std::string("\\t") : std::string(1, ch);
+    }
+    return out + "\"";
+}
+
+std::string row_text(const made_device& d) {
+    const std::string compact = d.spec->compact_id;
+    return d.instance_id + "\t" + d.spec->hardware_id + "\t" + (compact.empty() ? "-" : compact) +
+           "\n";
+}
+
+// A device's JSON object without its closing brace.
+std::string row_json(const made_device& d) {
+    return "{\"instance_id\":" + json(d.instance_id) + ",\"hardware_id\":" +
+           json(d.spec->hardware_id) + ",\"compact_id\":" + json(d.spec->compact_id);
+}
+
+// list's expected rows: every present device in enumeration order, whole for
+// the group's devices, by instance ID for the others.
+std::vector<std::string> list_rows(const fixture& f, bool as_json) {
+    std::vector<std::string> rows;
+    for (const auto& present : list_present_devices()) {
+        const made_device* mine = nullptr;
+        for (const made_device* d : {&f.pci_a, &f.pci_b, &f.usb, &f.acpi, &f.no_compact, &f.odd}) {
+            if (same_path(d->instance_id, present.instance_id)) mine = d;
+        }
+        if (as_json) {
+            rows.push_back(mine ? row_json(*mine) + "}"
+                                : "{\"instance_id\":" + json(present.instance_id) + ",");
+        } else {
+            rows.push_back(mine ? row_text(*mine) : present.instance_id + "\t");
+        }
+    }
+    return rows;
+}
+
+struct conditions {
+    newdev_kind newdev = newdev_kind::substitute;
+    substitute_behaviour behaviour{newdev_protocol::succeed_action};
+    bool beside_library = true;  // false: the copy of qvinst.exe without QUORVANT.dll
+    std::string bound{};         // device that must have the group's driver afterwards
+    std::string unbound{};       // device that must have no driver afterwards
+};
+
+struct qvinst_case {
+    std::string name;
+    std::vector<std::string> arguments;
+    unsigned long status;
+    std::vector<std::string> out;  // on stdout, in this order; none: stdout is empty
+    std::string err{};             // on stderr; empty: stderr is empty
+    conditions given{};
+};
+
+std::vector<qvinst_case> qvinst_cases(const fixture& f) {
+    using newdev_protocol::fail_action;
+    using newdev_protocol::install_action;
+    using newdev_protocol::succeed_action;
+    const std::string usage = "usage: qvinst";
+    const conditions alone{newdev_kind::substitute, {succeed_action}, false};
+    const std::string usb_id = usb.compact_id;
+    return {
+        {"list: every present device in enumeration order, with hardware and compact ID",
+         {"list"}, exit_done, list_rows(f, false)},
+        {"list --json: the same devices and order", {"--json", "list"}, exit_done,
+         list_rows(f, true)},
+        {"id: one compact ID per text", {"id", pci_a.hardware_id, usb.hardware_id, acpi.hardware_id},
+         exit_done, {std::string(pci_a.compact_id) + "\n" + usb_id + "\n" + acpi.compact_id + "\n"}},
+        {"id: '-' for a text without compact ID, exit status 3",
+         {"id", no_compact.hardware_id, usb.hardware_id}, exit_no_compact_id, {"-\n" + usb_id + "\n"}},
+        {"id --json: a quote and a tab come back escaped", {"--json", "id", odd.hardware_id},
+         exit_done,
+         {"{\"ids\":[{\"hardware_id\":" + json(odd.hardware_id) + ",\"compact_id\":" +
+          json(odd.compact_id) + "}]}\n"}},
+        {"find: 19-character rule, both PCI devices, the later one marked and chosen",
+         {"find", pci_window}, exit_done,
+         {std::string("wanted: ") + pci_window + "\nrule: first 19 characters",
+          "  " + row_text(f.pci_first), "* " + row_text(f.pci_last),
+          "chosen: " + f.pci_last.instance_id + "\n"}},
+        {"find --json: a whole PCI ID still matches on 19 characters",
+         {"--json", "find", pci_a.compact_id}, exit_done,
+         {std::string("{\"wanted\":\"") + pci_a.compact_id +
+              "\",\"rule\":\"first 19 characters\",\"devices\":[" + row_json(f.pci_first) +
+              ",\"chosen\":false}," + row_json(f.pci_last) + ",\"chosen\":true}],\"chosen\":" +
+              json(f.pci_last.instance_id) + "}\n"}},
+        {"find --json: whole-text rule, the one USB device chosen", {"--json", "find", usb_id},
+         exit_done,
+         {"{\"wanted\":\"" + usb_id + "\",\"rule\":\"whole text\",\"devices\":[" + row_json(f.usb) +
+          ",\"chosen\":true}],\"chosen\":" + json(f.usb.instance_id) + "}\n"}},
+        {"find: another USB revision matches nothing, exit status 11",
+         {"find", usb_other_revision}, exit_no_device,
+         {"rule: whole text", "no present device matches\n", "chosen: none\n"}},
+        {"find --json: no match, no devices, chosen null", {"--json", "find", usb_other_revision},
+         exit_no_device,
+         {std::string("{\"wanted\":\"") + usb_other_revision +
+          "\",\"rule\":\"whole text\",\"devices\":[],\"chosen\":null}\n"}},
+        {"install: driver installed onto the device find chose, 1", {"install", f.inf, pci_window},
+         exit_done, {"1 QV7_INSTALLED: "}, "",
+         {newdev_kind::substitute, {install_action}, true, f.pci_last.instance_id,
+          f.pci_first.instance_id}},
+        {"install: reboot needed, 2, exit status 3010", {"install", f.inf, usb_id},
+         exit_restart_needed, {"2 QV7_INSTALLED_NEEDS_REBOOT: "}, "",
+         {newdev_kind::substitute, {succeed_action, need_reboot}}},
+        {"install: restart needed, 3, exit status 3010", {"install", f.inf, usb_id},
+         exit_restart_needed, {"3 QV7_INSTALLED_NEEDS_RESTART: "}, "",
+         {newdev_kind::substitute, {succeed_action, need_restart}}},
+        {"install: reboot and restart, 3, exit status 3010", {"install", f.inf, acpi.compact_id},
+         exit_restart_needed, {"3 QV7_INSTALLED_NEEDS_RESTART: "}, "",
+         {newdev_kind::substitute, {succeed_action, need_reboot | need_restart}}},
+        {"install: no matching device, -1, exit status 11", {"install", f.inf, usb_other_revision},
+         exit_no_device, {"-1 QV7_E_NO_DEVICE: "}},
+        {"install: missing INF, -2, exit status 12", {"install", f.absent_inf, usb_id}, 12,
+         {"-2 QV7_E_NO_DRIVER: "}},
+        {"install: driver installer failed, -3, exit status 13", {"install", f.inf, usb_id}, 13,
+         {"-3 QV7_E_INSTALL_FAILED: "}, "",
+         {newdev_kind::substitute, {fail_action, 0, 1, access_denied}}},
+        {"install: empty INF path, -4, exit status 14", {"install", "", usb_id}, 14,
+         {"-4 QV7_E_NO_INF_PATH: "}},
+        {"install: no NEWDEV.DLL, -7, exit status 17", {"install", f.inf, usb_id}, 17,
+         {"-7 QV7_E_NO_NEWDEV: "}, "", {newdev_kind::missing}},
+        {"install: not an NT driver, -8, exit status 18", {"install", f.inf, usb_id}, 18,
+         {"-8 QV7_E_NOT_NT_DRIVER: "}, "",
+         {newdev_kind::substitute, {fail_action, 0, 1, non_nt_driver_error}}},
+        {"install: NEWDEV.DLL without InstallSelectedDriver, -9, exit status 19",
+         {"install", f.inf, usb_id}, 19, {"-9 QV7_E_NO_ENTRY_POINT: "}, "",
+         {newdev_kind::without_entry}},
+        {"install --json: code, name, meaning and arguments, exit status 3010",
+         {"--json", "install", f.inf, usb_id}, exit_restart_needed,
+         {"{\"inf\":" + json(f.inf) + ",\"compact_id\":\"" + usb_id +
+              "\",\"code\":2,\"name\":\"QV7_INSTALLED_NEEDS_REBOOT\",\"meaning\":\"",
+          "DI_NEEDREBOOT", "\",\"exit_status\":3010}\n"},
+         "", {newdev_kind::substitute, {succeed_action, need_reboot}}},
+        {"install --json: no device, -1", {"--json", "install", f.inf, usb_other_revision},
+         exit_no_device, {"\"code\":-1,\"name\":\"QV7_E_NO_DEVICE\",", "\"exit_status\":11}\n"}},
+        {"install without QUORVANT.dll beside it: exit status 1, says so",
+         {"install", f.inf, usb_id}, exit_trouble, {}, "QUORVANT.dll", alone},
+        {"--version: qvinst's version and the DLL's", {"--version"}, exit_done,
+         {std::string("qvinst ") + version + "\n", std::string("QUORVANT.dll ") + version + ".0 ("}},
+        {"--version without the DLL: qvinst's version, exit status 1", {"--version"}, exit_trouble,
+         {std::string("qvinst ") + version + "\n"}, "QUORVANT.dll", alone},
+        {"--help: the exit-status table", {"--help"}, exit_done,
+         {"3010  result 2 QV7_INSTALLED_NEEDS_REBOOT"}},
+        {"bad arguments, none: usage on stderr, exit status 2", {}, exit_usage, {}, usage},
+        {"bad arguments, unknown command", {"frobnicate"}, exit_usage, {}, usage},
+        {"bad arguments, unknown option", {"--jsn", "list"}, exit_usage, {}, usage},
+        {"bad arguments, list with an operand", {"list", "extra"}, exit_usage, {}, usage},
+        {"bad arguments, find without ID", {"find"}, exit_usage, {}, usage},
+        {"bad arguments, install with one operand", {"install", f.inf}, exit_usage, {}, usage},
+        {"bad arguments, --version with a command", {"--version", "list"}, exit_usage, {}, usage},
+    };
+}
+
+std::string without_carriage_returns(std::string_view text) {
+    std::string out;
+    for (const char ch : text) {
+        if (ch != '\r') out += ch;
+    }
+    return out;
+}
+
+void expect_in_order(checks& c, const std::string& stream, const std::string& text,
+                     const std::vector<std::string>& parts) {
+    if (parts.empty()) {
+        c.expect(text.empty(), stream + " is not empty: " + quoted(text));
+        return;
+    }
+    std::size_t from = 0;
+    for (const auto& part : parts) {
+        const std::size_t at = text.find(part, from);
+        if (at == std::string::npos) {
+            c.expect(false, stream + " lacks " + quoted(part) +
+                                (from == 0 ? "" : " after what precedes it") + ": " + quoted(text));
+            return;
+        }
+        from = at + part.size();
+    }
+}
+
+void run_case(run_context& ctx, const fixture& f, const qvinst_case& row) {
+    checks c;
+    if (use_newdev(c, ctx, row.given.newdev)) {
+        steer_substitute(row.given.behaviour);
+        const child_outcome run =
+            run_child(row.given.beside_library ? f.qvinst : f.qvinst_alone, row.arguments);
+        c.expect(run.finished, run.problem);
+        if (run.finished) {
+            c.expect_equal("exit status", run.exit_status, row.status);
+            expect_in_order(c, "stdout", without_carriage_returns(run.out), row.out);
+            expect_in_order(c, "stderr", without_carriage_returns(run.err),
+                            row.err.empty() ? std::vector<std::string>{}
+                                            : std::vector<std::string>{row.err});
+        }
+        if (!row.given.bound.empty()) expect_driver(c, row.given.bound, f.package);
+        if (!row.given.unbound.empty()) expect_no_driver(c, row.given.unbound);
+    }
+    ctx.log.record("qvinst: " + row.name, c);
+}
+
+}  // namespace
+
+void run_qvinst_cases(run_context& ctx) {
+    fixture f;
+    checks c;
+    if (!prepare(ctx, f, c)) {
+        ctx.log.record("qvinst: the group's virtual devices, INF and copies of qvinst.exe", c);
+        return;
+    }
+    for (const auto& row : qvinst_cases(f)) run_case(ctx, f, row);
+}
+
+}  // namespace e2e
