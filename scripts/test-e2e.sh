@@ -5,16 +5,17 @@
 # and "N passed, M failed". Exits non-zero when any case failed.
 #
 # Needs `bash scripts/build.sh` first. For work on the tier itself,
-# QV_E2E_LIBRARY and QV_E2E_PROGRAMS name another library and another
-# folder of the test programs.
+# QV_E2E_LIBRARY, QV_E2E_QVINST and QV_E2E_PROGRAMS name another library,
+# another qvinst.exe and another folder of the test programs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 library=$(realpath -m "${QV_E2E_LIBRARY:-dist/QUORVANT.dll}")
+qvinst=$(realpath -m "${QV_E2E_QVINST:-dist/qvinst.exe}")
 programs=$(realpath -m "${QV_E2E_PROGRAMS:-build/win32/tests/e2e}")
 source scripts/lib/wine_prefix.sh
-require_built test-e2e "$library" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
+require_built test-e2e "$library" "$qvinst" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
   "$programs/newdev_without_entry.dll"
 
 started=$(date +%s)
@@ -42,7 +43,8 @@ status=0
 wine "$tmp/run/qv_e2e.exe" "$(winpath "$library")" \
   "$(winpath "$programs/newdev_substitute.dll")" \
   "$(winpath "$programs/newdev_without_entry.dll")" \
-  --setup "$(winpath "$tmp/setup/quorvant-sample-setup.exe")" "$@" \
+  --setup "$(winpath "$tmp/setup/quorvant-sample-setup.exe")" \
+  --qvinst "$(winpath "$qvinst")" "$@" \
   | tr -d '\r' | tee "$tmp/e2e.log" || status=$?
 
 runner_passed "$tmp/e2e.log" e2e || status=1

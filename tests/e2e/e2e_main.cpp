@@ -3,10 +3,11 @@
 // throwaway Wine prefix, prints one line per case and the closing
 // "N passed, M failed" line. Exit code 0 when every case passed.
 //
-//   qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY [--setup SETUP_EXE] [GROUP...]
+//   qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY [--setup SETUP_EXE]
+//          [--qvinst QVINST_EXE] [GROUP...]
 //
 // The paths are Windows paths. Without GROUP every group runs; the setup
-// group runs only with --setup.
+// group runs only with --setup, the diagnosis group only with --qvinst.
 #include "tests/e2e/run_context.h"
 
 #include <chrono>
@@ -30,11 +31,12 @@ const group groups[] = {
     {"faults", e2e::run_fault_cases},
     {"lifetime", e2e::run_lifetime_cases},
     {"setup", e2e::run_setup_program_cases},
+    {"diagnosis", e2e::run_qvinst_diagnosis_cases},
 };
 
 int usage() {
     std::fputs("usage: qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY "
-               "[--setup SETUP_EXE] [GROUP...]\n",
+               "[--setup SETUP_EXE] [--qvinst QVINST_EXE] [GROUP...]\n",
                stderr);
     return 2;
 }
@@ -45,16 +47,20 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() < 3) return usage();
     std::string setup;
+    std::string qvinst;
     std::vector<std::string> chosen;
     for (std::size_t i = 3; i < args.size(); ++i) {
         if (args[i] == "--setup" && i + 1 < args.size()) {
             setup = args[++i];
+        } else if (args[i] == "--qvinst" && i + 1 < args.size()) {
+            qvinst = args[++i];
         } else {
             chosen.push_back(args[i]);
         }
     }
     auto wanted = [&](const group& g) {
         if (std::string(g.name) == "setup" && setup.empty()) return false;
+        if (std::string(g.name) == "diagnosis" && qvinst.empty()) return false;
         if (chosen.empty()) return true;
         for (const auto& name : chosen) {
             if (name == g.name) return true;
@@ -75,7 +81,7 @@ int main(int argc, char** argv) {
     }
     if (library.loaded()) {
         e2e::newdev_switch newdev(args[1], args[2]);
-        e2e::run_context ctx{library, newdev, log, e2e::work_folder(), setup};
+        e2e::run_context ctx{library, newdev, log, e2e::work_folder(), setup, qvinst};
         for (const auto& g : groups) {
             if (wanted(g)) g.run(ctx);
         }

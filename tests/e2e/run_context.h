@@ -21,6 +21,7 @@ struct run_context {
     case_log& log;
     std::string folder;     // where the run's INF files go
     std::string installer;  // the sample setup program, or empty
+    std::string qvinst;     // qvinst.exe, or empty
 };
 
 // Writes an INF for `package` as `file_name` in the run's folder; returns its path.
@@ -59,5 +60,6 @@ void run_conversion_cases(run_context& ctx);
 void run_fault_cases(run_context& ctx);
 void run_lifetime_cases(run_context& ctx);
 void run_setup_program_cases(run_context& ctx);
+void run_qvinst_diagnosis_cases(run_context& ctx);
 
 }  // namespace e2e
