@@ -26,7 +26,9 @@ void report(step done) {
     SetLastError(last_error);
 }
 
-std::string_view text_of(const char* text) { return text ? std::string_view(text) : std::string_view(); }
+std::string_view text_of(const char* text) {
+    return text ? std::string_view(text) : std::string_view();
+}
 
 // Text up to the first zero byte, never past `size` bytes.
 std::string_view text_in(const char* buffer, std::size_t size) {
@@ -115,7 +117,8 @@ BOOL WINAPI get_device_registry_property(HDEVINFO set, PSP_DEVINFO_DATA element,
 
 BOOL WINAPI get_device_instance_id(HDEVINFO set, PSP_DEVINFO_DATA element, PSTR buffer,
                                    DWORD buffer_size, PDWORD required_size) {
-    const BOOL result = SetupDiGetDeviceInstanceIdA(set, element, buffer, buffer_size, required_size);
+    const BOOL result =
+        SetupDiGetDeviceInstanceIdA(set, element, buffer, buffer_size, required_size);
     step done(operation::get_device_instance_id);
     done.ok = result != FALSE;
     done.set = set;

@@ -108,7 +108,8 @@ std::string drivers_text(const drivers_outcome& o) {
     if (o.reason == no_driver_reason::none) {
         for (const driver_candidate& d : o.drivers) {
             if (d.selected) {
-                out += "selected: " + d.description + " (" + d.section + " in " + d.inf + ")\n";
+                out += "selected: " + d.description + " (section " + d.section + " of " + d.inf +
+                       ")\n";
             }
         }
         return out;

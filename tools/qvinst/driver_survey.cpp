@@ -56,7 +56,8 @@ std::string version_text(DWORDLONG version) {
 
 std::string date_text(const FILETIME& date) {
     SYSTEMTIME time{};
-    if ((date.dwLowDateTime == 0 && date.dwHighDateTime == 0) || !FileTimeToSystemTime(&date, &time)) {
+    const bool none = date.dwLowDateTime == 0 && date.dwHighDateTime == 0;
+    if (none || !FileTimeToSystemTime(&date, &time)) {
         return {};
     }
     char text[date_text_size];
@@ -233,9 +234,9 @@ void explain_no_driver(drivers_outcome& o, const driver_observer& watcher) {
     }
     if (o.instance_id.empty()) {
         o.reason = no_driver_reason::no_device;
-        o.reason_detail = ID_MAIN2::found_instance_id.empty()
-                              ? "no present device matches the compact ID"
-                              : "the device " + ID_MAIN2::found_instance_id + " could not be opened";
+        const std::string& found = ID_MAIN2::found_instance_id;
+        o.reason_detail = found.empty() ? "no present device matches the compact ID"
+                                        : "the device " + found + " could not be opened";
         return;
     }
     const inf_reading inf = read_inf_models(o.inf_path);
@@ -247,12 +248,14 @@ void explain_no_driver(drivers_outcome& o, const driver_observer& watcher) {
     }
     if (inf.trouble == no_driver_reason::not_an_inf) {
         o.reason = inf.trouble;
-        o.reason_detail = with_error("the file is not an INF: it has no [Version] signature", inf.error);
+        o.reason_detail =
+            with_error("the file is not an INF: it has no [Version] signature", inf.error);
         return;
     }
     if (!o.drivers.empty()) {
         o.reason = no_driver_reason::class_installer_declined;
-        o.reason_detail = "the INF offers compatible drivers, but the class installer selected none";
+        o.reason_detail =
+            "the INF offers compatible drivers, but the class installer selected none";
         return;
     }
     if (any_model_names_device(o, true)) {
@@ -273,7 +276,8 @@ void explain_no_driver(drivers_outcome& o, const driver_observer& watcher) {
         return;
     }
     o.reason = no_driver_reason::no_matching_model;
-    o.reason_detail = "no model line of the INF names any of the device's hardware or compatible IDs";
+    o.reason_detail =
+        "no model line of the INF names any of the device's hardware or compatible IDs";
 }
 
 }  // namespace

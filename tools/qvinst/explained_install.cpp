@@ -196,9 +196,8 @@ void describe_platform_error(std::uint32_t code, explained_step& step) {
         nullptr, code, 0, reinterpret_cast<LPSTR>(&message), 0, nullptr);
     if (length != 0 && message) {
         std::string text(message, length);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-            text.pop_back();
-        }
+        const std::size_t end = text.find_last_not_of("\r\n ");
+        text.erase(end == std::string::npos ? 0 : end + 1);
         step.error_text = text;
     }
     LocalFree(message);
