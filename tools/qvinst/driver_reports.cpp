@@ -1,7 +1,6 @@
 // Output of qvinst drivers and install --explain.
 #include "tools/qvinst/driver_reports.h"
 
-#include "include/quorvant.h"
 #include "tools/qvinst/json_writer.h"
 #include "tools/qvinst/platform_errors.h"
 #include "tools/qvinst/report_text.h"
@@ -186,13 +185,9 @@ std::string drivers_json(const drivers_outcome& o) {
 }
 
 int drivers_exit_status(const drivers_outcome& o) {
-    switch (o.reason) {
-        case no_driver_reason::none: return exit_success;
-        case no_driver_reason::no_device: return describe_result(QV7_E_NO_DEVICE).exit_status;
-        default: break;
-    }
-    // An empty INF path ends the routine before the search, with its own code.
-    return describe_result(o.code == QV7_E_NO_INF_PATH ? o.code : QV7_E_NO_DRIVER).exit_status;
+    // Without a selected driver the watched run ended as install would:
+    // -1 no device, -2 no driver, -4 no INF path.
+    return o.reason == no_driver_reason::none ? exit_success : describe_result(o.code).exit_status;
 }
 
 std::string explained_step_text(const explained_step& s) {

@@ -54,7 +54,7 @@ struct drivers_outcome {
     no_driver_reason reason = no_driver_reason::none;
     std::string reason_detail;  // the reason in words, with the platform's error
     std::vector<model_section> models;  // shown when the models decide
-    int code = 0;  // the result code of the watched run, when it ended early
+    int code = 0;  // the result code the watched run ended with
 };
 
 std::string drivers_text(const drivers_outcome& outcome);
@@ -63,7 +63,8 @@ std::string drivers_text(const drivers_outcome& outcome);
 //  "rank","section","inf","excluded","selected"}],"reason":WORD|null,
 //  "reason_text":..,"models":[{"section","decoration","applies","ids"}]}
 std::string drivers_json(const drivers_outcome& outcome);
-// 0 when a driver is selected; otherwise the status install ends with.
+// 0 when a driver is selected; otherwise the status install ends with
+// (11 no device, 12 no driver).
 int drivers_exit_status(const drivers_outcome& outcome);
 
 // One step of an explained installation.
