@@ -8,8 +8,9 @@
 //
 // The paths are Windows paths; QVINST_EXE stands beside a copy of LIBRARY
 // named QUORVANT.dll. Without GROUP every group runs, but the setup group
-// only with --setup and the qvinst group only with --qvinst; naming either
-// group without its path, or a name that is no group's, is a usage error.
+// only with --setup, the qvinst and diagnosis groups only with --qvinst;
+// naming one
+// without its path, or a name that is no group's, is a usage error.
 #include "tests/e2e/run_context.h"
 
 #include <chrono>
@@ -36,6 +37,7 @@ const group groups[] = {
     {"lifetime", e2e::run_lifetime_cases},
     {"setup", e2e::run_setup_program_cases, "--setup"},
     {"qvinst", e2e::run_qvinst_cases, "--qvinst"},
+    {"diagnosis", e2e::run_qvinst_diagnosis_cases, "--qvinst"},
 };
 
 int usage() {

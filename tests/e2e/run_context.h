@@ -61,5 +61,6 @@ void run_fault_cases(run_context& ctx);
 void run_lifetime_cases(run_context& ctx);
 void run_setup_program_cases(run_context& ctx);
 void run_qvinst_cases(run_context& ctx);
+void run_qvinst_diagnosis_cases(run_context& ctx);
 
 }  // namespace e2e

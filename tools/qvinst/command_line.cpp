@@ -7,6 +7,7 @@ namespace qvinst {
 namespace {
 
 constexpr std::string_view option_json = "--json";
+constexpr std::string_view option_explain = "--explain";
 constexpr std::string_view option_help = "--help";
 constexpr std::string_view option_help_short = "-h";
 constexpr std::string_view option_version = "--version";
@@ -27,6 +28,7 @@ constexpr command_shape command_shapes[] = {
     {command::list, "list", 0, 0, "no operands"},
     {command::find, "find", 1, 1, "one compact ID"},
     {command::install, "install", 2, 2, "an INF path and a compact ID"},
+    {command::drivers, "drivers", 2, 2, "an INF path and a compact ID"},
 };
 
 const command_shape* shape_named(std::string_view name) {
@@ -60,6 +62,7 @@ bool parse_command_line(int argc, const char* const* argv, invocation& out, std:
     bool help = false;
     bool version = false;
     bool json = false;
+    bool explain = false;
     bool options_ended = false;
     std::vector<std::string> words;  // the command name and its operands
 
@@ -70,6 +73,8 @@ bool parse_command_line(int argc, const char* const* argv, invocation& out, std:
                 options_ended = true;
             } else if (arg == option_json) {
                 json = true;
+            } else if (arg == option_explain) {
+                explain = true;
             } else if (arg == option_help || arg == option_help_short) {
                 help = true;
             } else if (arg == option_version) {
@@ -90,7 +95,7 @@ bool parse_command_line(int argc, const char* const* argv, invocation& out, std:
         return true;
     }
     if (version) {
-        if (!words.empty() || json) {
+        if (!words.empty() || json || explain) {
             error = "--version takes no command and no other option";
             return false;
         }
@@ -111,8 +116,13 @@ bool parse_command_line(int argc, const char* const* argv, invocation& out, std:
         error = std::string(shape->name) + " takes " + std::string(shape->operands_text);
         return false;
     }
+    if (explain && shape->what != command::install) {
+        error = "--explain goes with install only";
+        return false;
+    }
     out.what = shape->what;
     out.json = json;
+    out.explain = explain;
     out.operands.assign(words.begin() + 1, words.end());
     return true;
 }

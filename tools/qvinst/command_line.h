@@ -3,7 +3,8 @@
 //   qvinst [--json] id TEXT...
 //   qvinst [--json] list
 //   qvinst [--json] find COMPACT-ID
-//   qvinst [--json] install INF COMPACT-ID
+//   qvinst [--json] [--explain] install INF COMPACT-ID
+//   qvinst [--json] drivers INF COMPACT-ID
 //   qvinst --help | --version
 //
 // Options may stand anywhere; "--" ends them, so that an operand may begin
@@ -16,11 +17,12 @@
 
 namespace qvinst {
 
-enum class command { help, version, id, list, find, install };
+enum class command { help, version, id, list, find, install, drivers };
 
 struct invocation {
     command what = command::help;
     bool json = false;
+    bool explain = false;  // install only: report every step
     std::vector<std::string> operands;
 };
 

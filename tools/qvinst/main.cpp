@@ -8,6 +8,7 @@
 
 #if defined(_WIN32)
 #include "tools/qvinst/device_commands.h"
+#include "tools/qvinst/explained_install.h"
 #endif
 
 #include <cstdio>
@@ -43,7 +44,12 @@ command_result run(const invocation& call) {
         case command::find:
             return run_find(call.operands.at(0), call.json);
         case command::install:
+            if (call.explain) {
+                return run_install_explained(call.operands.at(0), call.operands.at(1), call.json);
+            }
             return run_install(call.operands.at(0), call.operands.at(1), call.json);
+        case command::drivers:
+            return run_drivers(call.operands.at(0), call.operands.at(1), call.json);
 #else
         case command::version:
             return {"qvinst " + std::string(qvinst_version()) + " (host build: id only)\n", {},
@@ -51,6 +57,7 @@ command_result run(const invocation& call) {
         case command::list:
         case command::find:
         case command::install:
+        case command::drivers:
             return {{}, needs_windows_text(command_name(call.what)), exit_usage};
 #endif
     }

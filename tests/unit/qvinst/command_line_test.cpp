@@ -47,6 +47,7 @@ TEST_P(AcceptedCommandLine, GivesCommandOptionAndOperands) {
     EXPECT_EQ(result.call.what, row.what);
     EXPECT_EQ(result.call.json, row.json);
     EXPECT_EQ(result.call.operands, row.operands);
+    EXPECT_EQ(result.call.explain, row.name == "explain_after_install");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -70,7 +71,11 @@ INSTANTIATE_TEST_SUITE_P(
         accepted_case{"short_help", {"-h"}, command::help, false, {}},
         accepted_case{"help_wins_over_a_bad_command", {"frobnicate", "--help"}, command::help, false, {}},
         accepted_case{"help_wins_over_missing_operands", {"install", "--help"}, command::help, false, {}},
-        accepted_case{"version_alone", {"--version"}, command::version, false, {}}),
+        accepted_case{"version_alone", {"--version"}, command::version, false, {}},
+        accepted_case{"drivers_inf_then_id", {"drivers", "x.inf", "PCI1", "--json"}, command::drivers,
+                      true, {"x.inf", "PCI1"}},
+        accepted_case{"explain_after_install", {"install", "--explain", "x.inf", "PCI1"},
+                      command::install, false, {"x.inf", "PCI1"}}),
     row_name{});
 
 struct rejected_case {
@@ -107,6 +112,10 @@ INSTANTIATE_TEST_SUITE_P(
         rejected_case{"install_with_three_operands", {"install", "x.inf", "PCI1", "more"}, "install"},
         rejected_case{"version_with_command", {"--version", "list"}, "--version"},
         rejected_case{"version_with_json", {"--version", "--json"}, "--version"},
+        rejected_case{"version_with_explain", {"--version", "--explain"}, "--version"},
+        rejected_case{"explain_with_drivers", {"--explain", "drivers", "x.inf", "PCI1"}, "--explain"},
+        rejected_case{"explain_with_find", {"--explain", "find", "PCI1"}, "--explain"},
+        rejected_case{"drivers_without_id", {"drivers", "x.inf"}, "drivers"},
         rejected_case{"option_after_double_dash_is_not_a_command", {"--", "--help"}, "--help"}),
     row_name{});
 

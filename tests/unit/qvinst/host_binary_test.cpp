@@ -86,7 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(windows_only_case{"list", {"list"}},
                     windows_only_case{"list_json", {"--json", "list"}},
                     windows_only_case{"find", {"find", "PCI1234567800000000"}},
-                    windows_only_case{"install", {"install", "a.inf", "PCI1234567800000000"}}),
+                    windows_only_case{"install", {"install", "a.inf", "PCI1234567800000000"}},
+                    windows_only_case{"install_explain",
+                                      {"--explain", "install", "a.inf", "PCI1234567800000000"}},
+                    windows_only_case{"drivers", {"drivers", "a.inf", "PCI1234567800000000"}}),
     row_name{});
 
 struct bad_arguments_case {

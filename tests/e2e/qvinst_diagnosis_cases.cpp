@@ -1,0 +1,185 @@
+// qvinst drivers and install --explain, run as a child process against a
+// real device and real INF files: each reason for an unselected driver, a
+// selected one, and an explained installation with every step.
+#include "tests/e2e/newdev_protocol.h"
+#include "tests/e2e/run_context.h"
+#include "tests/e2e/win_resources.h"
+
+namespace e2e {
+namespace {
+
+constexpr DWORD qvinst_timeout_ms = 60000;
+// install's and drivers' exit statuses.
+constexpr int exit_selected = 0;
+constexpr int exit_no_device = 11;
+constexpr int exit_no_driver = 12;
+
+const std::vector<std::string> device_ids = {"USB\\VID_5156&PID_0D01&REV_0001",
+                                             "QVDIAG\\MODEL"};
+constexpr const char* device_compact_id = "USB51560D01000100";
+constexpr const char* absent_compact_id = "USB51560D01000199";
+
+struct qvinst_run {
+    bool ran = false;
+    int exit_code = -1;
+    std::string out;
+};
+
+std::string read_whole_file(const std::string& path) {
+    kernel_handle file = adopt_file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string out;
+    char buffer[4096];
+    DWORD read = 0;
+    while (file.valid() && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        out.append(buffer, read);
+    }
+    return out;
+}
+
+// Runs qvinst with `arguments`, its output into a file of the run's folder.
+qvinst_run run_qvinst(checks& c, const run_context& ctx, const std::string& arguments) {
+    qvinst_run run;
+    const std::string out_path = ctx.folder + "qvinst-out.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    kernel_handle out = adopt_file(CreateFileA(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string command = "\"" + ctx.qvinst + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out.get();
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION info{};
+    if (!out.valid() || !CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &info)) {
+        c.expect(false, "cannot start " + command + ", error " + std::to_string(GetLastError()));
+        return run;
+    }
+    kernel_handle process(info.hProcess);
+    kernel_handle thread(info.hThread);
+    if (WaitForSingleObject(process.get(), qvinst_timeout_ms) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
+        c.expect(false, "qvinst did not finish: " + command);
+        return run;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    out = kernel_handle();
+    run.ran = true;
+    run.exit_code = static_cast<int>(code);
+    run.out = read_whole_file(out_path);
+    return run;
+}
+
+// `text` as a JSON string literal, as qvinst writes it.
+std::string json_string(const std::string& text) {
+    std::string out = "\"";
+    for (const char ch : text) {
+        if (ch == '"' || ch == '\\') out += '\\';
+        out += ch;
+    }
+    return out + "\"";
+}
+
+void expect_has(checks& c, const std::string& text, const std::string& part) {
+    c.expect(text.find(part) != std::string::npos, part + " not in " + text);
+}
+
+// The package's INF with its only models section decorated for 64-bit x64.
+std::string amd64_only_inf(const driver_package& package) {
+    std::string text = driver_inf_text(package);
+    const std::string manufacturer = "%Provider%=Models\r\n";
+    const std::string models = "[Models]\r\n";
+    text.replace(text.find(manufacturer), manufacturer.size(), "%Provider%=Models,NTamd64\r\n");
+    text.replace(text.find(models), models.size(), "[Models.NTamd64]\r\n");
+    return text;
+}
+
+struct drivers_case {
+    const char* name;
+    const char* file;      // written with `contents`; null: no file
+    std::string contents;
+    const char* compact_id;
+    int exit_code;
+    const char* reason;    // the JSON value, quoted, or null
+};
+
+}  // namespace
+
+void run_qvinst_diagnosis_cases(run_context& ctx) {
+    const driver_package package{device_ids[1], "Quorvant diagnosis device", "04/01/2024,1.0.0.0",
+                                 "diagnosis"};
+    const driver_package other_model{"QVDIAG\\OTHER_MODEL"};
+    const drivers_case cases[] = {
+        {"a selected driver, marked", "diag-good.inf", driver_inf_text(package), device_compact_id,
+         exit_selected, "null"},
+        {"missing INF is inf_missing", nullptr, {}, device_compact_id, exit_no_driver,
+         "\"inf_missing\""},
+        {"text without [Version] is not_an_inf", "diag-text.inf", "just text\r\nno sections\r\n",
+         device_compact_id, exit_no_driver, "\"not_an_inf\""},
+        {"other model ID is no_matching_model", "diag-other.inf", driver_inf_text(other_model),
+         device_compact_id, exit_no_driver, "\"no_matching_model\""},
+        {"NTamd64-only models are other_architecture", "diag-amd64.inf", amd64_only_inf(package),
+         device_compact_id, exit_no_driver, "\"other_architecture\""},
+        {"no matching device is no_device", "diag-good.inf", driver_inf_text(package),
+         absent_compact_id, exit_no_device, "\"no_device\""},
+    };
+
+    checks setup;
+    auto device = make_device(setup, device_ids);
+    if (!device || !use_newdev(setup, ctx, newdev_kind::substitute)) {
+        ctx.log.record("qvinst diagnosis: device and NEWDEV", setup);
+        return;
+    }
+    for (const drivers_case& row : cases) {
+        checks c;
+        const std::string inf = ctx.folder + (row.file ? row.file : "diag-absent.inf");
+        if (row.file) write_file(inf, row.contents);
+        const qvinst_run run =
+            run_qvinst(c, ctx, "--json drivers \"" + inf + "\" " + row.compact_id);
+        if (run.ran) {
+            c.expect_equal("exit code", run.exit_code, row.exit_code);
+            expect_has(c, run.out, std::string("\"reason\":") + row.reason);
+            const bool found = row.exit_code != exit_no_device;
+            expect_has(c, run.out, "\"device\":" + (found ? json_string(device->instance_id())
+                                                          : std::string("null")));
+            if (row.exit_code == exit_selected) {
+                expect_has(c, run.out, "\"section\":\"Device_Install\"");
+                expect_has(c, run.out, "\"selected\":true");
+            }
+            if (std::string(row.reason) == "\"no_matching_model\"") {
+                expect_has(c, run.out, json_string(other_model.hardware_id));
+            }
+        }
+        c.expect(!newdev_loaded(), "NEWDEV loaded in the runner");
+        expect_no_driver(c, device->instance_id());
+        ctx.log.record(std::string("qvinst drivers: ") + row.name, c);
+    }
+
+    checks c;
+    const std::string inf = write_inf(ctx, "diag-install.inf", package);
+    steer_substitute({newdev_protocol::install_action});
+    const qvinst_run run =
+        run_qvinst(c, ctx, "--json --explain install \"" + inf + "\" " + device_compact_id);
+    if (run.ran) {
+        c.expect_equal("exit code", run.exit_code, exit_selected);
+        std::size_t at = 0;
+        for (const char* step :
+             {"device chosen", "set created", "device opened", "device made the set's selected device",
+              "install parameters read", "search limited to the INF", "driver list built",
+              "class installer run", "driver selected", "system directory read", "NEWDEV loaded",
+              "installer entry point found", "installer called", "NEWDEV freed", "set destroyed"}) {
+            const std::string entry = "{\"step\":\"" + std::string(step) + "\",\"ok\":true";
+            const std::size_t found = run.out.find(entry, at);
+            c.expect(found != std::string::npos, entry + " not in order in " + run.out);
+            if (found != std::string::npos) at = found;
+        }
+        expect_has(c, run.out, "\"detail\":\"1 candidate\"");
+        expect_has(c, run.out, "\"result\":1,");
+        expect_driver(c, device->instance_id(), package);
+    }
+    ctx.log.record("qvinst install --explain: every step of a real installation", c);
+}
+
+}  // namespace e2e

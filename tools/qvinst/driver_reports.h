@@ -1,0 +1,88 @@
+// Output of qvinst drivers and install --explain, as plain text and JSON.
+// The facts come from a run of the library's installation routine watched
+// through the platform seam (driver_survey.h, explained_install.h).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvinst {
+
+// One driver of the device's compatible-driver list.
+struct driver_candidate {
+    std::string description;
+    std::string manufacturer;
+    std::string provider;
+    std::string version;  // "a.b.c.d"
+    std::string date;     // "YYYY-MM-DD"; empty when the platform gives none
+    std::optional<std::uint32_t> rank;  // none when the platform cannot tell
+    std::string section;  // the INF's install section
+    std::string inf;      // the INF file it came from
+    bool excluded = false;  // the INF excludes it from automatic selection
+    bool selected = false;  // the class installer selected it
+};
+
+// The model lines of one models section of the INF.
+struct model_section {
+    std::string section;     // e.g. "Models.NTamd64"
+    std::string decoration;  // e.g. "NTamd64"; empty for the undecorated section
+    bool applies = false;    // this process would read it
+    std::vector<std::string> ids;  // the hardware and compatible IDs of its lines
+};
+
+// Why no driver is selected, and the word --json uses for it.
+enum class no_driver_reason {
+    none,
+    no_device,
+    inf_missing,
+    not_an_inf,
+    no_matching_model,
+    other_architecture,
+    class_installer_declined,
+};
+std::string_view reason_word(no_driver_reason reason);
+
+struct drivers_outcome {
+    std::string inf_path;
+    std::string instance_id;  // empty: no device
+    std::vector<std::string> hardware_ids;
+    std::vector<std::string> compatible_ids;
+    std::vector<driver_candidate> drivers;
+    no_driver_reason reason = no_driver_reason::none;
+    std::string reason_detail;  // the reason in words, with the platform's error
+    std::vector<model_section> models;  // shown when the models decide
+    int code = 0;  // the result code the watched run ended with
+};
+
+std::string drivers_text(const drivers_outcome& outcome);
+// {"inf":..,"device":ID|null,"hardware_ids":[..],"compatible_ids":[..],
+//  "drivers":[{"description","manufacturer","provider","version","date",
+//  "rank","section","inf","excluded","selected"}],"reason":WORD|null,
+//  "reason_text":..,"models":[{"section","decoration","applies","ids"}]}
+std::string drivers_json(const drivers_outcome& outcome);
+// 0 when a driver is selected; otherwise the status install ends with
+// (11 no device, 12 no driver).
+int drivers_exit_status(const drivers_outcome& outcome);
+
+// One step of an explained installation.
+struct explained_step {
+    std::string step;    // what was done, in words
+    bool ok = true;
+    std::optional<std::uint32_t> error;  // the platform's error of a failed step
+    std::string error_name;
+    std::string error_text;
+    std::string detail;  // what it found or used
+};
+
+// "step: detail" or "step FAILED: NAME (number) text", one line.
+std::string explained_step_text(const explained_step& step);
+// The closing lines: the result code and where the platform's log is.
+std::string explained_result_text(int code);
+// {"steps":[{"step","ok","error","error_name","detail"}],"result":N,
+//  "name":..,"exit_status":N}
+std::string explained_json(const std::vector<explained_step>& steps, int code);
+
+}  // namespace qvinst

@@ -1,0 +1,299 @@
+// qvinst drivers: the installation routine watched up to the driver
+// selection, the candidate drivers read from the set it built, and, when
+// none is selected, the reason read from the INF.
+#include "tools/qvinst/explained_install.h"
+
+#include "include/quorvant.h"
+#include "install/ID_MAIN2.h"
+#include "platform/observed_platform.h"
+#include "tools/qvinst/inf_models.h"
+#include "tools/qvinst/platform_errors.h"
+#include "tools/qvinst/result_codes.h"
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace qvinst {
+namespace {
+
+namespace seen = platform::observed;
+
+constexpr DWORD driver_record_size = platform::driver_info_size;
+constexpr DWORD id_list_buffer_size = ID_MAIN2::hardware_id_buffer_size;
+// A guarded call that raised ends its thread with this code.
+constexpr DWORD guarded_call_raised = 0xE0E0E0E0;
+// A version word holds four 16-bit parts, the most significant first.
+constexpr int version_part_bits = 16;
+constexpr int version_parts = 4;
+constexpr unsigned version_part_mask = 0xFFFF;
+// "YYYY-MM-DD" and the terminating zero, with room to spare.
+constexpr std::size_t date_text_size = 16;
+
+// The zero-terminated texts of a REG_MULTI_SZ property.
+std::vector<std::string> read_id_list(HDEVINFO set, SP_DEVINFO_DATA* element, DWORD property) {
+    std::vector<char> buffer(id_list_buffer_size + 2, '\0');
+    SetupDiGetDeviceRegistryPropertyA(set, element, property, nullptr,
+                                      reinterpret_cast<PBYTE>(buffer.data()), id_list_buffer_size,
+                                      nullptr);
+    std::vector<std::string> ids;
+    for (const char* item = buffer.data(); *item != '\0'; item += ids.back().size() + 1) {
+        ids.emplace_back(item);
+    }
+    return ids;
+}
+
+std::string version_text(DWORDLONG version) {
+    std::string out;
+    for (int part = version_parts - 1; part >= 0; --part) {
+        out += std::to_string((version >> (part * version_part_bits)) & version_part_mask);
+        if (part != 0) {
+            out += '.';
+        }
+    }
+    return out;
+}
+
+std::string date_text(const FILETIME& date) {
+    SYSTEMTIME time{};
+    const bool none = date.dwLowDateTime == 0 && date.dwHighDateTime == 0;
+    if (none || !FileTimeToSystemTime(&date, &time)) {
+        return {};
+    }
+    char text[date_text_size];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u", time.wYear, time.wMonth, time.wDay);
+    return text;
+}
+
+// SetupDiGetDriverInstallParamsA on a thread of its own: a platform that
+// has it only as a stub raises a non-continuable exception there, which
+// ends that thread instead of qvinst.
+struct guarded_params_call {
+    HDEVINFO set;
+    SP_DEVINFO_DATA* element;
+    SP_DRVINFO_DATA_A* driver;
+    SP_DRVINSTALL_PARAMS params;
+    BOOL result;
+};
+DWORD guarded_thread = 0;
+
+LONG CALLBACK end_guarded_thread(EXCEPTION_POINTERS* info) {
+    if (GetCurrentThreadId() == guarded_thread &&
+        (info->ExceptionRecord->ExceptionFlags & EXCEPTION_NONCONTINUABLE)) {
+        ExitThread(guarded_call_raised);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+DWORD WINAPI call_driver_install_params(void* argument) {
+    auto* call = static_cast<guarded_params_call*>(argument);
+    call->result = SetupDiGetDriverInstallParamsA(call->set, call->element, call->driver,
+                                                  &call->params);
+    return 0;
+}
+
+std::optional<SP_DRVINSTALL_PARAMS> driver_install_params(HDEVINFO set, SP_DEVINFO_DATA* element,
+                                                          SP_DRVINFO_DATA_A& driver) {
+    guarded_params_call call{set, element, &driver, {}, FALSE};
+    call.params.cbSize = sizeof call.params;
+    void* const handler = AddVectoredExceptionHandler(1, end_guarded_thread);
+    DWORD id = 0;
+    const HANDLE thread = CreateThread(nullptr, 0, call_driver_install_params, &call,
+                                       CREATE_SUSPENDED, &id);
+    DWORD exit_code = guarded_call_raised;
+    if (thread) {
+        guarded_thread = id;
+        ResumeThread(thread);
+        WaitForSingleObject(thread, INFINITE);
+        GetExitCodeThread(thread, &exit_code);
+        CloseHandle(thread);
+        guarded_thread = 0;
+    }
+    if (handler) {
+        RemoveVectoredExceptionHandler(handler);
+    }
+    if (exit_code != 0 || !call.result) {
+        return std::nullopt;
+    }
+    return call.params;
+}
+
+class driver_observer final : public seen::observer {
+public:
+    drivers_outcome outcome;
+
+    void on_step(const seen::step& s) override {
+        if (s.op == seen::operation::open_device_info && s.ok) {
+            outcome.instance_id = std::string(s.text);
+            outcome.hardware_ids = read_id_list(s.set, s.element, SPDRP_HARDWAREID);
+            outcome.compatible_ids = read_id_list(s.set, s.element, SPDRP_COMPATIBLEIDS);
+        } else if (s.op == seen::operation::get_selected_driver) {
+            read_candidates(s);
+            selected_ = s.ok;
+        } else if (s.op == seen::operation::set_device_install_params && !s.ok) {
+            limit_error_ = s.error;
+        }
+    }
+
+    // Stop before NEWDEV.DLL: drivers installs nothing.
+    bool may_load_installer(std::string_view) override { return false; }
+
+    bool selected() const { return selected_; }
+    std::optional<DWORD> limit_error() const { return limit_error_; }
+
+private:
+    void read_candidates(const seen::step& s) {
+        SP_DRVINFO_DATA_V2_A driver{};
+        for (DWORD index = 0;; ++index) {
+            driver.cbSize = driver_record_size;
+            if (!SetupDiEnumDriverInfoA(s.set, s.element, SPDIT_COMPATDRIVER, index, &driver)) {
+                return;
+            }
+            driver_candidate c;
+            c.description = driver.Description;
+            c.manufacturer = driver.MfgName;
+            c.provider = driver.ProviderName;
+            c.version = version_text(driver.DriverVersion);
+            c.date = date_text(driver.DriverDate);
+            c.selected = s.driver && s.driver->Reserved == driver.Reserved;
+            read_detail(s, driver, c);
+            if (params_available_) {
+                const std::optional<SP_DRVINSTALL_PARAMS> params =
+                    driver_install_params(s.set, s.element, driver);
+                params_available_ = params.has_value();
+                if (params) {
+                    c.rank = params->Rank;
+                    c.excluded = (params->Flags & DNF_EXCLUDEFROMLIST) != 0;
+                }
+            }
+            outcome.drivers.push_back(std::move(c));
+        }
+    }
+
+    void read_detail(const seen::step& s, SP_DRVINFO_DATA_A& driver, driver_candidate& c) {
+        DWORD required = 0;
+        SetupDiGetDriverInfoDetailA(s.set, s.element, &driver, nullptr, 0, &required);
+        std::vector<char> buffer(std::max<DWORD>(required, sizeof(SP_DRVINFO_DETAIL_DATA_A)), '\0');
+        auto* detail = reinterpret_cast<SP_DRVINFO_DETAIL_DATA_A*>(buffer.data());
+        detail->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
+        if (!SetupDiGetDriverInfoDetailA(s.set, s.element, &driver, detail,
+                                         static_cast<DWORD>(buffer.size()), nullptr)) {
+            return;
+        }
+        c.section = detail->SectionName;
+        c.inf = detail->InfFileName;
+        // What the INF itself says about automatic selection.
+        const inf_reading inf = read_inf_models(c.inf);
+        c.excluded = c.excluded || contains_id(inf.excluded_ids, "*") ||
+                     contains_id(inf.excluded_ids, detail->HardwareID);
+    }
+
+    bool selected_ = false;
+    bool params_available_ = true;
+    std::optional<DWORD> limit_error_;
+};
+
+class observer_scope {
+public:
+    explicit observer_scope(seen::observer& watcher) { seen::set_observer(&watcher); }
+    observer_scope(const observer_scope&) = delete;
+    observer_scope& operator=(const observer_scope&) = delete;
+    ~observer_scope() { seen::set_observer(nullptr); }
+};
+
+std::string with_error(std::string text, std::uint32_t error) {
+    explained_step named;
+    describe_platform_error(error, named);
+    text += " (" + named.error_name + ", " + error_number_text(error);
+    if (!named.error_text.empty()) {
+        text += ": " + named.error_text;
+    }
+    return text + ")";
+}
+
+bool any_model_names_device(const drivers_outcome& o, bool applying) {
+    for (const model_section& m : o.models) {
+        if (m.applies != applying) {
+            continue;
+        }
+        for (const std::string& id : m.ids) {
+            if (contains_id(o.hardware_ids, id) || contains_id(o.compatible_ids, id)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Why the watched run selected no driver.
+void explain_no_driver(drivers_outcome& o, const driver_observer& watcher) {
+    if (o.code == QV7_E_NO_INF_PATH) {
+        o.reason = no_driver_reason::inf_missing;
+        o.reason_detail = "the INF path is empty";
+        return;
+    }
+    if (o.instance_id.empty()) {
+        o.reason = no_driver_reason::no_device;
+        const std::string& found = ID_MAIN2::found_instance_id;
+        o.reason_detail = found.empty() ? "no present device matches the compact ID"
+                                        : "the device " + found + " could not be opened";
+        return;
+    }
+    const inf_reading inf = read_inf_models(o.inf_path);
+    o.models = inf.models;
+    if (inf.trouble == no_driver_reason::inf_missing) {
+        o.reason = inf.trouble;
+        o.reason_detail = with_error("the INF file is missing or cannot be read", inf.error);
+        return;
+    }
+    if (inf.trouble == no_driver_reason::not_an_inf) {
+        o.reason = inf.trouble;
+        o.reason_detail =
+            with_error("the file is not an INF: it has no [Version] signature", inf.error);
+        return;
+    }
+    if (!o.drivers.empty()) {
+        o.reason = no_driver_reason::class_installer_declined;
+        o.reason_detail =
+            "the INF offers compatible drivers, but the class installer selected none";
+        return;
+    }
+    if (any_model_names_device(o, true)) {
+        o.reason = no_driver_reason::class_installer_declined;
+        o.reason_detail = "a model line names one of the device's IDs, but the platform built no "
+                          "compatible driver from it";
+        if (watcher.limit_error()) {
+            o.reason_detail = with_error(o.reason_detail + "; the search could not be limited to "
+                                                           "the INF",
+                                         *watcher.limit_error());
+        }
+        return;
+    }
+    if (any_model_names_device(o, false)) {
+        o.reason = no_driver_reason::other_architecture;
+        o.reason_detail = "the INF names the device only in models sections decorated for another "
+                          "architecture than this process's";
+        return;
+    }
+    o.reason = no_driver_reason::no_matching_model;
+    o.reason_detail =
+        "no model line of the INF names any of the device's hardware or compatible IDs";
+}
+
+}  // namespace
+
+command_result run_drivers(const std::string& inf_path, const std::string& compact_id, bool json) {
+    driver_observer watcher;
+    watcher.outcome.inf_path = inf_path;
+    {
+        const observer_scope scope(watcher);
+        watcher.outcome.code = ID_MAIN2::install_driver_for_device(nullptr, compact_id, inf_path);
+    }
+    drivers_outcome& outcome = watcher.outcome;
+    if (!watcher.selected()) {
+        explain_no_driver(outcome, watcher);
+    }
+    return {json ? drivers_json(outcome) : drivers_text(outcome), {}, drivers_exit_status(outcome)};
+}
+
+}  // namespace qvinst

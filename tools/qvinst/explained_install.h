@@ -1,0 +1,28 @@
+// install --explain and drivers: the library's own installation routine,
+// compiled into qvinst over the recording wrappers of the platform seam,
+// watched step by step.
+#pragma once
+
+#include "tools/qvinst/command_result.h"
+#include "tools/qvinst/driver_reports.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qvinst {
+
+// Runs the installation as QUORVANT.dll does and reports every step: as
+// text, each line written as the step ends; as JSON, one object at the end.
+command_result run_install_explained(const std::string& inf_path, const std::string& compact_id,
+                                     bool json);
+
+// Runs the installation up to the driver selection (NEWDEV.DLL is never
+// loaded) and reports the device, the candidate drivers and, when none is
+// selected, why.
+command_result run_drivers(const std::string& inf_path, const std::string& compact_id, bool json);
+
+// The platform error's name and text: the Setup API's from qvinst's table,
+// the system's text from the system.
+void describe_platform_error(std::uint32_t code, explained_step& step);
+
+}  // namespace qvinst

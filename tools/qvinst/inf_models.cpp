@@ -1,0 +1,171 @@
+// Reading an INF's models through the Setup API's INF functions.
+#include "tools/qvinst/inf_models.h"
+
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+namespace qvinst {
+namespace {
+
+constexpr const char* version_section = "Version";
+constexpr const char* signature_key = "Signature";
+constexpr const char* manufacturer_section = "Manufacturer";
+constexpr const char* control_flags_section = "ControlFlags";
+// ExcludeFromSelect, undecorated and for Windows NT on this architecture.
+constexpr const char* exclude_keys[] = {"ExcludeFromSelect", "ExcludeFromSelect.NT",
+#if defined(_WIN64)
+                                        "ExcludeFromSelect.NTamd64"};
+constexpr std::string_view this_architecture = "amd64";
+#else
+                                        "ExcludeFromSelect.NTx86"};
+constexpr std::string_view this_architecture = "x86";
+#endif
+constexpr std::string_view nt_prefix = "NT";
+// Fields of a manufacturer line: 1 the models section, 2.. its decorations.
+// Fields of a model line: 1 the install section, 2.. its IDs.
+constexpr DWORD first_name_field = 1;
+constexpr DWORD first_list_field = 2;
+
+bool same_text(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string field_text(INFCONTEXT& line, DWORD field) {
+    DWORD required = 0;
+    if (!SetupGetStringFieldA(&line, field, nullptr, 0, &required) || required == 0) {
+        return {};
+    }
+    std::vector<char> buffer(required);
+    if (!SetupGetStringFieldA(&line, field, buffer.data(), required, nullptr)) {
+        return {};
+    }
+    return std::string(buffer.data());
+}
+
+// Fields from `first` to the end of the line, empty ones left out.
+std::vector<std::string> fields_from(INFCONTEXT& line, DWORD first) {
+    std::vector<std::string> out;
+    const DWORD count = SetupGetFieldCount(&line);
+    for (DWORD field = first; field <= count; ++field) {
+        std::string text = field_text(line, field);
+        if (!text.empty()) {
+            out.push_back(std::move(text));
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> model_ids(HINF inf, const std::string& section) {
+    std::vector<std::string> ids;
+    INFCONTEXT line{};
+    for (BOOL more = SetupFindFirstLineA(inf, section.c_str(), nullptr, &line); more;
+         more = SetupFindNextLine(&line, &line)) {
+        for (std::string& id : fields_from(line, first_list_field)) {
+            ids.push_back(std::move(id));
+        }
+    }
+    return ids;
+}
+
+void read_models(HINF inf, inf_reading& out) {
+    INFCONTEXT line{};
+    for (BOOL more = SetupFindFirstLineA(inf, manufacturer_section, nullptr, &line); more;
+         more = SetupFindNextLine(&line, &line)) {
+        const std::string base = field_text(line, first_name_field);
+        if (base.empty()) {
+            continue;
+        }
+        const std::vector<std::string> decorations = fields_from(line, first_list_field);
+        out.models.push_back({base, {}, decoration_applies({}, decorations), model_ids(inf, base)});
+        for (const std::string& decoration : decorations) {
+            const std::string section = base + "." + decoration;
+            out.models.push_back({section, decoration, decoration_applies(decoration, decorations),
+                                  model_ids(inf, section)});
+        }
+    }
+}
+
+void read_exclusions(HINF inf, inf_reading& out) {
+    for (const char* key : exclude_keys) {
+        INFCONTEXT line{};
+        for (BOOL more = SetupFindFirstLineA(inf, control_flags_section, key, &line); more;
+             more = SetupFindNextMatchLineA(&line, key, &line)) {
+            for (std::string& id : fields_from(line, first_name_field)) {
+                out.excluded_ids.push_back(std::move(id));
+            }
+        }
+    }
+}
+
+}  // namespace
+
+bool decoration_applies(std::string_view decoration, const std::vector<std::string>& listed) {
+    if (decoration.empty()) {
+        // The undecorated section is read when no listed decoration applies,
+        // and never by a 64-bit process.
+#if defined(_WIN64)
+        return false;
+#else
+        return std::none_of(listed.begin(), listed.end(), [&](const std::string& d) {
+            return decoration_applies(d, listed);
+        });
+#endif
+    }
+    // NT[architecture][.version...]
+    const std::string_view head = decoration.substr(0, decoration.find('.'));
+    if (head.size() < nt_prefix.size() || !same_text(head.substr(0, nt_prefix.size()), nt_prefix)) {
+        return false;
+    }
+    const std::string_view architecture = head.substr(nt_prefix.size());
+    return architecture.empty() || same_text(architecture, this_architecture);
+}
+
+bool contains_id(const std::vector<std::string>& ids, std::string_view id) {
+    return std::any_of(ids.begin(), ids.end(),
+                       [&](const std::string& item) { return same_text(item, id); });
+}
+
+inf_reading read_inf_models(const std::string& path) {
+    inf_reading out;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        out.trouble = no_driver_reason::inf_missing;
+        out.error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_ACCESS_DENIED;
+        return out;
+    }
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        out.trouble = no_driver_reason::inf_missing;
+        out.error = GetLastError();
+        return out;
+    }
+    CloseHandle(file);
+
+    UINT error_line = 0;
+    const HINF inf = SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_WIN4, &error_line);
+    if (inf == INVALID_HANDLE_VALUE) {
+        out.trouble = no_driver_reason::not_an_inf;
+        out.error = GetLastError();
+        return out;
+    }
+    INFCONTEXT signature{};
+    if (!SetupFindFirstLineA(inf, version_section, signature_key, &signature)) {
+        out.trouble = no_driver_reason::not_an_inf;
+        out.error = GetLastError();
+    } else {
+        read_models(inf, out);
+        read_exclusions(inf, out);
+    }
+    SetupCloseInfFile(inf);
+    return out;
+}
+
+}  // namespace qvinst

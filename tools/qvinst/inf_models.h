@@ -1,0 +1,33 @@
+// What an INF file offers a device, read through the Setup API's INF
+// functions: whether it is there and an INF at all, its models sections
+// with the decorations that select them, and its exclusions from automatic
+// selection. qvinst drivers uses it to say why no driver was selected.
+#pragma once
+
+#include "tools/qvinst/driver_reports.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvinst {
+
+struct inf_reading {
+    no_driver_reason trouble = no_driver_reason::none;  // inf_missing, not_an_inf or none
+    std::uint32_t error = 0;  // the platform's error when the file could not be read
+    std::vector<model_section> models;
+    std::vector<std::string> excluded_ids;  // ExcludeFromSelect; "*" excludes every driver
+};
+
+inf_reading read_inf_models(const std::string& path);
+
+// Whether a models section with this decoration ("" for none) is read by
+// this process, given the decorations its manufacturer line lists.
+bool decoration_applies(std::string_view decoration, const std::vector<std::string>& listed);
+
+// Whether `id` is in `ids`, compared as the platform compares IDs: without
+// regard to letter case.
+bool contains_id(const std::vector<std::string>& ids, std::string_view id);
+
+}  // namespace qvinst
