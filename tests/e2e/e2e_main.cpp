@@ -9,8 +9,8 @@
 // The paths are Windows paths; QVINST_EXE stands beside a copy of LIBRARY
 // named QUORVANT.dll. Without GROUP every group runs, but the setup group
 // only with --setup, the qvinst and diagnosis groups only with --qvinst;
-// naming one
-// without its path, or a name that is no group's, is a usage error.
+// naming one without its path, or a name that is no group's, is a usage
+// error.
 #include "tests/e2e/run_context.h"
 
 #include <chrono>
