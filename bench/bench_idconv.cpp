@@ -34,7 +34,7 @@ void build_compact_ids(benchmark::State& state, const sample& ids) {
     const std::size_t before = bench::allocation_count();
     for (auto _ : state) {
         for (std::string_view id : ids) {
-            std::string compact = idconv::build_compact_id(id);
+            const idconv::compact_id compact = idconv::build_compact_id(id);
             benchmark::DoNotOptimize(compact);
         }
     }
@@ -61,7 +61,7 @@ void search_step(benchmark::State& state, const std::string& wanted, const sampl
     for (auto _ : state) {
         std::size_t matched = 0;
         for (std::string_view id : ids) {
-            const std::string compact = idconv::build_compact_id(id);
+            const idconv::compact_id compact = idconv::build_compact_id(id);
             if (!compact.empty()) {
                 matched += idconv::compact_ids_match(wanted, compact) ? 1U : 0U;
             }
@@ -90,12 +90,12 @@ int main(int argc, char** argv) {
     }
     const sample& corpus = samples.at("corpus");
     const std::string median_id(samples.at("median").front());
-    const std::string wanted = idconv::build_compact_id(median_id);
+    const std::string wanted(idconv::build_compact_id(median_id));
     std::vector<std::string> candidates;
     for (std::string_view id : corpus) {
-        std::string compact = idconv::build_compact_id(id);
+        const idconv::compact_id compact = idconv::build_compact_id(id);
         if (!compact.empty()) {
-            candidates.push_back(std::move(compact));
+            candidates.emplace_back(compact);
         }
     }
 

@@ -44,7 +44,7 @@ template <typename Items, typename Step>
 }
 
 void convert(std::string_view id) {
-    const std::string compact = idconv::build_compact_id(id);
+    const idconv::compact_id compact = idconv::build_compact_id(id);
     consume(compact);
 }
 

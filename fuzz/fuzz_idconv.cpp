@@ -2,8 +2,9 @@
 // text; every violated invariant traps, so libFuzzer keeps the input.
 //
 // Invariants:
-// - the compact ID is empty, or begins with one of the eight bus tags and is
-//   no longer than that tag's maximum;
+// - the compact ID is empty, or begins with the tag of a bus of the bus
+//   table and is no longer than that bus allows, and it is followed by a
+//   zero byte;
 // - a non-empty compact ID matches itself;
 // - the builder reads nothing outside its input (exactly-sized heap copies,
 //   so ASan sees any overread) and gives the same result twice;
@@ -47,28 +48,22 @@ private:
     std::size_t size_;
 };
 
+// The longest compact ID with this tag, by the bus table; 0 for no tag.
 std::size_t max_length_of_tag(std::string_view tag) {
-    if (tag == fmt::tag_pci) {
-        return fmt::max_length_pci;
+    for (const fmt::bus& bus : fmt::buses) {
+        if (!bus.tag.empty() && bus.tag == tag) {
+            return bus.max_length;
+        }
     }
-    if (tag == fmt::tag_usb) {
-        return fmt::max_length_usb;
-    }
-    if (tag == fmt::tag_pnp || tag == fmt::tag_monitor) {
-        return fmt::max_length_pnp;
-    }
-    if (tag == fmt::tag_modemwave || tag == fmt::tag_pcmcia || tag == fmt::tag_lptenum ||
-        tag == fmt::tag_usbprint) {
-        return fmt::max_length_body;
-    }
-    return 0;  // no such tag
+    return 0;
 }
 
-void check_compact_id(const std::string& id) {
+void check_compact_id(const idconv::compact_id& id) {
+    require(id.c_str()[id.size()] == '\0');
     if (id.empty()) {
         return;
     }
-    const std::size_t limit = max_length_of_tag(std::string_view(id).substr(0, fmt::tag_length));
+    const std::size_t limit = max_length_of_tag(id.view().substr(0, fmt::tag_length));
     require(limit != 0);
     require(id.size() <= limit);
     require(idconv::compact_ids_match(id, id));
@@ -80,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const exact_copy input(data, size);
     const std::string_view text = input.view();
 
-    const std::string id = idconv::build_compact_id(text);
+    const idconv::compact_id id = idconv::build_compact_id(text);
     check_compact_id(id);
     require(idconv::build_compact_id(text) == id);
 

@@ -3,17 +3,16 @@
 // One pass over the text: each item is cut off at its comma, trimmed and
 // classified once, and the fields of a PCI or USB item are read front to
 // back, each key compared where its field begins. The slots are views of
-// their values in the text; the compact ID is written once, at the end, and
-// is the conversion's only allocation (none when it fits the string's own
-// small buffer).
+// their values in the text; the compact ID is written once, at the end,
+// into the compact_id value itself. The bus table decides which field rule
+// reads an item and which tag its compact ID gets.
 #include "idconv/bus_prefix.h"
 #include "idconv/compact_id_format.h"
 #include "idconv/id_conv.h"
+#include "idconv/text_cut.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <string>
 #include <string_view>
 
 namespace idconv {
@@ -38,7 +37,7 @@ struct slots {
     std::string_view revision;
     std::string_view interface;
 
-    void clear() {
+    void clear() noexcept {
         vendor = {};
         device = {};
         subsystem = {};
@@ -64,21 +63,49 @@ static_assert(fmt::max_length_usb == fmt::tag_length + fmt::vendor_width + fmt::
                                          fmt::revision_width + fmt::interface_width);
 static_assert(fmt::max_length_pnp == fmt::tag_length + fmt::pnp_vendor_length + fmt::pnp_product_max);
 static_assert(fmt::max_length_body == fmt::tag_length + fmt::vendor_width);
-static_assert(fmt::max_length_pci >= fmt::max_length_usb && fmt::max_length_pci >= fmt::max_length_body);
+
+// The longest compact ID of each field rule, which each row of the bus
+// table states; the PCI one is the capacity of a compact_id.
+constexpr std::size_t longest_compact_id(fmt::field_rule rule) {
+    switch (rule) {
+    case fmt::field_rule::pci_fields:
+        return fmt::max_length_pci;
+    case fmt::field_rule::usb_fields:
+        return fmt::max_length_usb;
+    case fmt::field_rule::pnp_style:
+        return fmt::max_length_pnp;
+    case fmt::field_rule::whole_body:
+        return fmt::max_length_body;
+    case fmt::field_rule::none:
+        break;
+    }
+    return 0;
+}
+
+constexpr bool rows_state_their_longest_compact_id() {
+    for (const fmt::bus& b : fmt::buses) {
+        if (b.max_length != longest_compact_id(b.rule) || b.max_length > compact_id::capacity) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(rows_state_their_longest_compact_id());
+static_assert(compact_id::capacity == fmt::max_length_pci);
 
 // The first `width` characters of `value`.
-constexpr std::string_view cut(std::string_view value, std::size_t width) {
-    return value.substr(0, width);
+constexpr std::string_view cut(std::string_view value, std::size_t width) noexcept {
+    return first_chars(value, width);
 }
 
 // Whether the item contains the marker (letter case counts). "Q" is rare in
 // hardware IDs, so the search looks for it and compares the marker around
 // each one it finds.
-bool contains_irq_holder(std::string_view item) {
+bool contains_irq_holder(std::string_view item) noexcept {
     constexpr std::size_t q_offset = irq_holder_marker.find('Q');
     for (std::size_t q = item.find('Q', q_offset); q != std::string_view::npos;
          q = item.find('Q', q + 1)) {
-        if (item.substr(q - q_offset, irq_holder_marker.size()) == irq_holder_marker) {
+        if (cut(chars_from(item, q - q_offset), irq_holder_marker.size()) == irq_holder_marker) {
             return true;
         }
     }
@@ -91,13 +118,14 @@ bool contains_irq_holder(std::string_view item) {
 // recognised where the field begins, without looking for the "_" first.
 class field_reader {
 public:
-    explicit field_reader(std::string_view body) : next_(body.data()), end_(body.data() + body.size()) {}
+    explicit field_reader(std::string_view body) noexcept
+        : next_(body.data()), end_(body.data() + body.size()) {}
 
-    bool at_end() const { return next_ == end_; }
+    bool at_end() const noexcept { return next_ == end_; }
 
     // Whether the current field's key is `key`; if so, moves behind the
     // key and its "_" to the value.
-    bool take_key(std::string_view key) {
+    bool take_key(std::string_view key) noexcept {
         const std::size_t left = static_cast<std::size_t>(end_ - next_);
         if (left <= key.size() || next_[key.size()] != fmt::key_delimiter ||
             std::string_view(next_, key.size()) != key) {
@@ -109,7 +137,7 @@ public:
 
     // The rest of the current field (its value, after take_key), and moves
     // to the next field.
-    std::string_view take_value() {
+    std::string_view take_value() noexcept {
         const char* const begin = next_;
         while (next_ != end_ && *next_ != fmt::field_delimiter) {
             ++next_;
@@ -126,7 +154,7 @@ private:
     const char* end_;
 };
 
-void extract_pci(std::string_view body, slots& s) {
+void extract_pci(std::string_view body, slots& s) noexcept {
     field_reader fields(body);
     while (!fields.at_end()) {
         if (fields.take_key(fmt::pci_vendor_key)) {
@@ -141,7 +169,7 @@ void extract_pci(std::string_view body, slots& s) {
             const std::string_view value = fields.take_value();
             s.class_code = cut(value, fmt::pci_class_code_taken);
             if (value.size() == fmt::pci_class_code_with_interface) {
-                s.interface = value.substr(fmt::pci_class_code_taken);
+                s.interface = chars_from(value, fmt::pci_class_code_taken);
             }
         } else {
             fields.take_value();  // any other key, or none
@@ -150,7 +178,7 @@ void extract_pci(std::string_view body, slots& s) {
 }
 
 // Returns whether any USB key was present.
-bool extract_usb(std::string_view body, slots& s) {
+bool extract_usb(std::string_view body, slots& s) noexcept {
     bool any_key = false;
     field_reader fields(body);
     while (!fields.at_end()) {
@@ -171,14 +199,14 @@ bool extract_usb(std::string_view body, slots& s) {
     return any_key;
 }
 
-constexpr bool is_hex_digit(char c) {
+constexpr bool is_hex_digit(char c) noexcept {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
 // Returns false when the product part is not one to four hexadecimal digits.
-bool extract_pnp(std::string_view body, slots& s) {
+bool extract_pnp(std::string_view body, slots& s) noexcept {
     const std::string_view vendor = cut(body, fmt::pnp_vendor_length);
-    const std::string_view product = body.substr(vendor.size(), fmt::pnp_product_max);
+    const std::string_view product = cut(chars_from(body, vendor.size()), fmt::pnp_product_max);
     if (product.empty()) {
         return false;
     }
@@ -198,7 +226,7 @@ bool extract_pnp(std::string_view body, slots& s) {
 // first 4 and their last 4 (the two overlap when there are fewer than 8),
 // 2 or 3 likewise by 2. Longer parts are left to the library. An empty
 // text is not touched: an empty slot's view has no data.
-inline void copy_text(char* out, std::string_view text) {
+inline void copy_text(char* out, std::string_view text) noexcept {
     const char* const in = text.data();
     const std::size_t n = text.size();
     if (n > 8) {
@@ -214,43 +242,41 @@ inline void copy_text(char* out, std::string_view text) {
     }
 }
 
-constexpr std::string_view or_default(std::string_view slot, std::string_view fallback) {
+constexpr std::string_view or_default(std::string_view slot, std::string_view fallback) noexcept {
     return slot.empty() ? fallback : slot;
 }
 
-// Writes a compact ID part by part into a buffer as long as the longest
-// compact ID, then makes the text at once, with its exact length.
+// Writes a compact ID part by part into the buffer of a compact_id. The
+// slot widths bound every part, so that the longest compact ID fits (see
+// the checks above).
 class compact_id_writer {
 public:
-    using buffer = char[fmt::max_length_pci];
+    compact_id_writer(char* out, std::string_view tag) noexcept : begin_(out), end_(out) { put(tag); }
 
-    compact_id_writer(buffer& out, std::string_view tag) : begin_(out), end_(out) { put(tag); }
-
-    void put(std::string_view part) {
+    void put(std::string_view part) noexcept {
         copy_text(end_, part);
         end_ += part.size();
     }
-    void put(std::string_view slot, std::string_view fallback) { put(or_default(slot, fallback)); }
+    void put(std::string_view slot, std::string_view fallback) noexcept {
+        put(or_default(slot, fallback));
+    }
 
-    std::string text() const { return std::string(begin_, end_); }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(end_ - begin_); }
 
 private:
     char* begin_;
     char* end_;
 };
 
-std::string assemble_pci(const slots& s) {
-    compact_id_writer::buffer buffer;
-    compact_id_writer id(buffer, fmt::tag_pci);
+void put_pci_slots(compact_id_writer& id, const slots& s) noexcept {
     id.put(s.vendor, fmt::pci_vendor_default);
     id.put(s.device, fmt::pci_device_default);
     if (s.subsystem.empty()) {
         id.put(fmt::pci_subsystem_default);
     } else {
         // Vendor half first; either half may be short or missing.
-        const std::size_t half = std::min(s.subsystem.size(), fmt::pci_subsystem_half);
-        id.put(s.subsystem.substr(half));
-        id.put(s.subsystem.substr(0, half));
+        id.put(chars_from(s.subsystem, fmt::pci_subsystem_half));
+        id.put(cut(s.subsystem, fmt::pci_subsystem_half));
     }
     id.put(s.class_code, fmt::pci_class_code_default);
     if (s.class_code.size() == fmt::pci_class_code_short) {
@@ -258,142 +284,129 @@ std::string assemble_pci(const slots& s) {
     }
     id.put(s.revision, fmt::pci_revision_default);
     id.put(s.interface, fmt::pci_interface_default);
-    return id.text();
 }
 
-std::string assemble_usb(const slots& s) {
-    compact_id_writer::buffer buffer;
-    compact_id_writer id(buffer, fmt::tag_usb);
+void put_usb_slots(compact_id_writer& id, const slots& s) noexcept {
     id.put(s.vendor);
     id.put(s.device);
     id.put(s.revision, fmt::usb_revision_default);
     id.put(s.interface, fmt::usb_interface_default);
-    return id.text();
 }
 
-// A whole-body compact ID: the tag and the vendor slot.
-std::string assemble_vendor(std::string_view tag, const slots& s) {
-    compact_id_writer::buffer buffer;
-    compact_id_writer id(buffer, tag);
-    id.put(s.vendor);
-    return id.text();
-}
-
-// A PnP-style compact ID: the tag, the vendor slot and the device slot.
-std::string assemble_vendor_device(std::string_view tag, const slots& s) {
-    compact_id_writer::buffer buffer;
-    compact_id_writer id(buffer, tag);
-    id.put(s.vendor);
-    id.put(s.device);
-    return id.text();
-}
-
-// The conversion's working state: the bus class of the items being merged
-// and their slots.
+// The conversion's working state: the bus class of the items being merged,
+// its row of the bus table, and their slots.
 class compact_id_builder {
 public:
-    void take_item(std::string_view raw_item);
-    std::string compact_id() const;
+    void take_item(std::string_view raw_item) noexcept;
+    // Writes the compact ID to `out`, which has room for the longest one,
+    // and returns its length.
+    std::size_t write_compact_id(char* out) const noexcept;
 
 private:
     // Back to the start of the call: no bus class, all slots empty.
-    void reset() {
-        current_class_ = bus_none;
+    void reset() noexcept {
+        current_class_ = bus_class::none;
+        current_bus_ = nullptr;
         slots_.clear();
     }
 
-    // The slots are empty whenever the bus class is `bus_none`, so the
-    // first accepted item need not empty them.
-    int current_class_ = bus_none;
+    // The slots are empty whenever the bus class is `bus_class::none`, so
+    // the first accepted item need not empty them.
+    bus_class current_class_ = bus_class::none;
+    // The row of `current_class_`; null for `none` and `unknown`.
+    const fmt::bus* current_bus_ = nullptr;
     slots slots_;
 };
 
-void compact_id_builder::take_item(std::string_view raw_item) {
+void compact_id_builder::take_item(std::string_view raw_item) noexcept {
     // The field position counts in the trimmed item, and the fields are
     // read from that same item. The marker holds no blank, so it is in the
     // trimmed item exactly when it is in the raw one.
-    const std::string_view item = prefix::trimmed(raw_item);
+    const prepared_item prepared = prepare_item(raw_item);
+    const std::string_view item = prepared.trimmed;
     std::size_t field_pos = 1;
-    const int cls = prefix::classify_trimmed(item, field_pos);
+    const fmt::bus* const bus = prefix::classify_prepared(prepared, field_pos);
+    const bus_class cls = bus == nullptr ? bus_class::unknown : bus->cls;
 
     if (contains_irq_holder(item)) {
         return;
     }
-    if (cls == bus_star_pnp && current_class_ != bus_none) {
+    if (cls == bus_class::star_pnp && current_class_ != bus_class::none) {
         return;
     }
     if (cls != current_class_) {
-        if (current_class_ != bus_none) {
+        if (current_class_ != bus_class::none) {
             slots_.clear();
         }
         current_class_ = cls;
+        current_bus_ = bus;
+    }
+    if (current_bus_ == nullptr) {
+        return;
     }
 
-    const std::string_view body = item.substr(std::min(field_pos - 1, item.size()));
-    switch (current_class_) {
-    case bus_pci:
+    const std::string_view body = chars_from(item, field_pos - 1);
+    switch (current_bus_->rule) {
+    case fmt::field_rule::pci_fields:
         extract_pci(body, slots_);
         break;
-    case bus_usb:
+    case fmt::field_rule::usb_fields:
         if (!extract_usb(body, slots_)) {
-            current_class_ = bus_unknown;
+            // Fits no bus: as if no prefix had matched.
+            current_class_ = bus_class::unknown;
+            current_bus_ = nullptr;
         }
         break;
-    case bus_star_pnp:
-    case bus_isapnp:
-    case bus_monitor:
-    case bus_acpi:
-    case bus_bios:
+    case fmt::field_rule::pnp_style:
         if (!extract_pnp(body, slots_)) {
             reset();
         }
         break;
-    case bus_modemwave:
-    case bus_pcmcia:
-    case bus_lptenum:
-    case bus_usbprint:
+    case fmt::field_rule::whole_body:
         slots_.vendor = cut(body, fmt::vendor_width);
         break;
-    default:
+    case fmt::field_rule::none:
         break;
     }
 }
 
-std::string compact_id_builder::compact_id() const {
-    switch (current_class_) {
-    case bus_pci:
-        return assemble_pci(slots_);
-    case bus_usb:
-        return assemble_usb(slots_);
-    case bus_star_pnp:
-    case bus_isapnp:
-    case bus_acpi:
-    case bus_bios:
-        return assemble_vendor_device(fmt::tag_pnp, slots_);
-    case bus_monitor:
-        return assemble_vendor_device(fmt::tag_monitor, slots_);
-    case bus_modemwave:
-        return assemble_vendor(fmt::tag_modemwave, slots_);
-    case bus_pcmcia:
-        return assemble_vendor(fmt::tag_pcmcia, slots_);
-    case bus_lptenum:
-        return assemble_vendor(fmt::tag_lptenum, slots_);
-    case bus_usbprint:
-        return assemble_vendor(fmt::tag_usbprint, slots_);
-    default:
-        return {};
+std::size_t compact_id_builder::write_compact_id(char* out) const noexcept {
+    if (current_bus_ == nullptr || current_bus_->rule == fmt::field_rule::none) {
+        return 0;
     }
+    compact_id_writer id(out, current_bus_->tag);
+    switch (current_bus_->rule) {
+    case fmt::field_rule::pci_fields:
+        put_pci_slots(id, slots_);
+        break;
+    case fmt::field_rule::usb_fields:
+        put_usb_slots(id, slots_);
+        break;
+    case fmt::field_rule::pnp_style:
+        id.put(slots_.vendor);
+        id.put(slots_.device);
+        break;
+    case fmt::field_rule::whole_body:
+        id.put(slots_.vendor);
+        break;
+    case fmt::field_rule::none:
+        break;
+    }
+    return id.size();
 }
 
 }  // namespace
 
-std::string build_compact_id(std::string_view hardware_id) {
+compact_id build_compact_id(std::string_view hardware_id) noexcept {
     compact_id_builder builder;
     std::size_t cursor = 1;
     while (cursor <= hardware_id.size()) {
         builder.take_item(next_token(hardware_id, cursor, item_delimiter));
     }
-    return builder.compact_id();
+    compact_id id;
+    id.size_ = builder.write_compact_id(id.text_);
+    id.text_[id.size_] = '\0';
+    return id;
 }
 
 }  // namespace idconv

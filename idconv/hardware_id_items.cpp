@@ -1,44 +1,38 @@
-// Hardware-ID items: trimming, preparing and classifying items by bus prefix.
+// Hardware-ID items: classifying an item by its bus prefix, and the checks
+// that hold the bus table to what the classification and the builder need.
 #include "idconv/bus_prefix.h"
+#include "idconv/compact_id_format.h"
 #include "idconv/id_conv.h"
+#include "idconv/text_cut.h"
 
-#include <algorithm>
-#include <array>
+#include <cstddef>
 
 namespace idconv {
 namespace {
 
-struct prefix_entry {
-    std::string_view prefix;
-    int cls;
-};
+using format::bus;
+using format::buses;
 
-// The prefix table: each prefix with its bus class, in the order of the
-// prefix test. No prefix is the beginning of another, so the order decides
-// nothing, and classify_trimmed picks the prefixes to test by the item's
-// first character instead; the checks below hold it to this table.
-constexpr std::array<prefix_entry, 15> prefix_table{{
-    {prefix::pci, bus_pci},
-    {prefix::star_pnp, bus_star_pnp},
-    {prefix::isapnp, bus_isapnp},
-    {prefix::unimodem, bus_unimodem},
-    {prefix::modemwave, bus_modemwave},
-    {prefix::pcmcia, bus_pcmcia},
-    {prefix::usb, bus_usb},
-    {prefix::lptenum, bus_lptenum},
-    {prefix::usbprint, bus_usbprint},
-    {prefix::monitor, bus_monitor},
-    {prefix::isa, bus_isa},
-    {prefix::acpi, bus_acpi},
-    {prefix::bios, bus_bios},
-    {prefix::virtual_bus, bus_virtual},
-    {prefix::multifunction, bus_virtual},
-}};
+constexpr bool prefixes_are_upper_case_and_short() {
+    for (const bus& b : buses) {
+        if (b.prefix.empty() || b.prefix.size() >= prepared_item::head_capacity) {
+            return false;
+        }
+        for (const char c : b.prefix) {
+            if (c >= 'a' && c <= 'z') {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+// The "*" after a prefix sits within the prepared head.
+static_assert(prefixes_are_upper_case_and_short());
 
 constexpr bool no_prefix_begins_another() {
-    for (const prefix_entry& a : prefix_table) {
-        for (const prefix_entry& b : prefix_table) {
-            if (&a != &b && b.prefix.substr(0, a.prefix.size()) == a.prefix) {
+    for (const bus& a : buses) {
+        for (const bus& b : buses) {
+            if (&a != &b && first_chars(b.prefix, a.prefix.size()) == a.prefix) {
                 return false;
             }
         }
@@ -47,11 +41,38 @@ constexpr bool no_prefix_begins_another() {
 }
 static_assert(no_prefix_begins_another());
 
+// Rows of one class read and write items alike, since the builder merges
+// the items of one class.
+constexpr bool rows_of_one_class_agree() {
+    for (const bus& a : buses) {
+        for (const bus& b : buses) {
+            if (a.cls == b.cls && (a.tag != b.tag || a.rule != b.rule)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(rows_of_one_class_agree());
+
+// A tag has three letters exactly when the bus gives a compact ID.
+constexpr bool tags_fit_rules() {
+    for (const bus& b : buses) {
+        const bool converts = b.rule != format::field_rule::none;
+        if (b.tag.size() != (converts ? format::tag_length : 0) || (b.max_length != 0) != converts ||
+            b.cls == bus_class::none || b.cls == bus_class::unknown) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(tags_fit_rules());
+
 constexpr bool classification_follows_table() {
-    for (const prefix_entry& entry : prefix_table) {
+    for (const bus& b : buses) {
         std::size_t field_pos = 0;
-        if (prefix::classify_trimmed(entry.prefix, field_pos) != entry.cls ||
-            field_pos != entry.prefix.size() + 1) {
+        if (prefix::classify_prepared(prepare_item(b.prefix), field_pos) != &b ||
+            field_pos != b.prefix.size() + 1) {
             return false;
         }
     }
@@ -59,25 +80,11 @@ constexpr bool classification_follows_table() {
 }
 static_assert(classification_follows_table());
 
-// The "*" after a prefix sits right behind the longest prefix at most.
-static_assert(prepared_item::head_capacity >
-              std::max_element(prefix_table.begin(), prefix_table.end(),
-                               [](const prefix_entry& a, const prefix_entry& b) {
-                                   return a.prefix.size() < b.prefix.size();
-                               })->prefix.size());
-
 }  // namespace
 
-std::string_view trim_item(std::string_view item) {
-    return prefix::trimmed(item);
-}
-
-prepared_item prepare_item(std::string_view item) {
-    return prefix::prepare_trimmed(prefix::trimmed(item));
-}
-
-int classify_item(std::string_view item, std::size_t& field_pos) {
-    return prefix::classify_trimmed(prefix::trimmed(item), field_pos);
+bus_class classify_item(std::string_view item, std::size_t& field_pos) noexcept {
+    const bus* const b = prefix::classify_prepared(prepare_item(item), field_pos);
+    return b == nullptr ? bus_class::unknown : b->cls;
 }
 
 }  // namespace idconv

@@ -65,7 +65,7 @@ bool device_matches(std::string_view wanted, std::string_view device_compact_id)
 }
 
 void match_device(HDEVINFO set, SP_DEVINFO_DATA& element) {
-    const auto compact_id =
+    const idconv::compact_id compact_id =
         idconv::build_compact_id(read_device_registry_string(set, element, SPDRP_HARDWAREID).view());
     if (!device_matches(wanted_compact_id.view(), compact_id)) {
         return;

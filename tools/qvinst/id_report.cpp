@@ -12,7 +12,7 @@ std::vector<id_row> convert_hardware_ids(const std::vector<std::string>& texts) 
     std::vector<id_row> rows;
     rows.reserve(texts.size());
     for (const std::string& text : texts) {
-        rows.push_back({text, idconv::build_compact_id(text)});
+        rows.push_back({text, std::string(idconv::build_compact_id(text))});
     }
     return rows;
 }

@@ -69,7 +69,7 @@ protected:
 TEST_P(FamilyInvariants, ConvertsToItsTag) {
     failure_log failures;
     for (std::string_view id : ids_) {
-        const std::string compact = idconv::build_compact_id(id);
+        const std::string compact(idconv::build_compact_id(id));
         if (compact.substr(0, tag_length) != GetParam().tag) {
             failures.add(id, "gives \"" + compact + "\"");
         }
@@ -80,7 +80,7 @@ TEST_P(FamilyInvariants, ConvertsToItsTag) {
 TEST_P(FamilyInvariants, StaysWithinTheTagsMaximumLength) {
     failure_log failures;
     for (std::string_view id : ids_) {
-        const std::string compact = idconv::build_compact_id(id);
+        const std::string compact(idconv::build_compact_id(id));
         if (compact.size() > GetParam().max_length) {
             failures.add(id, "gives " + std::to_string(compact.size()) + " characters");
         }
@@ -91,7 +91,7 @@ TEST_P(FamilyInvariants, StaysWithinTheTagsMaximumLength) {
 TEST_P(FamilyInvariants, CompactIdMatchesItself) {
     failure_log failures;
     for (std::string_view id : ids_) {
-        const std::string compact = idconv::build_compact_id(id);
+        const std::string compact(idconv::build_compact_id(id));
         if (!idconv::compact_ids_match(compact, compact)) {
             failures.add(id, "\"" + compact + "\" does not match itself");
         }
@@ -113,8 +113,8 @@ TEST_P(FamilyInvariants, SameIdOfAnotherVendorDoesNotMatch) {
             vendor_pos = key + f.vendor_key.size();
         }
         const std::string other = corpus::with_changed_character(id, vendor_pos);
-        const std::string compact = idconv::build_compact_id(id);
-        const std::string other_compact = idconv::build_compact_id(other);
+        const std::string compact(idconv::build_compact_id(id));
+        const std::string other_compact(idconv::build_compact_id(other));
         ++checked;
         if (other_compact.substr(0, tag_length) != f.tag) {
             failures.add(other, "gives \"" + other_compact + "\", not a " + std::string(f.tag) + " ID");
@@ -140,7 +140,7 @@ TEST_P(BodyFamilies, CompactIdIsTheTagAndTheHeadOfTheBody) {
     for (std::string_view id : ids_) {
         const std::string expected =
             std::string(f.tag) + std::string(corpus::body_behind(id, f.prefix).substr(0, f.body_taken));
-        const std::string compact = idconv::build_compact_id(id);
+        const std::string compact(idconv::build_compact_id(id));
         if (compact != expected) {
             failures.add(id, "gives \"" + compact + "\", expected \"" + expected + "\"");
         }
@@ -169,7 +169,7 @@ TEST(OtherBuses, GiveTheEmptyCompactId) {
             continue;
         }
         ++checked;
-        const std::string compact = idconv::build_compact_id(id);
+        const std::string compact(idconv::build_compact_id(id));
         if (!compact.empty()) {
             failures.add(id, "gives \"" + compact + "\"");
         }

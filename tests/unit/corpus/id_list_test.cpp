@@ -58,8 +58,8 @@ TEST_P(IdList, GivesTheCompactIdOfTheIdAlone) {
         }
         ++checked;
         const std::string text = rule.text(id);
-        const std::string alone = idconv::build_compact_id(id);
-        const std::string in_list = idconv::build_compact_id(text);
+        const std::string alone(idconv::build_compact_id(id));
+        const std::string in_list(idconv::build_compact_id(text));
         if (in_list != alone) {
             failures.add(text, "gives \"" + in_list + "\", the ID alone \"" + alone + "\"");
         }

@@ -87,7 +87,7 @@ TEST(PciCorpus, CompactIdHasEverySlotAtItsWidth) {
     constexpr std::size_t full_length = 27;
     failure_log failures;
     for (std::string_view id : corpus::ids_beginning_with(pci_prefix)) {
-        const std::string compact = idconv::build_compact_id(id);
+        const std::string compact(idconv::build_compact_id(id));
         if (compact.size() != full_length) {
             failures.add(id, "gives \"" + compact + "\"");
         }
@@ -109,7 +109,7 @@ TEST_P(PciSlots, StandsAtItsPosition) {
         } else {
             ++from_id;
         }
-        const std::string compact = idconv::build_compact_id(id);
+        const std::string compact(idconv::build_compact_id(id));
         if (compact.size() < slot.position + slot.width ||
             compact.compare(slot.position, slot.width, expected) != 0) {
             failures.add(id, "gives \"" + compact + "\", expected \"" + expected + "\" at " +
@@ -136,8 +136,8 @@ TEST(PciWindow, SameDeviceWithOtherClassCodeAndRevisionMatches) {
         const std::string other = std::string(id) + "&CC_" +
                                   other_than(field(fields, "CC").value_or(""), "FF0001", "FE0002") +
                                   "&REV_" + other_than(field(fields, "REV").value_or(""), "7E", "7F");
-        const std::string compact = idconv::build_compact_id(id);
-        const std::string other_compact = idconv::build_compact_id(other);
+        const std::string compact(idconv::build_compact_id(id));
+        const std::string other_compact(idconv::build_compact_id(other));
         if (compact == other_compact) {
             failures.add(id, "class code and revision changed nothing: \"" + compact + "\"");
         } else if (!idconv::compact_ids_match(compact, other_compact) ||
@@ -152,7 +152,7 @@ TEST(PciWindow, SameDeviceWithOtherClassCodeAndRevisionMatches) {
 TEST(PciWindow, WantedWindowMatchesAndShorterWantedDoesNot) {
     failure_log failures;
     for (std::string_view id : corpus::ids_beginning_with(pci_prefix)) {
-        const std::string compact = idconv::build_compact_id(id);
+        const std::string compact(idconv::build_compact_id(id));
         const std::string window = compact.substr(0, pci_window);
         const std::string shorter = compact.substr(0, pci_window - 1);
         if (!idconv::compact_ids_match(window, compact)) {
@@ -186,9 +186,9 @@ TEST(PciWindow, SubsystemDecidesAmongTheFormsOfOneDevice) {
     for (const auto& [device, by_subsystem] : devices) {
         std::string previous;  // compact ID of the previous subsystem's first form
         for (const auto& [subsys, ids] : by_subsystem) {
-            const std::string first = idconv::build_compact_id(ids.front());
+            const std::string first(idconv::build_compact_id(ids.front()));
             for (std::string_view id : ids) {
-                const std::string compact = idconv::build_compact_id(id);
+                const std::string compact(idconv::build_compact_id(id));
                 ++same;
                 if (!idconv::compact_ids_match(first, compact) ||
                     !idconv::compact_ids_match(compact, first)) {

@@ -54,7 +54,7 @@ TEST_P(UsbSlots, StandsAtItsPosition) {
             ++from_id;
         }
         const std::string expected(value ? *value : slot.fallback);
-        const std::string compact = idconv::build_compact_id(id);
+        const std::string compact(idconv::build_compact_id(id));
         if (expected.empty() || compact.size() < slot.position + slot.width ||
             compact.compare(slot.position, slot.width, expected) != 0) {
             failures.add(id, "gives \"" + compact + "\", expected \"" + expected + "\" at " +
@@ -72,7 +72,7 @@ TEST(UsbCorpus, CompactIdHasEverySlotAtItsWidth) {
     constexpr std::size_t full_length = 17;
     failure_log failures;
     for (std::string_view id : corpus::ids_beginning_with(usb_device_prefix)) {
-        const std::string compact = idconv::build_compact_id(id);
+        const std::string compact(idconv::build_compact_id(id));
         if (compact.size() != full_length) {
             failures.add(id, "gives \"" + compact + "\"");
         }
@@ -105,8 +105,8 @@ TEST_P(UsbWholeText, SameDeviceWithOtherFieldDoesNotMatch) {
         const std::string_view current = field(usb_fields(id), change.key).value_or("");
         const std::string other = std::string(id) + "&" + std::string(change.key) + "_" +
                                   std::string(current == change.value ? change.alternative : change.value);
-        const std::string compact = idconv::build_compact_id(id);
-        const std::string other_compact = idconv::build_compact_id(other);
+        const std::string compact(idconv::build_compact_id(id));
+        const std::string other_compact(idconv::build_compact_id(other));
         if (other_compact.substr(0, tag_length) != "USB" || other_compact == compact) {
             failures.add(other, "gives \"" + other_compact + "\"");
         } else if (idconv::compact_ids_match(compact, other_compact) ||

@@ -18,29 +18,21 @@ constexpr std::size_t one_mib = 1024 * 1024;
 constexpr std::size_t many = 100000;
 const std::string zero_tail = "0000000000000000";
 
-// Empty, or one of the eight tags and no longer than that tag allows.
-testing::AssertionResult is_sane_compact_id(const std::string& id) {
+// Empty, or the tag of a bus that gives compact IDs, and no longer than
+// that bus allows.
+testing::AssertionResult is_sane_compact_id(std::string_view id) {
     if (id.empty()) {
         return testing::AssertionSuccess();
     }
-    const std::string_view tag = std::string_view(id).substr(0, fmt::tag_length);
-    std::size_t limit = 0;
-    if (tag == fmt::tag_pci) {
-        limit = fmt::max_length_pci;
-    } else if (tag == fmt::tag_usb) {
-        limit = fmt::max_length_usb;
-    } else if (tag == fmt::tag_pnp || tag == fmt::tag_monitor) {
-        limit = fmt::max_length_pnp;
-    } else if (tag == fmt::tag_modemwave || tag == fmt::tag_pcmcia || tag == fmt::tag_lptenum ||
-               tag == fmt::tag_usbprint) {
-        limit = fmt::max_length_body;
-    } else {
-        return testing::AssertionFailure() << "unknown tag in " << escaped(id);
+    for (const fmt::bus& bus : fmt::buses) {
+        if (!bus.tag.empty() && id.substr(0, fmt::tag_length) == bus.tag) {
+            if (id.size() > bus.max_length) {
+                return testing::AssertionFailure() << escaped(id) << " longer than " << bus.max_length;
+            }
+            return testing::AssertionSuccess();
+        }
     }
-    if (id.size() > limit) {
-        return testing::AssertionFailure() << escaped(id) << " longer than " << limit;
-    }
-    return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "unknown tag in " << escaped(id);
 }
 
 // A fixed pseudo-random byte stream, so a failure reproduces.
@@ -135,7 +127,7 @@ TEST(bad_input, megabyte_of_blanks_stars_or_controls_is_empty) {
 
 TEST(bad_input, megabyte_of_random_bytes_is_sane_and_repeatable) {
     const std::string bytes = random_text(one_mib, 1u, "");
-    const std::string result = idconv::build_compact_id(bytes);
+    const idconv::compact_id result = idconv::build_compact_id(bytes);
     EXPECT_TRUE(is_sane_compact_id(result));
     EXPECT_EQ(idconv::build_compact_id(bytes), result);
 }
@@ -145,7 +137,7 @@ TEST(bad_input, megabyte_of_id_like_text_is_sane_and_repeatable) {
     for (std::uint32_t seed = 1; seed <= 8; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         const std::string text = random_text(one_mib / 8, seed, alphabet);
-        const std::string result = idconv::build_compact_id(text);
+        const idconv::compact_id result = idconv::build_compact_id(text);
         EXPECT_TRUE(is_sane_compact_id(result));
         EXPECT_EQ(idconv::build_compact_id(text), result);
     }

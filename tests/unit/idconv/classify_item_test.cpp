@@ -10,11 +10,12 @@ namespace idconv_test {
 namespace {
 
 using namespace std::string_literals;
+using bus = idconv::bus_class;
 
 struct classify_case {
     std::string name;
     std::string item;
-    int bus_class;
+    bus bus_class;
     std::size_t field_pos;
 };
 
@@ -24,7 +25,7 @@ void PrintTo(const classify_case& row, std::ostream* os) {
 
 void expect_classified(const classify_case& row) {
     std::size_t field_pos = 12345;
-    const int cls = idconv::classify_item(row.item, field_pos);
+    const bus cls = idconv::classify_item(row.item, field_pos);
     EXPECT_EQ(cls, row.bus_class);
     EXPECT_EQ(field_pos, row.field_pos);
 }
@@ -34,20 +35,20 @@ class classify_documented : public testing::TestWithParam<classify_case> {};
 TEST_P(classify_documented, class_and_field_position) { expect_classified(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(rows, classify_documented, testing::Values(
-    classify_case{"pci_item", "PCI\\VEN_1234&DEV_5678", 1, 5},
-    classify_case{"pci_lower_case", "pci\\ven_1234", 1, 5},
-    classify_case{"star_pnp", "*PNP0501", 2, 2},
-    classify_case{"double_star_steps_once", "**PNP0501", 2, 3},
-    classify_case{"lone_star_no_step", "*", 2, 2},
-    classify_case{"star_ending_item_no_step", "PCI\\*", 1, 5},
-    classify_case{"acpi_star_stepped", "ACPI\\*PNP0A03", 12, 7},
-    classify_case{"unimodem_without_backslash", "UNIMODEMXYZ", 4, 9},
-    classify_case{"usbprint", "USBPRINT\\X", 9, 10},
-    classify_case{"mf_is_virtual", "MF\\X", 99, 4},
-    classify_case{"virtual", "VIRTUAL\\X", 99, 9},
-    classify_case{"root_unknown", "ROOT\\X", 0, 1},
-    classify_case{"empty_item", "", 0, 1},
-    classify_case{"leading_blanks_not_counted", "  PCI\\X", 1, 5}),
+    classify_case{"pci_item", "PCI\\VEN_1234&DEV_5678", bus::pci, 5},
+    classify_case{"pci_lower_case", "pci\\ven_1234", bus::pci, 5},
+    classify_case{"star_pnp", "*PNP0501", bus::star_pnp, 2},
+    classify_case{"double_star_steps_once", "**PNP0501", bus::star_pnp, 3},
+    classify_case{"lone_star_no_step", "*", bus::star_pnp, 2},
+    classify_case{"star_ending_item_no_step", "PCI\\*", bus::pci, 5},
+    classify_case{"acpi_star_stepped", "ACPI\\*PNP0A03", bus::acpi, 7},
+    classify_case{"unimodem_without_backslash", "UNIMODEMXYZ", bus::unimodem, 9},
+    classify_case{"usbprint", "USBPRINT\\X", bus::usbprint, 10},
+    classify_case{"mf_is_virtual", "MF\\X", bus::virtual_bus, 4},
+    classify_case{"virtual", "VIRTUAL\\X", bus::virtual_bus, 9},
+    classify_case{"root_unknown", "ROOT\\X", bus::unknown, 1},
+    classify_case{"empty_item", "", bus::unknown, 1},
+    classify_case{"leading_blanks_not_counted", "  PCI\\X", bus::pci, 5}),
     row_name{});
 
 // Every prefix with a plain body, in upper case, lower case, stepped over
@@ -56,18 +57,18 @@ struct prefix_row {
     const char* upper;
     const char* lower;
     const char* tag;
-    int bus_class;
+    bus bus_class;
 };
 
 const prefix_row all_prefixes[] = {
-    {"PCI\\", "pci\\", "pci", 1},           {"*", "*", "star", 2},
-    {"ISAPNP\\", "isapnp\\", "isapnp", 3},  {"UNIMODEM", "unimodem", "unimodem", 4},
-    {"MODEMWAVE\\", "modemwave\\", "modemwave", 5},
-    {"PCMCIA\\", "pcmcia\\", "pcmcia", 6},  {"USB\\", "usb\\", "usb", 7},
-    {"LPTENUM\\", "lptenum\\", "lptenum", 8}, {"USBPRINT\\", "usbprint\\", "usbprint", 9},
-    {"MONITOR\\", "monitor\\", "monitor", 10}, {"ISA\\", "isa\\", "isa", 11},
-    {"ACPI\\", "acpi\\", "acpi", 12},       {"BIOS\\", "bios\\", "bios", 13},
-    {"VIRTUAL\\", "virtual\\", "virtual", 99}, {"MF\\", "mf\\", "mf", 99},
+    {"PCI\\", "pci\\", "pci", bus::pci},           {"*", "*", "star", bus::star_pnp},
+    {"ISAPNP\\", "isapnp\\", "isapnp", bus::isapnp},  {"UNIMODEM", "unimodem", "unimodem", bus::unimodem},
+    {"MODEMWAVE\\", "modemwave\\", "modemwave", bus::modemwave},
+    {"PCMCIA\\", "pcmcia\\", "pcmcia", bus::pcmcia},  {"USB\\", "usb\\", "usb", bus::usb},
+    {"LPTENUM\\", "lptenum\\", "lptenum", bus::lptenum}, {"USBPRINT\\", "usbprint\\", "usbprint", bus::usbprint},
+    {"MONITOR\\", "monitor\\", "monitor", bus::monitor}, {"ISA\\", "isa\\", "isa", bus::isa},
+    {"ACPI\\", "acpi\\", "acpi", bus::acpi},       {"BIOS\\", "bios\\", "bios", bus::bios},
+    {"VIRTUAL\\", "virtual\\", "virtual", bus::virtual_bus}, {"MF\\", "mf\\", "mf", bus::virtual_bus},
 };
 
 std::vector<classify_case> prefix_rows() {
@@ -101,34 +102,34 @@ class classify_edges : public testing::TestWithParam<classify_case> {};
 TEST_P(classify_edges, class_and_field_position) { expect_classified(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(rows, classify_edges, testing::Values(
-    classify_case{"pci_without_backslash", "PCI", 0, 1},
-    classify_case{"pci_with_slash", "PCI/VEN_1234", 0, 1},
-    classify_case{"pci_blank_before_backslash", "PCI \\X", 0, 1},
-    classify_case{"usbprint_without_backslash", "USBPRINT", 0, 1},
-    classify_case{"isapnp_without_backslash", "ISAPNP", 0, 1},
-    classify_case{"unimodem_cut_short", "UNIMODE", 0, 1},
-    classify_case{"modemwave_without_backslash", "MODEMWAVE", 0, 1},
-    classify_case{"mf_without_backslash", "MF", 0, 1},
-    classify_case{"root_then_star_pnp", "ROOT\\*PNP0501", 0, 1},
-    classify_case{"star_not_first", "X*", 0, 1},
-    classify_case{"only_blanks", "   ", 0, 1},
-    classify_case{"only_control_characters", "\x01\x1F\t", 0, 1},
-    classify_case{"mixed_case_prefix", "Pci\\X", 1, 5},
-    classify_case{"mixed_case_acpi", "aCpI\\X", 12, 6},
-    classify_case{"control_characters_before_prefix", "\t\r\n\x01\x1F PCI\\X", 1, 5},
-    classify_case{"nul_before_prefix_is_trimmed", "\0\0PCI\\X"s, 1, 5},
-    classify_case{"del_127_not_trimmed", "\x7FPCI\\X", 0, 1},
-    classify_case{"nbsp_160_not_trimmed", "\xA0PCI\\X", 0, 1},
-    classify_case{"high_byte_255_not_trimmed", "\xFFPCI\\X", 0, 1},
-    classify_case{"bar_not_upper_cased_to_backslash", "pci|x", 0, 1},
-    classify_case{"leading_blanks_before_double_star", "  **PNP", 2, 3},
-    classify_case{"blank_between_prefix_and_star", "PCI\\ *X", 1, 5},
-    classify_case{"star_before_trailing_nul", "PCI\\*\0"s, 1, 5},
-    classify_case{"star_before_high_byte_stepped", "PCI\\*\xA0", 1, 6},
-    classify_case{"double_star_then_blank", "** ", 2, 2},
-    classify_case{"longest_prefix_star_stepped", "MODEMWAVE\\*X", 5, 12},
-    classify_case{"longest_prefix_star_ends", "modemwave\\*", 5, 11},
-    classify_case{"item_is_a_comma_list", "PCI\\VEN_1,USB\\VID_2", 1, 5}),
+    classify_case{"pci_without_backslash", "PCI", bus::unknown, 1},
+    classify_case{"pci_with_slash", "PCI/VEN_1234", bus::unknown, 1},
+    classify_case{"pci_blank_before_backslash", "PCI \\X", bus::unknown, 1},
+    classify_case{"usbprint_without_backslash", "USBPRINT", bus::unknown, 1},
+    classify_case{"isapnp_without_backslash", "ISAPNP", bus::unknown, 1},
+    classify_case{"unimodem_cut_short", "UNIMODE", bus::unknown, 1},
+    classify_case{"modemwave_without_backslash", "MODEMWAVE", bus::unknown, 1},
+    classify_case{"mf_without_backslash", "MF", bus::unknown, 1},
+    classify_case{"root_then_star_pnp", "ROOT\\*PNP0501", bus::unknown, 1},
+    classify_case{"star_not_first", "X*", bus::unknown, 1},
+    classify_case{"only_blanks", "   ", bus::unknown, 1},
+    classify_case{"only_control_characters", "\x01\x1F\t", bus::unknown, 1},
+    classify_case{"mixed_case_prefix", "Pci\\X", bus::pci, 5},
+    classify_case{"mixed_case_acpi", "aCpI\\X", bus::acpi, 6},
+    classify_case{"control_characters_before_prefix", "\t\r\n\x01\x1F PCI\\X", bus::pci, 5},
+    classify_case{"nul_before_prefix_is_trimmed", "\0\0PCI\\X"s, bus::pci, 5},
+    classify_case{"del_127_not_trimmed", "\x7FPCI\\X", bus::unknown, 1},
+    classify_case{"nbsp_160_not_trimmed", "\xA0PCI\\X", bus::unknown, 1},
+    classify_case{"high_byte_255_not_trimmed", "\xFFPCI\\X", bus::unknown, 1},
+    classify_case{"bar_not_upper_cased_to_backslash", "pci|x", bus::unknown, 1},
+    classify_case{"leading_blanks_before_double_star", "  **PNP", bus::star_pnp, 3},
+    classify_case{"blank_between_prefix_and_star", "PCI\\ *X", bus::pci, 5},
+    classify_case{"star_before_trailing_nul", "PCI\\*\0"s, bus::pci, 5},
+    classify_case{"star_before_high_byte_stepped", "PCI\\*\xA0", bus::pci, 6},
+    classify_case{"double_star_then_blank", "** ", bus::star_pnp, 2},
+    classify_case{"longest_prefix_star_stepped", "MODEMWAVE\\*X", bus::modemwave, 12},
+    classify_case{"longest_prefix_star_ends", "modemwave\\*", bus::modemwave, 11},
+    classify_case{"item_is_a_comma_list", "PCI\\VEN_1,USB\\VID_2", bus::pci, 5}),
     row_name{});
 
 // match_prefix: sets both outputs on a match, leaves them untouched otherwise.
@@ -148,13 +149,13 @@ class match_prefix_outputs : public testing::TestWithParam<match_prefix_case> {}
 
 TEST_P(match_prefix_outputs, set_only_on_match) {
     const match_prefix_case& row = GetParam();
-    constexpr int untouched_class = 77;
+    constexpr bus untouched_class = bus::none;
     constexpr std::size_t untouched_pos = 777;
-    int cls = untouched_class;
+    bus cls = untouched_class;
     std::size_t pos = untouched_pos;
     const idconv::prepared_item prepared = idconv::prepare_item(row.item);
-    EXPECT_EQ(idconv::match_prefix(5, prepared, row.prefix, cls, pos), row.matches);
-    EXPECT_EQ(cls, row.matches ? 5 : untouched_class);
+    EXPECT_EQ(idconv::match_prefix(bus::modemwave, prepared, row.prefix, cls, pos), row.matches);
+    EXPECT_EQ(cls, row.matches ? bus::modemwave : untouched_class);
     EXPECT_EQ(pos, row.matches ? row.field_pos : untouched_pos);
 }
 

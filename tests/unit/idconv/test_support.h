@@ -1,5 +1,6 @@
 // Shared pieces of the conversion tests: table rows with a reason name,
-// readable printing of byte strings, and values at the slot widths.
+// readable printing of byte strings, compact IDs and bus classes, and values
+// at the slot widths.
 #pragma once
 
 #include "idconv/id_conv.h"
@@ -62,3 +63,12 @@ inline const std::string chars40 = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcd";
 inline const std::string chars10 = "0123456789";
 
 }  // namespace idconv_test
+
+namespace idconv {
+
+// Failing checks show a compact ID as its escaped text, a bus class as its
+// number.
+inline void PrintTo(const compact_id& id, std::ostream* os) { *os << idconv_test::escaped(id); }
+inline void PrintTo(bus_class cls, std::ostream* os) { *os << static_cast<int>(cls); }
+
+}  // namespace idconv
