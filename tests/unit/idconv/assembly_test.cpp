@@ -38,8 +38,11 @@ void PrintTo(const longest_case& row, std::ostream* os) { *os << row.name; }
 
 class longest_compact_id : public testing::TestWithParam<longest_case> {};
 
+// ... and fits the compact ID's own buffer with its terminating zero.
 TEST_P(longest_compact_id, has_maximum_length) {
-    EXPECT_EQ(idconv::build_compact_id(GetParam().hardware_id).size(), GetParam().length);
+    const idconv::compact_id id = idconv::build_compact_id(GetParam().hardware_id);
+    EXPECT_EQ(id.size(), GetParam().length);
+    EXPECT_EQ(std::string_view(id.c_str()), id.view());
 }
 
 INSTANTIATE_TEST_SUITE_P(rows, longest_compact_id, testing::Values(
