@@ -10,13 +10,17 @@
  * to a compact ID matching `compact_id` (the one enumerated last when
  * several match); the driver search reads only `inf_path`.
  *
- * Calls must not overlap: the library takes no lock and keeps the last
- * call's wanted ID and found device between calls, so a program that could
- * call from several threads must serialise its calls. Everything a call
- * does happens on the caller's thread before it returns.
+ * Calls may come from several threads: the library serialises them, so a
+ * call that starts while another runs waits until that one has returned.
+ * A call returns when its work is done.
  *
- * Exported by name (ordinal 1), standard Windows calling convention: the
- * caller pushes two 32-bit pointers, the function removes them (8 bytes).
+ * Exported by name (ordinal 1). The 32-bit library uses the standard
+ * Windows calling convention: the caller pushes two 32-bit pointers, the
+ * function removes them (8 bytes). The x64 library uses the x64 convention.
+ *
+ * On 64-bit Windows, where a 32-bit process may not install drivers, the
+ * 32-bit library runs the call in QUORVANT64.exe when that file stands in
+ * the library's own folder, and returns its result code.
  */
 #ifndef QUORVANT_H
 #define QUORVANT_H

@@ -1,6 +1,7 @@
 // QUORVANT: the library's exported entry point.
 #include "include/quorvant.h"
 #include "install/ID_MAIN2.h"
+#include "install/wow64_helper.h"
 #include "platform/unique_handle.h"
 
 namespace {
@@ -14,6 +15,14 @@ SRWLOCK call_lock = SRWLOCK_INIT;
 
 extern "C" int QV7_CALL qv7_installdevice(const char* inf_path, const char* compact_id) {
     const platform::exclusive_lock serialised(call_lock);
-    return ID_MAIN2::install_driver_for_device(nullptr, compact_id ? compact_id : "",
-                                               inf_path ? inf_path : "");
+    const char* const inf = inf_path ? inf_path : "";
+    const char* const wanted = compact_id ? compact_id : "";
+    // An empty INF path gives -4 before anything is started.
+    if (*inf != '\0') {
+        const int result = wow64::run_in_64bit_helper(inf, wanted);
+        if (result != wow64::not_delegated) {
+            return result;
+        }
+    }
+    return ID_MAIN2::install_driver_for_device(nullptr, wanted, inf);
 }

@@ -21,19 +21,32 @@
 
 namespace platform {
 
-// The library is a 32-bit library: the size fields of the Setup API records
-// carry the sizes of their 32-bit layouts.
-inline constexpr DWORD devinfo_data_size = 28;       // SP_DEVINFO_DATA
-inline constexpr DWORD install_params_size = 296;    // SP_DEVINSTALL_PARAMS_A
-inline constexpr DWORD driver_info_size = 796;       // SP_DRVINFO_DATA_V2_A
-inline constexpr std::size_t max_path = 260;         // MAX_PATH
+// The size fields of the Setup API records: the sizes of their layouts in
+// this build, 32-bit (also the simulated platform's) or 64-bit. The checks
+// below hold on every build: a record laid out otherwise does not compile.
+struct record_sizes {
+    DWORD devinfo_data;    // SP_DEVINFO_DATA
+    DWORD install_params;  // SP_DEVINSTALL_PARAMS_A
+    DWORD driver_info;     // SP_DRVINFO_DATA_V2_A
+};
+inline constexpr record_sizes layout_32_bit{28, 296, 796};
+inline constexpr record_sizes layout_64_bit{32, 320, 800};
+#if defined(_WIN64)
+inline constexpr record_sizes record_size = layout_64_bit;
+#else
+inline constexpr record_sizes record_size = layout_32_bit;
+#endif
+inline constexpr DWORD devinfo_data_size = record_size.devinfo_data;
+inline constexpr DWORD install_params_size = record_size.install_params;
+inline constexpr DWORD driver_info_size = record_size.driver_info;
+inline constexpr std::size_t max_path = 260;  // MAX_PATH
 
-static_assert(sizeof(SP_DEVINFO_DATA) == devinfo_data_size || sizeof(void*) != 4,
-              "SP_DEVINFO_DATA is not laid out as on 32-bit Windows");
-static_assert(sizeof(SP_DEVINSTALL_PARAMS_A) == install_params_size || sizeof(void*) != 4,
-              "SP_DEVINSTALL_PARAMS_A is not laid out as on 32-bit Windows");
-static_assert(sizeof(SP_DRVINFO_DATA_V2_A) == driver_info_size || sizeof(void*) != 4,
-              "SP_DRVINFO_DATA_V2_A is not laid out as on 32-bit Windows");
+static_assert(sizeof(SP_DEVINFO_DATA) == devinfo_data_size,
+              "SP_DEVINFO_DATA is not laid out as this build's platform lays it out");
+static_assert(sizeof(SP_DEVINSTALL_PARAMS_A) == install_params_size,
+              "SP_DEVINSTALL_PARAMS_A is not laid out as this build's platform lays it out");
+static_assert(sizeof(SP_DRVINFO_DATA_V2_A) == driver_info_size,
+              "SP_DRVINFO_DATA_V2_A is not laid out as this build's platform lays it out");
 static_assert(sizeof(SP_DEVINSTALL_PARAMS_A::DriverPath) == max_path);
 
 // InstallSelectedDriver of NEWDEV.DLL: parent window, device information set,

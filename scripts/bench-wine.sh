@@ -10,6 +10,10 @@
 #   interleaved, BENCH_SEARCH_REPETITIONS times each (default 15); the
 #   medians give the ratio (target <= 1.05) and the time per device.
 #   See tests/wine_bench/search_bench.cpp.
+# - The 64-bit helper: in a 64-bit prefix, the 32-bit library's call
+#   through QUORVANT64.exe against the same call in process, interleaved
+#   BENCH_HELPER_REPETITIONS times (default 15); target: the helper adds at
+#   most 100 ms per call. See tests/wine_bench/helper_bench.cpp.
 # - Endurance: scripts/test-endurance.sh with BENCH_ENDURANCE_CALLS calls
 #   (default 10,000); the growth of open handles, committed private memory
 #   and heap bytes in use against the run's fixed slack, and the time per
@@ -39,7 +43,8 @@ if [ ! -f "$library" ] || [ ! -f build/win32/build.ninja ]; then
   echo "bench-wine: no dist/QUORVANT.dll or win32 build; building" >&2
   bash scripts/build.sh --no-demo >&2
 fi
-cmake --build build/win32 --target qv_search_bench qv_endurance newdev_substitute >&2
+cmake --build build/win32 --target qv_search_bench qv_endurance qv_helper_bench newdev_substitute >&2
+cmake --build build/win64 --target QUORVANT64 newdev_substitute >&2
 
 if [ -n "${BENCH_RESULTS_DIR:-}" ]; then
   results=$BENCH_RESULTS_DIR
@@ -72,6 +77,28 @@ if [ -z "$failed_checks" ]; then
   echo "bench-wine: the endurance run ended without its closing line" >&2
   exit 1
 fi
+
+# ---- the 64-bit helper: a 64-bit prefix of its own
+helper_repetitions=${BENCH_HELPER_REPETITIONS:-15}
+echo "bench-wine: the 64-bit helper against the call in process, $helper_repetitions runs each" >&2
+(
+  source scripts/lib/wine_prefix.sh
+  wine_prefix_start helper-bench win64
+  mkdir -p "$wine_tmp/x86"
+  cp "$library" "$root/build/win64/install/QUORVANT64.exe" "$wine_tmp/x86/"
+  wine "$root/build/win32/tests/wine_bench/qv_helper_bench.exe" "$(winpath "$wine_tmp/x86/QUORVANT.dll")" \
+    "$(winpath "$root/build/win32/tests/e2e/newdev_substitute.dll")" \
+    "$(winpath "$root/build/win64/tests/e2e/newdev_substitute.dll")" "$helper_repetitions" | tr -d '\r'
+) >"$results/helper.log" 2>&1 || {
+  cat "$results/helper.log" >&2
+  echo "bench-wine: the helper benchmark failed" >&2
+  exit 1
+}
+cat "$results/helper.log" >&2
+helper=$(grep '^result ' "$results/helper.log")
+row "Wine x64: 32-bit call through QUORVANT64.exe" "$(field "$helper" helper_ms)" "ms/call"
+row "Wine x64: the same call in process (refused at the installer)" "$(field "$helper" in_process_ms)" "ms/call"
+row "Wine x64: what the helper adds" "$(field "$helper" overhead_ms)" "ms/call" "<= 100"
 
 # ---- search: a prefix of its own, devices added size by size
 echo "bench-wine: device search, ${sizes[*]} devices, $repetitions interleaved runs each" >&2

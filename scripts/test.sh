@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-tiers=(fuzz static e2e endurance)
+tiers=(fuzz static e2e e2e64 endurance)
 for tier in "${tiers[@]}"; do
   if [ ! -f "scripts/test-$tier.sh" ]; then
     echo "test: scripts/test-$tier.sh is missing" >&2

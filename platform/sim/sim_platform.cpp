@@ -1,6 +1,7 @@
 // The simulated platform: Setup API, kernel services and NEWDEV.DLL over an
 // in-process model of a machine.
 #include "platform/sim/sim_control.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,9 +15,10 @@ namespace {
 constexpr std::uintptr_t first_set_handle = 0x1000;
 constexpr std::uintptr_t first_module_handle = 0x7000;
 constexpr std::uintptr_t handle_step = 0x10;
-constexpr DWORD devinfo_size = 28;
-constexpr DWORD params_size = 296;
-constexpr DWORD drvinfo_size = 796;
+// The records' size fields the simulation accepts: the 32-bit layouts.
+constexpr DWORD devinfo_size = platform::layout_32_bit.devinfo_data;
+constexpr DWORD params_size = platform::layout_32_bit.install_params;
+constexpr DWORD drvinfo_size = platform::layout_32_bit.driver_info;
 constexpr DWORD reg_multi_sz = 7;
 constexpr DWORD error_file_not_found = 2;
 constexpr DWORD error_no_compat_drivers = 0xE0000228;

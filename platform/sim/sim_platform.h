@@ -90,9 +90,6 @@ struct SP_DRVINFO_DATA_V2_A {
 using SP_DRVINFO_DATA_A = SP_DRVINFO_DATA_V2_A;
 using PSP_DRVINFO_DATA_A = SP_DRVINFO_DATA_V2_A*;
 
-static_assert(sizeof(SP_DEVINFO_DATA) == 28);
-static_assert(sizeof(SP_DEVINSTALL_PARAMS_A) == 296);
-static_assert(sizeof(SP_DRVINFO_DATA_V2_A) == 796);
 
 // Constants, by their Windows names and values.
 inline constexpr DWORD DIGCF_PRESENT = 0x2;

@@ -1,9 +1,11 @@
 # shellcheck shell=bash
 # Sourced by the scripts that run programs under Wine: a private, throwaway
-# 32-bit Wine prefix for one run, and the verdict of a runner's log.
+# Wine prefix for one run, and the verdict of a runner's log.
 #
-#   wine_prefix_start NAME   creates $wine_tmp (a fresh temporary folder) and
-#                            the prefix $wine_tmp/pfx in it, exports WINEARCH,
+#   wine_prefix_start NAME [ARCH]
+#                            creates $wine_tmp (a fresh temporary folder) and
+#                            the prefix $wine_tmp/pfx in it (ARCH win32, the
+#                            default, or win64), exports WINEARCH,
 #                            WINEPREFIX and WINEDEBUG, and on exit stops the
 #                            prefix's wineserver and removes the folder
 #   winpath PATH             the Windows path of a Unix path, through drive Z:
@@ -19,7 +21,7 @@ wine_prefix_stop() {
 wine_prefix_start() {
   wine_tmp=$(mktemp -d "${TMPDIR:-/tmp}/qv-$1.XXXXXX")
   trap wine_prefix_stop EXIT
-  export WINEARCH=win32 WINEPREFIX="$wine_tmp/pfx" WINEDEBUG=-all
+  export WINEARCH="${2:-win32}" WINEPREFIX="$wine_tmp/pfx" WINEDEBUG=-all
   unset DISPLAY
   # Wine's own dialogs and add-on installers stay out of the way while the
   # prefix is made. No entry for newdev: the programs switch it through the

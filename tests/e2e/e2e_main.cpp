@@ -8,9 +8,15 @@
 //
 // The paths are Windows paths; QVINST_EXE stands beside a copy of LIBRARY
 // named QUORVANT.dll. Without GROUP every group runs, but the setup group
-// only with --setup, the qvinst and diagnosis groups only with --qvinst;
-// naming one without its path, or a name that is no group's, is a usage
-// error.
+// only with --setup, the qvinst and diagnosis groups only with --qvinst,
+// the wow64 group only with --native-substitute; naming one without its
+// path, or a name that is no group's, is a usage error.
+//
+// A 32-bit runner on 64-bit Windows, testing the 32-bit library with its
+// 64-bit helper beside it, names the 64-bit substitutes with
+// --native-substitute and --native-without-entry: every NEWDEV switch then
+// serves the helper's process too, and the substitute reports through a file.
+#include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
 
 #include <chrono>
@@ -31,18 +37,22 @@ const group groups[] = {
     {"arguments", e2e::run_argument_cases},
     {"installer", e2e::run_installer_cases},
     {"selection", e2e::run_selection_cases},
-    {"convention", e2e::run_calling_convention_cases},
+#if defined(__i386__)
+    {"convention", e2e::run_calling_convention_cases},  // stdcall; x64 has one convention
+#endif
     {"conversion", e2e::run_conversion_cases},
     {"faults", e2e::run_fault_cases},
     {"lifetime", e2e::run_lifetime_cases},
     {"setup", e2e::run_setup_program_cases, "--setup"},
     {"qvinst", e2e::run_qvinst_cases, "--qvinst"},
     {"diagnosis", e2e::run_qvinst_diagnosis_cases, "--qvinst"},
+    {"wow64", e2e::run_wow64_cases, "--native-substitute"},
 };
 
 int usage() {
     std::fputs("usage: qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY "
-               "[--setup SETUP_EXE] [--qvinst QVINST_EXE] [GROUP...]\n",
+               "[--setup SETUP_EXE] [--qvinst QVINST_EXE] [--native-substitute NEWDEV_SUBSTITUTE_64 "
+               "--native-without-entry NEWDEV_WITHOUT_ENTRY_64] [GROUP...]\n",
                stderr);
     return 2;
 }
@@ -52,7 +62,8 @@ int usage() {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() < 3) return usage();
-    std::map<std::string, std::string> paths = {{"--setup", {}}, {"--qvinst", {}}};
+    std::map<std::string, std::string> paths = {
+        {"--setup", {}}, {"--qvinst", {}}, {"--native-substitute", {}}, {"--native-without-entry", {}}};
     std::vector<std::string> chosen;
     for (std::size_t i = 3; i < args.size(); ++i) {
         if (paths.count(args[i]) != 0 && i + 1 < args.size()) {
@@ -79,6 +90,8 @@ int main(int argc, char** argv) {
     for (const auto& g : groups) {
         if (named(g) && missing_path(g)) return usage();
     }
+    const e2e::native_substitutes native{paths["--native-substitute"], paths["--native-without-entry"]};
+    if (native.substitute_path.empty() != native.without_entry_path.empty()) return usage();
     auto wanted = [&](const group& g) {
         return !missing_path(g) && (chosen.empty() || named(g));
     };
@@ -95,9 +108,17 @@ int main(int argc, char** argv) {
                    c);
     }
     if (library.loaded()) {
-        e2e::newdev_switch newdev(args[1], args[2]);
+        e2e::newdev_switch newdev(args[1], args[2], native);
         e2e::run_context ctx{library, newdev, log, e2e::work_folder(), paths["--setup"],
-                              paths["--qvinst"]};
+                              paths["--qvinst"], 8 * static_cast<int>(sizeof(void*))};
+        if (!native.substitute_path.empty()) {
+            // The 64-bit helper installs: the substitute reports from its
+            // process through a file.
+            const std::string report = ctx.folder + "newdev-report.txt";
+            DeleteFileA(report.c_str());
+            SetEnvironmentVariableA(newdev_protocol::report_file_variable, report.c_str());
+            ctx.installer_bits = 64;
+        }
         for (const auto& g : groups) {
             if (wanted(g)) g.run(ctx);
         }

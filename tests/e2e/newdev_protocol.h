@@ -1,9 +1,16 @@
 // How the end-to-end runner steers the substitute NEWDEV.DLL and learns what
-// it was handed. Both run in one process: the runner sets the steering
-// variables in the process environment before a call of the library, the
-// substitute reads them when the library calls InstallSelectedDriver and
-// writes what it saw into the "seen" variables.
+// it was handed. The runner sets the steering variables in the process
+// environment before a call of the library, the substitute reads them when
+// the library calls InstallSelectedDriver and writes what it saw into the
+// "seen" variables. When the call runs in another process (the 64-bit
+// helper, which inherits the steering variables), the seen variables also
+// travel through the report file.
 #pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
 
 namespace newdev_protocol {
 
@@ -32,7 +39,59 @@ inline constexpr const char* seen_inf = "QV_NEWDEV_SEEN_INF";
 inline constexpr const char* seen_module = "QV_NEWDEV_SEEN_MODULE";
 // The three plain arguments: "parent=%x reserved=%x backup=%x" (hexadecimal).
 inline constexpr const char* seen_arguments = "QV_NEWDEV_SEEN_ARGS";
-// Result of the class installer's DIF_INSTALLDEVICE, "ok" or "error %x".
+// Result of the class installer's DIF_INSTALLDEVICE, "ok" or "error %x";
+// "refused in WOW64" when a 32-bit substitute ran in a 32-bit process on
+// 64-bit Windows and failed with ERROR_IN_WOW64, as the system's does.
 inline constexpr const char* seen_install = "QV_NEWDEV_SEEN_INSTALL";
+// The bitness of the process that called it: "32" or "64".
+inline constexpr const char* seen_bits = "QV_NEWDEV_SEEN_BITS";
+
+inline constexpr const char* seen_names[] = {seen_calls,     seen_devices,  seen_device,
+                                             seen_inf,       seen_module,   seen_arguments,
+                                             seen_install,   seen_bits};
+
+inline constexpr unsigned long error_in_wow64 = 0xE0000235;
+
+// When set, the file that mirrors the seen variables between processes:
+// one NAME=VALUE line each.
+inline constexpr const char* report_file_variable = "QV_NEWDEV_REPORT_FILE";
+
+inline std::string report_file() {
+    char path[MAX_PATH] = {};
+    const DWORD n = GetEnvironmentVariableA(report_file_variable, path, sizeof path);
+    return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
+}
+
+// Copies the seen variables from the report file into this process's
+// environment, when there is a report file.
+inline void load_seen_variables() {
+    const std::string path = report_file();
+    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
+    if (!file) return;
+    for (const char* name : seen_names) SetEnvironmentVariableA(name, nullptr);
+    char line[2048];
+    while (std::fgets(line, sizeof line, file)) {
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        const std::size_t equals = text.find('=');
+        if (equals != std::string::npos) {
+            SetEnvironmentVariableA(text.substr(0, equals).c_str(), text.substr(equals + 1).c_str());
+        }
+    }
+    std::fclose(file);
+}
+
+// Writes this process's seen variables to the report file, when there is one.
+inline void save_seen_variables() {
+    const std::string path = report_file();
+    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "w");
+    if (!file) return;
+    for (const char* name : seen_names) {
+        char text[1024] = {};
+        const DWORD n = GetEnvironmentVariableA(name, text, sizeof text);
+        if (n > 0 && n < sizeof text) std::fprintf(file, "%s=%s\n", name, text);
+    }
+    std::fclose(file);
+}
 
 }  // namespace newdev_protocol

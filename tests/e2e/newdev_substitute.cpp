@@ -2,7 +2,9 @@
 // system directory. Its InstallSelectedDriver does what the runner asks
 // (see newdev_protocol.h): install the selected driver through the class
 // installer, succeed with a chosen reboot word, or fail with a chosen last
-// error; and it reports what the library handed over.
+// error; and it reports what the library handed over. Built for 32-bit
+// and for x64; the 32-bit one refuses to install in a 32-bit process on
+// 64-bit Windows, as the system's does there.
 #include "tests/e2e/newdev_protocol.h"
 
 #include <windows.h>
@@ -79,12 +81,26 @@ void report_selection(HDEVINFO set, SP_DEVINFO_DATA& dev) {
     }
 }
 
+// Keeps the seen variables in the report file for the length of a call.
+struct mirrored_report {
+    mirrored_report() { newdev_protocol::load_seen_variables(); }
+    ~mirrored_report() { newdev_protocol::save_seen_variables(); }
+};
+
+// A 32-bit process on 64-bit Windows: the system's installer refuses there.
+bool refused_in_wow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) BOOL WINAPI InstallSelectedDriver(HWND parent, HDEVINFO set,
                                                                    LPCSTR reserved, BOOL backup,
                                                                    PDWORD reboot) {
+    const mirrored_report mirror;
     report_number(newdev_protocol::seen_calls, read_number(newdev_protocol::seen_calls, 10, 0) + 1);
+    report_number(newdev_protocol::seen_bits, static_cast<unsigned long>(8 * sizeof(void*)));
     char text[MAX_PATH + 64] = {};
     GetModuleFileNameA(self_module, text, MAX_PATH);
     report(newdev_protocol::seen_module, text);
@@ -97,6 +113,11 @@ extern "C" __declspec(dllexport) BOOL WINAPI InstallSelectedDriver(HWND parent, 
     SP_DEVINFO_DATA dev{};
     report_selection(set, dev);
 
+    if (refused_in_wow64()) {
+        report(newdev_protocol::seen_install, "refused in WOW64");
+        SetLastError(static_cast<DWORD>(newdev_protocol::error_in_wow64));
+        return FALSE;
+    }
     if (action_is(newdev_protocol::fail_action)) {
         SetLastError(static_cast<DWORD>(read_hex(newdev_protocol::error_variable, 0)));
         return FALSE;

@@ -21,6 +21,17 @@ std::string environment_text(const char* name) {
     return n < sizeof text ? std::string(text, n) : std::string();
 }
 
+// Runs `step` with the file system redirection of a 32-bit process on
+// 64-bit Windows turned off, so that "system32" names the native folder.
+template <typename Step>
+bool without_redirection(Step step) {
+    PVOID old = nullptr;
+    const bool turned_off = Wow64DisableWow64FsRedirection(&old);
+    const bool ok = step();
+    if (turned_off) Wow64RevertWow64FsRedirection(old);
+    return ok;
+}
+
 void set_hex(const char* name, unsigned long value) {
     char text[16];
     std::snprintf(text, sizeof text, "%lx", value);
@@ -40,9 +51,11 @@ const char* kind_name(newdev_kind kind) {
     return "?";
 }
 
-newdev_switch::newdev_switch(std::string substitute_path, std::string without_entry_path)
+newdev_switch::newdev_switch(std::string substitute_path, std::string without_entry_path,
+                             native_substitutes native)
     : substitute_path_(std::move(substitute_path)),
-      without_entry_path_(std::move(without_entry_path)) {
+      without_entry_path_(std::move(without_entry_path)),
+      native_(std::move(native)) {
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
     system_path_ = std::string(system) + "\\newdev.dll";
@@ -50,6 +63,15 @@ newdev_switch::newdev_switch(std::string substitute_path, std::string without_en
     GetTempPathA(MAX_PATH, temp);
     wine_copy_path_ = std::string(temp) + "newdev.wine.dll";
     CopyFileA(system_path_.c_str(), wine_copy_path_.c_str(), TRUE);
+    if (!native_.substitute_path.empty()) {
+        char windows[MAX_PATH] = {};
+        GetWindowsDirectoryA(windows, MAX_PATH);
+        native_path_ = std::string(windows) + "\\system32\\newdev.dll";
+        wine_native_copy_path_ = std::string(temp) + "newdev.wine64.dll";
+        without_redirection([&] {
+            return CopyFileA(native_path_.c_str(), wine_native_copy_path_.c_str(), TRUE) != FALSE;
+        });
+    }
 }
 
 bool newdev_switch::set_override(const char* value, std::string& error) {
@@ -72,10 +94,28 @@ bool newdev_switch::set_override(const char* value, std::string& error) {
     return true;
 }
 
-bool newdev_switch::place(const std::string& source, std::string& error) {
+bool newdev_switch::place(const std::string& source, const std::string& native_source,
+                          std::string& error) {
     if (!CopyFileA(source.c_str(), system_path_.c_str(), FALSE)) {
         error = "cannot copy " + source + " to " + system_path_ + ", error " +
                 std::to_string(GetLastError());
+        return false;
+    }
+    if (!native_path_.empty() &&
+        !without_redirection([&] { return CopyFileA(native_source.c_str(), native_path_.c_str(), FALSE) != FALSE; })) {
+        error = "cannot copy " + native_source + " to the native " + native_path_ + ", error " +
+                std::to_string(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool newdev_switch::remove(std::string& error) {
+    auto gone = [](const std::string& path) {
+        return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+    };
+    if (!gone(system_path_) || (!native_path_.empty() && !without_redirection([&] { return gone(native_path_); }))) {
+        error = "cannot delete newdev.dll";
         return false;
     }
     return true;
@@ -84,19 +124,18 @@ bool newdev_switch::place(const std::string& source, std::string& error) {
 bool newdev_switch::use(newdev_kind kind, std::string& error) {
     switch (kind) {
         case newdev_kind::wine_builtin:
-            return place(wine_copy_path_, error) && set_override(nullptr, error);
+            return place(wine_copy_path_, wine_native_copy_path_, error) && set_override(nullptr, error);
         case newdev_kind::substitute:
-            return place(substitute_path_, error) && set_override(native_only, error);
+            return place(substitute_path_, native_.substitute_path, error) &&
+                   set_override(native_only, error);
         case newdev_kind::without_entry:
-            return place(without_entry_path_, error) && set_override(native_only, error);
+            return place(without_entry_path_, native_.without_entry_path, error) &&
+                   set_override(native_only, error);
         case newdev_kind::missing:
-            if (!DeleteFileA(system_path_.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-                error = "cannot delete " + system_path_;
-                return false;
-            }
-            return set_override(native_only, error);
+            return remove(error) && set_override(native_only, error);
         case newdev_kind::disabled:
-            return place(substitute_path_, error) && set_override(refused, error);
+            return place(substitute_path_, native_.substitute_path, error) &&
+                   set_override(refused, error);
     }
     return false;
 }
@@ -109,6 +148,7 @@ void steer_substitute(const substitute_behaviour& b) {
 }
 
 substitute_report read_substitute_report() {
+    newdev_protocol::load_seen_variables();
     substitute_report r;
     r.calls = std::strtoul(environment_text(newdev_protocol::seen_calls).c_str(), nullptr, 10);
     r.devices = environment_text(newdev_protocol::seen_devices);
@@ -117,15 +157,16 @@ substitute_report read_substitute_report() {
     r.module = environment_text(newdev_protocol::seen_module);
     r.arguments = environment_text(newdev_protocol::seen_arguments);
     r.install = environment_text(newdev_protocol::seen_install);
+    r.bits = environment_text(newdev_protocol::seen_bits);
     return r;
 }
 
 void clear_substitute_report() {
-    for (const char* name : {newdev_protocol::seen_devices, newdev_protocol::seen_device,
-                             newdev_protocol::seen_inf, newdev_protocol::seen_module,
-                             newdev_protocol::seen_arguments, newdev_protocol::seen_install}) {
-        SetEnvironmentVariableA(name, nullptr);
+    newdev_protocol::load_seen_variables();
+    for (const char* name : newdev_protocol::seen_names) {
+        if (name != newdev_protocol::seen_calls) SetEnvironmentVariableA(name, nullptr);
     }
+    newdev_protocol::save_seen_variables();
 }
 
 }  // namespace e2e

@@ -22,10 +22,21 @@ enum class newdev_kind {
 
 const char* kind_name(newdev_kind kind);
 
+// The 64-bit builds of the two substitutes, for a 32-bit runner on 64-bit
+// Windows: the library's 64-bit helper loads NEWDEV.DLL from the native
+// system directory, so every switch puts the 64-bit file of the same kind
+// there too.
+struct native_substitutes {
+    std::string substitute_path;
+    std::string without_entry_path;
+};
+
 class newdev_switch {
 public:
-    // The two substitute DLLs, as Windows paths.
-    newdev_switch(std::string substitute_path, std::string without_entry_path);
+    // The two substitute DLLs, as Windows paths; `native` empty unless the
+    // runner is a 32-bit process on 64-bit Windows.
+    newdev_switch(std::string substitute_path, std::string without_entry_path,
+                  native_substitutes native = {});
 
     // Puts the wanted NEWDEV in place; false (and `error`) when that fails.
     bool use(newdev_kind kind, std::string& error);
@@ -35,12 +46,16 @@ public:
 
 private:
     bool set_override(const char* value, std::string& error);
-    bool place(const std::string& source, std::string& error);
+    bool place(const std::string& source, const std::string& native_source, std::string& error);
+    bool remove(std::string& error);
 
     std::string substitute_path_;
     std::string without_entry_path_;
+    native_substitutes native_;
     std::string system_path_;
-    std::string wine_copy_path_;  // Wine's own file, kept while substitutes stand in
+    std::string native_path_;          // the native system directory's newdev.dll, or empty
+    std::string wine_copy_path_;       // Wine's own file, kept while substitutes stand in
+    std::string wine_native_copy_path_;
 };
 
 // How the substitute's InstallSelectedDriver behaves on the next calls.
@@ -61,6 +76,7 @@ struct substitute_report {
     std::string module;
     std::string arguments;
     std::string install;
+    std::string bits;  // of the process that called it
 };
 substitute_report read_substitute_report();
 // Clears everything but the call count.

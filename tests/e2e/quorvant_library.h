@@ -17,6 +17,7 @@ public:
     explicit quorvant_library(std::string path);
 
     bool loaded() const { return entry_ != nullptr; }
+    const std::string& path() const { return path_; }
     const std::string& error() const { return error_; }
     installdevice_fn entry() const { return entry_; }
     int install(const char* inf_path, const char* compact_id) const {

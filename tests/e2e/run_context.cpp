@@ -66,6 +66,7 @@ void expect_handover(checks& c, const run_context& ctx, unsigned long calls_befo
                  quoted(ctx.newdev.system_path()));
     c.expect_equal("arguments", seen.arguments,
                    std::string("parent=0 reserved=0 backup=ffffffff"));
+    c.expect_equal("bits of the installing process", seen.bits, std::to_string(ctx.installer_bits));
 }
 
 }  // namespace e2e

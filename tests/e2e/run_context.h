@@ -22,6 +22,7 @@ struct run_context {
     std::string folder;     // where the run's INF files go
     std::string installer;  // the sample setup program, or empty
     std::string qvinst;     // qvinst.exe beside the library under test, or empty
+    int installer_bits;     // of the process that calls NEWDEV: 64 when the helper installs
 };
 
 // Writes an INF for `package` as `file_name` in the run's folder; returns its path.
@@ -62,5 +63,6 @@ void run_lifetime_cases(run_context& ctx);
 void run_setup_program_cases(run_context& ctx);
 void run_qvinst_cases(run_context& ctx);
 void run_qvinst_diagnosis_cases(run_context& ctx);
+void run_wow64_cases(run_context& ctx);
 
 }  // namespace e2e

@@ -210,8 +210,8 @@ void record_growth(e2e::case_log& log, const run_outcome& run) {
 void record_installation(e2e::case_log& log, const bench_setup& setup, const run_outcome& run,
                          unsigned total_calls) {
     e2e::checks c;
-    const unsigned long install_calls =
-        (total_calls + setup.paths.size() - 1) / setup.paths.size();
+    const auto install_calls =
+        static_cast<unsigned long>((total_calls + setup.paths.size() - 1) / setup.paths.size());
     c.expect_equal("InstallSelectedDriver calls during the run", run.installs, install_calls);
     c.expect_equal("the class installer's last DIF_INSTALLDEVICE",
                    e2e::read_substitute_report().install, std::string("ok"));

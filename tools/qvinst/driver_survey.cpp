@@ -234,7 +234,7 @@ void explain_no_driver(drivers_outcome& o, const driver_observer& watcher) {
     }
     if (o.instance_id.empty()) {
         o.reason = no_driver_reason::no_device;
-        const std::string& found = ID_MAIN2::found_instance_id;
+        const std::string found(ID_MAIN2::found_instance_id.view());
         o.reason_detail = found.empty() ? "no present device matches the compact ID"
                                         : "the device " + found + " could not be opened";
         return;
@@ -287,7 +287,7 @@ command_result run_drivers(const std::string& inf_path, const std::string& compa
     watcher.outcome.inf_path = inf_path;
     {
         const observer_scope scope(watcher);
-        watcher.outcome.code = ID_MAIN2::install_driver_for_device(nullptr, compact_id, inf_path);
+        watcher.outcome.code = ID_MAIN2::install_driver_for_device(nullptr, compact_id, inf_path.c_str());
     }
     drivers_outcome& outcome = watcher.outcome;
     if (!watcher.selected()) {

@@ -132,7 +132,7 @@ private:
     }
 
     void device_chosen() {
-        const std::string& found = ID_MAIN2::found_instance_id;
+        const std::string found(ID_MAIN2::found_instance_id.view());
         explained_step step;
         step.step = "device chosen";
         step.ok = !found.empty();
@@ -210,7 +210,7 @@ command_result run_install_explained(const std::string& inf_path, const std::str
     {
         const observer_scope scope(watcher);
         // As qv7_installdevice does: no parent window.
-        code = ID_MAIN2::install_driver_for_device(nullptr, compact_id, inf_path);
+        code = ID_MAIN2::install_driver_for_device(nullptr, compact_id, inf_path.c_str());
     }
     const int status = describe_result(code).exit_status;
     if (json) {

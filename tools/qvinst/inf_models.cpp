@@ -111,6 +111,7 @@ bool decoration_applies(std::string_view decoration, const std::vector<std::stri
         // The undecorated section is read when no listed decoration applies,
         // and never by a 64-bit process.
 #if defined(_WIN64)
+        static_cast<void>(listed);
         return false;
 #else
         return std::none_of(listed.begin(), listed.end(), [&](const std::string& d) {

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# End-to-end tier for 64-bit Windows, in a private, throwaway 64-bit Wine
+# prefix created for this run:
+#   1. dist/x64/QUORVANT.dll from the 64-bit runner (build/win64/tests/e2e),
+#      with the 64-bit substitutes in system32: the cases that apply to a
+#      64-bit caller, qvinst (dist/x64/qvinst.exe) among them;
+#   2. dist/QUORVANT.dll from the 32-bit runner under WOW64, with
+#      dist/QUORVANT64.exe beside it: the 32-bit substitute in syswow64
+#      refuses as Windows does there, so every driver is installed by the
+#      helper; the installer cases, the wow64 cases and the sample NSIS
+#      setup program (still a 32-bit program) run this way.
+# Each runner prints one line per case and "N passed, M failed"; exits
+# non-zero when any case failed. Needs `bash scripts/build.sh` first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+programs32=$(realpath -m build/win32/tests/e2e)
+programs64=$(realpath -m build/win64/tests/e2e)
+source scripts/lib/wine_prefix.sh
+require_built test-e2e64 dist/QUORVANT.dll dist/QUORVANT64.exe dist/x64/QUORVANT.dll \
+  dist/x64/qvinst.exe "$programs32/qv_e2e.exe" "$programs64/qv_e2e.exe" \
+  "$programs32/newdev_substitute.dll" "$programs32/newdev_without_entry.dll" \
+  "$programs64/newdev_substitute.dll" "$programs64/newdev_without_entry.dll"
+
+started=$(date +%s)
+wine_prefix_start e2e64 win64
+tmp=$wine_tmp
+export WINEDLLOVERRIDES="mscoree,mshtml="
+echo "e2e64: prefix $WINEPREFIX ready in $(( $(date +%s) - started )) s"
+
+# The libraries as they ship: x64 with qvinst beside it; 32-bit with the
+# helper beside it.
+mkdir -p "$tmp/x64" "$tmp/x86" "$tmp/setup" "$tmp/run32" "$tmp/run64"
+cp dist/x64/QUORVANT.dll dist/x64/qvinst.exe "$tmp/x64/"
+cp dist/QUORVANT.dll dist/QUORVANT64.exe "$tmp/x86/"
+cp "$programs64/qv_e2e.exe" "$tmp/run64/"
+cp "$programs32/qv_e2e.exe" "$tmp/run32/"
+makensis -V2 -DQUORVANT_DLL="$root/dist/QUORVANT.dll" -DQUORVANT_HELPER="$root/dist/QUORVANT64.exe" \
+  -DSAMPLE_INF="$root/samples/quorvant-sample.inf" \
+  -DOUTFILE="$tmp/setup/quorvant-sample-setup.exe" installer/quorvant-sample.nsi
+
+status=0
+echo "e2e64: the x64 library from a 64-bit caller"
+(cd "$tmp/run64" && wine "$tmp/run64/qv_e2e.exe" "$(winpath "$tmp/x64/QUORVANT.dll")" \
+  "$(winpath "$programs64/newdev_substitute.dll")" \
+  "$(winpath "$programs64/newdev_without_entry.dll")" \
+  --qvinst "$(winpath "$tmp/x64/qvinst.exe")" \
+  arguments installer selection conversion faults lifetime qvinst) \
+  | tr -d '\r' | tee "$tmp/x64.log" || status=$?
+runner_passed "$tmp/x64.log" e2e64-x64 || status=1
+
+echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
+(cd "$tmp/run32" && wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/x86/QUORVANT.dll")" \
+  "$(winpath "$programs32/newdev_substitute.dll")" \
+  "$(winpath "$programs32/newdev_without_entry.dll")" \
+  --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \
+  --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
+  --setup "$(winpath "$tmp/setup/quorvant-sample-setup.exe")" \
+  installer wow64 setup) \
+  | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
+runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1
+exit "$status"
