@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Endurance run under Wine: dist/QUORVANT.dll called many times in one
 # process, in a private, throwaway 32-bit prefix, the calls taking the
-# install, no-driver (-2) and no-device (-1) paths in turn. The process's
+# install, no-driver (-2) and no-device (-1) paths in turn; then as many
+# cycles of loading the library, one call and unloading it. The process's
 # open handles and private memory are sampled as it goes; growth beyond a
-# fixed slack (2 handles, 64 KiB) fails the run. Prints the samples, one
-# line per check and "N passed, M failed"; exits non-zero when a check
-# failed. See tests/wine_bench/endurance.cpp.
+# fixed slack (2 handles over the calls, none over the cycles; 64 KiB) fails
+# the run. Prints the samples, one line per check and "N passed, M failed";
+# exits non-zero when a check failed. See tests/wine_bench/endurance.cpp.
 #
-#   bash scripts/test-endurance.sh                         # 1,000 calls (part of scripts/test.sh)
-#   ENDURANCE_CALLS=10000 bash scripts/test-endurance.sh   # the long run
+#   bash scripts/test-endurance.sh          # 1,000 calls, 1,000 cycles (part of scripts/test.sh)
+#   ENDURANCE_CALLS=10000 ENDURANCE_CYCLES=10000 bash scripts/test-endurance.sh   # the long run
 #
 # ENDURANCE_SAMPLE_EVERY sets the calls between samples (default: a
 # twentieth of the calls). Needs `bash scripts/build.sh` first.
@@ -19,6 +20,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 calls=${ENDURANCE_CALLS:-1000}
+cycles=${ENDURANCE_CYCLES:-1000}
 library=$(realpath -m "${ENDURANCE_LIBRARY:-dist/QUORVANT.dll}")
 programs=$(realpath -m "${ENDURANCE_PROGRAMS:-build/win32}")
 runner=$programs/tests/wine_bench/qv_endurance.exe
@@ -31,7 +33,7 @@ wine_prefix_start endurance
 echo "endurance: prefix $WINEPREFIX ready in $(( $(date +%s) - started )) s"
 
 status=0
-wine "$runner" "$(winpath "$library")" "$(winpath "$substitute")" "$calls" \
+wine "$runner" "$(winpath "$library")" "$(winpath "$substitute")" "$calls" "$cycles" \
   ${ENDURANCE_SAMPLE_EVERY:+"$ENDURANCE_SAMPLE_EVERY"} \
   | tr -d '\r' | tee "$wine_tmp/endurance.log" || status=$?
 

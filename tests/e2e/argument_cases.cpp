@@ -46,35 +46,77 @@ std::string path_of_length(const run_context& ctx, std::size_t length) {
     return folder + std::string(length - folder.size() - suffix.size(), 'x') + suffix;
 }
 
-void run_path_length_cases(run_context& ctx, const driver_package& package) {
-    const std::string longest = path_of_length(ctx, longest_inf_path);
-    {
+// Makes `folder` the process's current folder for its scope.
+class current_folder_change {
+public:
+    explicit current_folder_change(const std::string& folder) {
+        char previous[MAX_PATH] = {};
+        const DWORD length = GetCurrentDirectoryA(MAX_PATH, previous);
+        previous_.assign(previous, length < MAX_PATH ? length : 0);
+        changed_ = !previous_.empty() && SetCurrentDirectoryA(folder.c_str());
+    }
+    current_folder_change(const current_folder_change&) = delete;
+    current_folder_change& operator=(const current_folder_change&) = delete;
+    ~current_folder_change() {
+        if (changed_) SetCurrentDirectoryA(previous_.c_str());
+    }
+    bool changed() const { return changed_; }
+
+private:
+    std::string previous_;
+    bool changed_ = false;
+};
+
+struct path_case {
+    const char* name;
+    const char* current_folder;  // under the run's folder, made current for the call
+    const char* argument;        // the INF path as given; null for a path of longest_inf_path
+    const char* suffix;          // appended to the path of longest_inf_path
+    const char* inf_file;        // where the INF is written, under the run's folder
+    int expected;
+};
+
+// Only the INF at `inf_file` (or at the path of longest_inf_path) exists: a
+// library that cut the long path to 259 characters would install from it,
+// one that read a bare name from the system's INF folder would find none.
+const path_case path_cases[] = {
+    {"INF path of 259 characters is used whole, 1", "", nullptr, "", nullptr, result::installed},
+    {"INF path of 264 characters whose first 259 name an INF gives -2, nothing cut", "", nullptr,
+     "x.inf", nullptr, result::no_driver},
+    {"bare INF file name is read from the current folder, 1", "bare", "bare.inf",
+     "", "bare\\bare.inf", result::installed},
+    {"relative INF path with .. and forward slashes, 1", "current",
+     "../current/.././relative.inf", "", "relative.inf", result::installed},
+};
+
+void run_path_cases(run_context& ctx, const driver_package& package) {
+    for (const auto& row : path_cases) {
         checks c;
-        c.expect(write_file(longest, driver_inf_text(package)), "cannot write " + longest);
+        const std::string folder = ctx.folder + row.current_folder;
+        CreateDirectoryA(folder.c_str(), nullptr);
+        const std::string inf = row.inf_file ? ctx.folder + row.inf_file
+                                             : path_of_length(ctx, longest_inf_path);
+        const std::string argument = row.argument ? row.argument : inf + row.suffix;
+        c.expect(write_file(inf, driver_inf_text(package)), "cannot write " + inf);
         auto device = make_device(c, device_ids);
         if (device && use_newdev(c, ctx, newdev_kind::substitute)) {
             steer_substitute({newdev_protocol::succeed_action});
-            c.expect_result(ctx.library.install(longest, device_compact_id), result::installed);
-            c.expect(same_path(read_substitute_report().inf, longest),
-                     "selected driver's INF " + quoted(read_substitute_report().inf));
+            const unsigned long calls = read_substitute_report().calls;
+            {
+                const current_folder_change change(folder);
+                c.expect(change.changed(), "cannot enter " + folder);
+                c.expect_result(ctx.library.install(argument, device_compact_id), row.expected);
+            }
+            const bool installs = row.expected == result::installed;
+            const substitute_report seen = read_substitute_report();
+            c.expect_equal("InstallSelectedDriver calls", seen.calls,
+                           installs ? calls + 1 : calls);
+            c.expect(!installs || same_path(seen.inf, inf),
+                     "selected driver's INF " + quoted(seen.inf) + ", wanted " + quoted(inf));
         }
-        ctx.log.record("arguments: INF path of 259 characters is used whole, 1", c);
+        DeleteFileA(inf.c_str());
+        ctx.log.record(std::string("arguments: ") + row.name, c);
     }
-    {
-        // Only the cut path names a file: the result shows which path the
-        // driver search got.
-        checks c;
-        const std::string longer = longest + "-and-more-past-MAX_PATH.inf";
-        auto device = make_device(c, device_ids);
-        if (device && use_newdev(c, ctx, newdev_kind::substitute)) {
-            steer_substitute({newdev_protocol::succeed_action});
-            c.expect_result(ctx.library.install(longer, device_compact_id), result::installed);
-            c.expect(same_path(read_substitute_report().inf, longest),
-                     "selected driver's INF " + quoted(read_substitute_report().inf));
-        }
-        ctx.log.record("arguments: INF path beyond 259 characters is cut to its first 259", c);
-    }
-    DeleteFileA(longest.c_str());
 }
 
 }  // namespace
@@ -121,7 +163,7 @@ void run_argument_cases(run_context& ctx) {
     }
     ctx.log.record("arguments: served INF with Wine's own NEWDEV gives 1", c);
 
-    run_path_length_cases(ctx, package);
+    run_path_cases(ctx, package);
 }
 
 }  // namespace e2e

@@ -1,6 +1,6 @@
 #include "tests/e2e/child_process.h"
 
-#include "tests/e2e/win_resources.h"
+#include "platform/unique_handle.h"
 
 #include <memory>
 #include <utility>
@@ -13,7 +13,7 @@ constexpr DWORD read_chunk_size = 4096;
 // One pipe's read end, drained on a thread of its own so that a child that
 // fills one pipe while the runner waits on the other cannot stall.
 struct pipe_reader {
-    kernel_handle pipe;
+    platform::unique_handle pipe;
     std::string text;
 };
 
@@ -28,13 +28,13 @@ DWORD WINAPI drain(LPVOID parameter) {
 }
 
 // A pipe whose write end the child inherits and whose read end it does not.
-bool make_pipe(pipe_reader& reader, kernel_handle& child_end) {
+bool make_pipe(pipe_reader& reader, platform::unique_handle& child_end) {
     SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE read_end = nullptr;
     HANDLE write_end = nullptr;
     if (!CreatePipe(&read_end, &write_end, &inherited, 0)) return false;
-    reader.pipe = kernel_handle(read_end);
-    child_end = kernel_handle(write_end);
+    reader.pipe.reset(read_end);
+    child_end.reset(write_end);
     return SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0) != FALSE;
 }
 
@@ -71,11 +71,11 @@ child_outcome run_child(const std::string& program, const std::vector<std::strin
 
     auto out = std::make_unique<pipe_reader>();
     auto err = std::make_unique<pipe_reader>();
-    kernel_handle child_out;
-    kernel_handle child_err;
+    platform::unique_handle child_out;
+    platform::unique_handle child_err;
     SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    kernel_handle child_in = adopt_file(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ, &inherited,
-                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    platform::unique_handle child_in{CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ, &inherited,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!make_pipe(*out, child_out) || !make_pipe(*err, child_err) || !child_in.valid()) {
         outcome.problem = with_error("cannot create the pipes for " + command);
         return outcome;
@@ -93,15 +93,15 @@ child_outcome run_child(const std::string& program, const std::vector<std::strin
         outcome.problem = with_error("cannot start " + command);
         return outcome;
     }
-    kernel_handle process(info.hProcess);
-    kernel_handle thread(info.hThread);
+    platform::unique_handle process(info.hProcess);
+    platform::unique_handle thread(info.hThread);
     // Only the child holds the write ends now: its exit ends the reads.
     child_out.reset();
     child_err.reset();
     child_in.reset();
 
-    kernel_handle out_thread(CreateThread(nullptr, 0, drain, out.get(), 0, nullptr));
-    kernel_handle err_thread(CreateThread(nullptr, 0, drain, err.get(), 0, nullptr));
+    platform::unique_handle out_thread(CreateThread(nullptr, 0, drain, out.get(), 0, nullptr));
+    platform::unique_handle err_thread(CreateThread(nullptr, 0, drain, err.get(), 0, nullptr));
     if (!out_thread.valid() || !err_thread.valid()) {
         TerminateProcess(process.get(), 1);
         outcome.problem = with_error("cannot start the threads that read " + command);

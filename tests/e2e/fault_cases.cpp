@@ -3,7 +3,7 @@
 // it was; a device that goes away between two calls gives -1.
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
-#include "tests/e2e/win_resources.h"
+#include "platform/unique_handle.h"
 
 namespace e2e {
 namespace {
@@ -66,7 +66,7 @@ void run_inf_fault(run_context& ctx, const fault_case& row) {
     const std::string path = ctx.folder + row.file_name;
     DeleteFileA(path.c_str());
     RemoveDirectoryA(path.c_str());
-    kernel_handle lock;
+    platform::unique_handle lock;
     switch (row.fault) {
         case inf_fault::missing:
             break;
@@ -75,8 +75,8 @@ void run_inf_fault(run_context& ctx, const fault_case& row) {
             break;
         case inf_fault::locked:
             c.expect(write_file(path, row.bytes), "cannot write " + path);
-            lock = adopt_file(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+            lock.reset(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
             c.expect(lock.valid(), "cannot open " + path + " without sharing");
             break;
         case inf_fault::none:
@@ -112,7 +112,7 @@ const removal_case removal_cases[] = {
 };
 
 bool remove_with_setupapi(const std::string& instance_id) {
-    dev_info_set set = adopt_dev_info_set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    platform::unique_hdevinfo set{SetupDiCreateDeviceInfoList(nullptr, nullptr)};
     SP_DEVINFO_DATA dev{};
     dev.cbSize = sizeof dev;
     return set.valid() &&

@@ -1,6 +1,6 @@
 #include "tests/e2e/inf_files.h"
 
-#include "tests/e2e/win_resources.h"
+#include "platform/unique_handle.h"
 
 namespace e2e {
 
@@ -38,8 +38,8 @@ std::string work_folder() {
 }
 
 bool write_file(const std::string& path, const std::string& bytes) {
-    kernel_handle file = adopt_file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const platform::unique_handle file{CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file.valid()) return false;
     DWORD written = 0;
     return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,

@@ -1,8 +1,11 @@
-// Many calls leave no handles or memory behind; the library can be unloaded
-// and loaded again and works afterwards.
+// Many calls leave no handles or memory behind; calls from two threads at
+// once each get their own device's result; the library can be unloaded and
+// loaded again and works afterwards.
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/process_usage.h"
 #include "tests/e2e/run_context.h"
+
+#include "platform/unique_handle.h"
 
 #include <chrono>
 #include <cstdio>
@@ -12,6 +15,8 @@ namespace {
 
 const std::vector<std::string> device_ids = {"PCI\\VEN_5156&DEV_0E01&SUBSYS_00015156"};
 constexpr const char* device_compact_id = "PCI51560E0151560001";
+const std::vector<std::string> other_device_ids = {"PCI\\VEN_5156&DEV_0E01&SUBSYS_00035156"};
+constexpr const char* other_compact_id = "PCI51560E0151560003";
 
 constexpr int loop_calls = 2000;
 constexpr int warm_up_calls = 40;
@@ -85,6 +90,63 @@ void run_loop(run_context& ctx) {
                    c);
 }
 
+// Two threads call at once, each for its own device, with one INF that
+// serves only the first: a call that found the other thread's device would
+// install onto it (1 where -2 is right) or fail where 1 is right.
+constexpr int overlapping_calls = 200;
+
+struct overlapping_caller {
+    const quorvant_library* library;
+    HANDLE start;  // manual-reset event both threads wait for
+    const std::string* inf;
+    const char* compact_id;
+    int expected;
+    int wrong = 0;
+};
+
+DWORD WINAPI call_repeatedly(void* parameter) {
+    auto& caller = *static_cast<overlapping_caller*>(parameter);
+    WaitForSingleObject(caller.start, INFINITE);
+    for (int i = 0; i < overlapping_calls / 2; ++i) {
+        if (caller.library->install(*caller.inf, caller.compact_id) != caller.expected) {
+            ++caller.wrong;
+        }
+    }
+    return 0;
+}
+
+void run_overlapping_calls(run_context& ctx) {
+    checks c;
+    const std::string served = write_inf(ctx, "overlapping.inf", {device_ids[0]});
+    auto device = make_device(c, device_ids);
+    auto other = make_device(c, other_device_ids);
+    if (device && other && use_newdev(c, ctx, newdev_kind::substitute)) {
+        steer_substitute({newdev_protocol::succeed_action});
+        const platform::unique_handle start{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+        overlapping_caller callers[] = {
+            {&ctx.library, start.get(), &served, device_compact_id, result::installed},
+            {&ctx.library, start.get(), &served, other_compact_id, result::no_driver},
+        };
+        platform::unique_handle threads[2];
+        for (int i = 0; i < 2; ++i) {
+            threads[i].reset(CreateThread(nullptr, 0, call_repeatedly, &callers[i], 0, nullptr));
+            c.expect(threads[i].valid(), "cannot start thread " + std::to_string(i + 1));
+        }
+        SetEvent(start.get());
+        for (const auto& thread : threads) {
+            if (thread) WaitForSingleObject(thread.get(), INFINITE);
+        }
+        if (threads[0] && threads[1]) {
+            c.expect_equal("calls with a wrong result", callers[0].wrong + callers[1].wrong, 0);
+            c.note("wrong: " + std::to_string(callers[0].wrong) + " of thread 1 (wanted 1), " +
+                   std::to_string(callers[1].wrong) + " of thread 2 (wanted -2)");
+        }
+    }
+    ctx.log.record("lifetime: " + std::to_string(overlapping_calls) +
+                       " calls from two threads at once each find their own device",
+                   c);
+}
+
 void run_reload(run_context& ctx) {
     checks c;
     const std::string served = write_inf(ctx, "reload.inf", {device_ids[0]});
@@ -110,6 +172,7 @@ void run_reload(run_context& ctx) {
 
 void run_lifetime_cases(run_context& ctx) {
     run_loop(ctx);
+    run_overlapping_calls(ctx);
     run_reload(ctx);
 }
 

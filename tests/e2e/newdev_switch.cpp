@@ -1,7 +1,7 @@
 #include "tests/e2e/newdev_switch.h"
 
 #include "tests/e2e/newdev_protocol.h"
-#include "tests/e2e/win_resources.h"
+#include "platform/unique_handle.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -81,7 +81,7 @@ bool newdev_switch::set_override(const char* value, std::string& error) {
         error = "cannot open HKCU\\" + std::string(overrides_key);
         return false;
     }
-    reg_key key(raw);
+    platform::unique_hkey key(raw);
     LONG status = value == nullptr
                       ? RegDeleteValueA(key.get(), override_name)
                       : RegSetValueExA(key.get(), override_name, 0, REG_SZ,

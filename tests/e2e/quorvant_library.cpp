@@ -13,7 +13,7 @@ void quorvant_library::unload() {
 
 bool quorvant_library::reload() {
     unload();
-    module_ = module_handle(LoadLibraryA(path_.c_str()));
+    module_.reset(LoadLibraryA(path_.c_str()));
     if (!module_.valid()) {
         error_ = "LoadLibraryA(" + path_ + ") failed, error " + std::to_string(GetLastError());
         return false;

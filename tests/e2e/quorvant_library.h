@@ -2,7 +2,7 @@
 // export resolved by name with GetProcAddress.
 #pragma once
 
-#include "tests/e2e/win_resources.h"
+#include "platform/unique_handle.h"
 
 #include <string>
 
@@ -33,7 +33,7 @@ public:
 
 private:
     std::string path_;
-    module_handle module_;
+    platform::unique_hmodule module_;
     installdevice_fn entry_ = nullptr;
     std::string error_;
 };

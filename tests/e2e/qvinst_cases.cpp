@@ -7,7 +7,6 @@
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
-#include "tests/e2e/win_resources.h"
 
 #include <string>
 #include <string_view>

@@ -1,74 +1,28 @@
 // qvinst drivers and install --explain, run as a child process against a
 // real device and real INF files: each reason for an unselected driver, a
 // selected one, and an explained installation with every step.
+#include "tests/e2e/child_process.h"
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
-#include "tests/e2e/win_resources.h"
 
 namespace e2e {
 namespace {
 
-constexpr DWORD qvinst_timeout_ms = 60000;
 // install's and drivers' exit statuses.
-constexpr int exit_selected = 0;
-constexpr int exit_no_device = 11;
-constexpr int exit_no_driver = 12;
+constexpr unsigned long exit_selected = 0;
+constexpr unsigned long exit_no_device = 11;
+constexpr unsigned long exit_no_driver = 12;
 
 const std::vector<std::string> device_ids = {"USB\\VID_5156&PID_0D01&REV_0001",
                                              "QVDIAG\\MODEL"};
 constexpr const char* device_compact_id = "USB51560D01000100";
 constexpr const char* absent_compact_id = "USB51560D01000199";
 
-struct qvinst_run {
-    bool ran = false;
-    int exit_code = -1;
-    std::string out;
-};
-
-std::string read_whole_file(const std::string& path) {
-    kernel_handle file = adopt_file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string out;
-    char buffer[4096];
-    DWORD read = 0;
-    while (file.valid() && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
-        out.append(buffer, read);
-    }
-    return out;
-}
-
-// Runs qvinst with `arguments`, its output into a file of the run's folder.
-qvinst_run run_qvinst(checks& c, const run_context& ctx, const std::string& arguments) {
-    qvinst_run run;
-    const std::string out_path = ctx.folder + "qvinst-out.txt";
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    kernel_handle out = adopt_file(CreateFileA(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string command = "\"" + ctx.qvinst + "\" " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out.get();
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION info{};
-    if (!out.valid() || !CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &info)) {
-        c.expect(false, "cannot start " + command + ", error " + std::to_string(GetLastError()));
-        return run;
-    }
-    kernel_handle process(info.hProcess);
-    kernel_handle thread(info.hThread);
-    if (WaitForSingleObject(process.get(), qvinst_timeout_ms) != WAIT_OBJECT_0) {
-        TerminateProcess(process.get(), 1);
-        c.expect(false, "qvinst did not finish: " + command);
-        return run;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process.get(), &code);
-    out = kernel_handle();
-    run.ran = true;
-    run.exit_code = static_cast<int>(code);
-    run.out = read_whole_file(out_path);
+// Runs qvinst with `arguments`; notes in `c` when it did not run to its end.
+child_outcome run_qvinst(checks& c, const run_context& ctx,
+                         const std::vector<std::string>& arguments) {
+    child_outcome run = run_child(ctx.qvinst, arguments);
+    c.expect(run.finished, run.problem);
     return run;
 }
 
@@ -101,7 +55,7 @@ struct drivers_case {
     const char* file;      // written with `contents`; null: no file
     std::string contents;
     const char* compact_id;
-    int exit_code;
+    unsigned long exit_code;
     const char* reason;    // the JSON value, quoted, or null
 };
 
@@ -136,10 +90,9 @@ void run_qvinst_diagnosis_cases(run_context& ctx) {
         checks c;
         const std::string inf = ctx.folder + (row.file ? row.file : "diag-absent.inf");
         if (row.file) write_file(inf, row.contents);
-        const qvinst_run run =
-            run_qvinst(c, ctx, "--json drivers \"" + inf + "\" " + row.compact_id);
-        if (run.ran) {
-            c.expect_equal("exit code", run.exit_code, row.exit_code);
+        const child_outcome run = run_qvinst(c, ctx, {"--json", "drivers", inf, row.compact_id});
+        if (run.finished) {
+            c.expect_equal("exit code", run.exit_status, row.exit_code);
             expect_has(c, run.out, std::string("\"reason\":") + row.reason);
             const bool found = row.exit_code != exit_no_device;
             expect_has(c, run.out, "\"device\":" + (found ? json_string(device->instance_id())
@@ -160,10 +113,10 @@ void run_qvinst_diagnosis_cases(run_context& ctx) {
     checks c;
     const std::string inf = write_inf(ctx, "diag-install.inf", package);
     steer_substitute({newdev_protocol::install_action});
-    const qvinst_run run =
-        run_qvinst(c, ctx, "--json --explain install \"" + inf + "\" " + device_compact_id);
-    if (run.ran) {
-        c.expect_equal("exit code", run.exit_code, exit_selected);
+    const child_outcome run =
+        run_qvinst(c, ctx, {"--json", "--explain", "install", inf, device_compact_id});
+    if (run.finished) {
+        c.expect_equal("exit code", run.exit_status, exit_selected);
         std::size_t at = 0;
         for (const char* step :
              {"device chosen", "set created", "device opened", "device made the set's selected device",

@@ -1,7 +1,5 @@
 #include "tests/e2e/run_context.h"
 
-#include "tests/e2e/win_resources.h"
-
 namespace e2e {
 
 std::string write_inf(const run_context& ctx, const std::string& file_name,

@@ -2,7 +2,7 @@
 // order gets the driver, and the driver search reads only the INF passed.
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
-#include "tests/e2e/win_resources.h"
+#include "platform/unique_handle.h"
 
 namespace e2e {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 // (the INF folder of Windows) and returns the INF of the driver the class
 // installer selects, or empty text.
 std::string unrestricted_choice(const std::string& instance_id) {
-    dev_info_set set = adopt_dev_info_set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    platform::unique_hdevinfo set{SetupDiCreateDeviceInfoList(nullptr, nullptr)};
     if (!set.valid()) return {};
     SP_DEVINFO_DATA dev{};
     dev.cbSize = sizeof dev;

@@ -7,7 +7,7 @@
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
 #include "tests/e2e/sample_driver.h"
-#include "tests/e2e/win_resources.h"
+#include "platform/unique_handle.h"
 
 #include <cstdlib>
 
@@ -29,8 +29,9 @@ struct setup_outcome {
 };
 
 std::string read_small_file(const std::string& path) {
-    kernel_handle file = adopt_file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const platform::unique_handle file{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                   nullptr)};
     if (!file.valid()) return {};
     char buffer[64] = {};
     DWORD read = 0;
@@ -51,8 +52,8 @@ setup_outcome run_setup(const std::string& setup, const std::string& arguments,
         outcome.problem = "cannot start " + command + ", error " + std::to_string(GetLastError());
         return outcome;
     }
-    kernel_handle process(info.hProcess);
-    kernel_handle thread(info.hThread);
+    platform::unique_handle process(info.hProcess);
+    platform::unique_handle thread(info.hThread);
     if (WaitForSingleObject(process.get(), setup_timeout_ms) != WAIT_OBJECT_0) {
         TerminateProcess(process.get(), 1);
         outcome.problem = "setup program did not finish";

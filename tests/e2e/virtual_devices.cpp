@@ -1,6 +1,6 @@
 #include "tests/e2e/virtual_devices.h"
 
-#include "tests/e2e/win_resources.h"
+#include "platform/unique_handle.h"
 
 #include <cfgmgr32.h>
 #include <devguid.h>
@@ -40,8 +40,9 @@ std::string read_key_text(HKEY key, const std::string& name) {
 }
 
 // Opens one device by its instance ID in a set of its own.
-bool open_device(const std::string& instance_id, dev_info_set& set, SP_DEVINFO_DATA& dev) {
-    set = adopt_dev_info_set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+bool open_device(const std::string& instance_id, platform::unique_hdevinfo& set,
+                 SP_DEVINFO_DATA& dev) {
+    set.reset(SetupDiCreateDeviceInfoList(nullptr, nullptr));
     if (!set.valid()) return false;
     dev = {};
     dev.cbSize = sizeof dev;
@@ -52,8 +53,8 @@ bool open_device(const std::string& instance_id, dev_info_set& set, SP_DEVINFO_D
 
 std::vector<present_device> list_present_devices() {
     std::vector<present_device> devices;
-    dev_info_set set = adopt_dev_info_set(
-        SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES));
+    platform::unique_hdevinfo set{
+        SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES)};
     if (!set.valid()) return devices;
     SP_DEVINFO_DATA dev{};
     for (DWORD index = 0;; ++index) {
@@ -78,16 +79,18 @@ int enumeration_position(const std::vector<present_device>& devices,
 
 bound_driver read_bound_driver(const std::string& instance_id, const std::string& marker_value) {
     bound_driver result;
-    dev_info_set set;
+    platform::unique_hdevinfo set;
     SP_DEVINFO_DATA dev{};
     if (!open_device(instance_id, set, dev)) return result;
     result.present = true;
     result.driver_key = read_property_text(set.get(), dev, SPDRP_DRIVER);
     result.description = read_property_text(set.get(), dev, SPDRP_DEVICEDESC);
     if (result.driver_key.empty()) return result;
-    reg_key key = adopt_reg_key(
-        SetupDiOpenDevRegKey(set.get(), &dev, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ));
-    if (!key.valid()) return result;
+    const HKEY opened =
+        SetupDiOpenDevRegKey(set.get(), &dev, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
+    // SetupDiOpenDevRegKey reports failure as INVALID_HANDLE_VALUE, not null.
+    if (opened == INVALID_HANDLE_VALUE || opened == nullptr) return result;
+    const platform::unique_hkey key{opened};
     result.inf_path = read_key_text(key.get(), "InfPath");
     result.marker = read_key_text(key.get(), marker_value);
     for (DWORD index = 0;; ++index) {
@@ -106,7 +109,7 @@ bound_driver read_bound_driver(const std::string& instance_id, const std::string
 }
 
 bool remove_device(const std::string& instance_id) {
-    dev_info_set set;
+    platform::unique_hdevinfo set;
     SP_DEVINFO_DATA dev{};
     if (!open_device(instance_id, set, dev)) return false;
     return SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &dev) != FALSE;
@@ -115,7 +118,7 @@ bool remove_device(const std::string& instance_id) {
 std::optional<virtual_device> virtual_device::create(const std::vector<std::string>& hardware_ids,
                                                      std::string& error) {
     GUID class_guid = GUID_DEVCLASS_SYSTEM;
-    dev_info_set set = adopt_dev_info_set(SetupDiCreateDeviceInfoList(&class_guid, nullptr));
+    platform::unique_hdevinfo set{SetupDiCreateDeviceInfoList(&class_guid, nullptr)};
     if (!set.valid()) {
         error = "SetupDiCreateDeviceInfoList failed";
         return std::nullopt;

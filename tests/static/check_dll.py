@@ -23,6 +23,11 @@ SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "setupapi.dll", "advapi32.dll",
 IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE = 0x0040
 IMAGE_DLLCHARACTERISTICS_NX_COMPAT = 0x0100
 RT_VERSION = 16
+# What only the C++ exception runtime brings into the DLL: the lock around
+# its emergency memory pool (a semaphore, which a DLL leaks at every unload)
+# and the type names of the exception classes it throws and catches.
+EXCEPTION_RUNTIME_IMPORTS = {"CreateSemaphoreA", "CreateSemaphoreW", "ReleaseSemaphore"}
+EXCEPTION_RUNTIME_TYPE_NAMES = (b"St9exception", b"St9bad_alloc", b"N10__cxxabiv1")
 
 results = []
 
@@ -50,6 +55,22 @@ def exports(dump):
                 break
             rows.append((int(m.group(1)), m.group(2)))
     return rows
+
+
+def imported_functions(dump):
+    """Names of the functions the import tables list."""
+    names = set()
+    in_table = False
+    for line in dump.splitlines():
+        if "Hint/Ord Member-Name" in line:
+            in_table = True
+            continue
+        m = re.match(r"\s+[0-9a-f]+\s+\d+\s+(\S+)", line) if in_table else None
+        if m:
+            names.add(m.group(1))
+        else:
+            in_table = False
+    return names
 
 
 def ordinal_base(dump):
@@ -129,6 +150,15 @@ def main():
     imported = {m.group(1).lower() for m in re.finditer(r"DLL Name: (\S+)", dump)}
     check("imports only Windows system DLLs", imported and imported <= SYSTEM_DLLS,
           ", ".join(sorted(imported - SYSTEM_DLLS)) or "no imports found")
+
+    functions = imported_functions(dump)
+    check("imports no lock of the C++ exception runtime",
+          functions and not functions & EXCEPTION_RUNTIME_IMPORTS,
+          ", ".join(sorted(functions & EXCEPTION_RUNTIME_IMPORTS)) or "no imported functions found")
+    image = open(dll, "rb").read()
+    check("holds no type names of the C++ exception classes",
+          not any(name in image for name in EXCEPTION_RUNTIME_TYPE_NAMES),
+          ", ".join(n.decode() for n in EXCEPTION_RUNTIME_TYPE_NAMES if n in image))
 
     m = re.search(r"DllCharacteristics\s+([0-9a-fA-F]+)", dump)
     flags = int(m.group(1), 16) if m else 0

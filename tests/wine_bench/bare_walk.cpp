@@ -1,6 +1,6 @@
 #include "tests/wine_bench/bare_walk.h"
 
-#include "tests/e2e/win_resources.h"
+#include "platform/unique_handle.h"
 #include "tests/wine_bench/timing.h"
 
 namespace wine_bench {
@@ -31,7 +31,7 @@ void read_hardware_ids(HDEVINFO set, SP_DEVINFO_DATA& element) {
 }  // namespace
 
 unsigned bare_walk() {
-    const e2e::dev_info_set set = e2e::adopt_dev_info_set(get_present_devices());
+    const platform::unique_hdevinfo set{get_present_devices()};
     if (!set.valid()) return 0;
     SP_DEVINFO_DATA element{};
     unsigned visited = 0;
@@ -44,8 +44,8 @@ unsigned bare_walk() {
 
 walk_phases timed_bare_walk() {
     walk_phases p;
-    e2e::dev_info_set set;
-    p.get_class_devs_us = time_us([&] { set = e2e::adopt_dev_info_set(get_present_devices()); });
+    platform::unique_hdevinfo set;
+    p.get_class_devs_us = time_us([&] { set.reset(get_present_devices()); });
     if (!set.valid()) return p;
     SP_DEVINFO_DATA element{};
     for (DWORD index = 0;; ++index) {

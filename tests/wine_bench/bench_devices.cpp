@@ -1,6 +1,6 @@
 #include "tests/wine_bench/bench_devices.h"
 
-#include "tests/e2e/win_resources.h"
+#include "platform/unique_handle.h"
 
 #include <devguid.h>
 #include <windows.h>
@@ -72,8 +72,7 @@ bool device_population::grow_to(unsigned count, std::string& error) {
     GUID class_guid = GUID_DEVCLASS_SYSTEM;
     while (created_ < count) {
         // A set of its own per device keeps every set small.
-        e2e::dev_info_set set =
-            e2e::adopt_dev_info_set(SetupDiCreateDeviceInfoList(&class_guid, nullptr));
+        platform::unique_hdevinfo set{SetupDiCreateDeviceInfoList(&class_guid, nullptr)};
         if (!set.valid()) {
             error = "SetupDiCreateDeviceInfoList failed, error " + std::to_string(GetLastError());
             return false;

@@ -1,7 +1,8 @@
-// qv_endurance: many calls of the library in one process, with the
-// process's use of handles and memory sampled as it goes.
+// qv_endurance: many calls of the library in one process, then many cycles
+// of loading the library, one call and unloading it, with the process's use
+// of handles and memory sampled as it goes.
 //
-//   qv_endurance LIBRARY NEWDEV_SUBSTITUTE CALLS [SAMPLE_EVERY]
+//   qv_endurance LIBRARY NEWDEV_SUBSTITUTE CALLS CYCLES [SAMPLE_EVERY]
 //
 // One present device and two INF files: one that serves the device and one
 // that does not. The calls take the three paths in turn:
@@ -14,10 +15,12 @@
 // After a warm-up (the platform's caches fill on the first calls) the open
 // handles, the committed private bytes and the bytes in use on the heaps are
 // sampled before the first call and after every SAMPLE_EVERY calls (default
-// CALLS / 20), one "sample" line each. The run passes when no sample exceeds
-// the first by more than the slack below. Then one "result" line with the
-// figures, one line per check and the closing "N passed, M failed".
-// Exit code 0 when every check passed.
+// CALLS / 20), one "sample" line each. The cycles follow, with the library
+// loaded (LoadLibraryA) and freed (FreeLibrary) around each call, sampled
+// every CYCLES / 20 cycles. Each part passes when no sample exceeds its
+// first by more than the part's slack below. Then a "result" line with the
+// calls' figures, a "cycles" line with the cycles', one line per check and
+// the closing "N passed, M failed". Exit code 0 when every check passed.
 #include "tests/e2e/case_log.h"
 #include "tests/e2e/inf_files.h"
 #include "tests/e2e/newdev_protocol.h"
@@ -47,6 +50,14 @@ constexpr const char* absent_compact_id = "PCI51560E0251560003";
 // heap settle over the first rounds.
 constexpr unsigned warm_up_calls = 30;
 constexpr unsigned samples_per_run = 20;
+// What a cycle's call gives when the library cannot be loaded: no result
+// code of the library.
+constexpr int not_loaded = 0;
+
+// The two parts of the run: calls of the library loaded once, and cycles of
+// loading it, one call and unloading it.
+enum part { calls_part, cycles_part, parts };
+const char* const part_names[parts] = {"calls", "load-call-unload cycles"};
 
 struct sample {
     unsigned calls;
@@ -58,30 +69,33 @@ sample take_sample(unsigned calls) {
     return {calls, e2e::measure_process_usage(), wine_bench::measure_heap_usage()};
 }
 
-// A figure the run watches, and how much it may grow over the first sample.
-// The slack is fixed, not per call: it covers what the process may gain
-// without keeping anything per call (a handle the platform opens once and
-// caches, one more step of the heap's committed memory, a few blocks the
-// platform allocates once). Measured under Wine 8, the growth after the
-// warm-up is 0 handles, 0 committed bytes and under 100 heap bytes over
-// 10,000 calls. A library that leaked 16 bytes in every call grew the heap
-// bytes by 16,000 over 1,000 calls and the committed memory by 64 KiB (the
-// heap commits in steps, so only the heap check caught it); one that leaked
-// a handle every 300 calls grew the handles by 3.
+// A figure the run watches, and how much it may grow over the first sample
+// of each part. The slack is fixed, not per call: it covers what the process
+// may gain without keeping anything per call (a handle the platform opens
+// once and caches, one more step of the heap's committed memory, a few
+// blocks the platform allocates once). Measured under Wine 8, the growth
+// after the warm-up is 0 handles, 0 committed bytes and under 100 heap bytes
+// over 10,000 calls. A library that leaked 16 bytes in every call grew the
+// heap bytes by 16,000 over 1,000 calls and the committed memory by 64 KiB
+// (the heap commits in steps, so only the heap check caught it); one that
+// leaked a handle every 300 calls grew the handles by 3. Loading and
+// unloading may keep no handle at all: a library that kept a lock and a
+// memory pool of its runtime at every unload grew by a handle and about
+// 18 KiB per cycle.
 struct watched_figure {
     const char* name;
-    const char* key;   // of the "result" line: KEY_growth=, KEY_slack=
+    const char* key;   // of the "result" and "cycles" lines: KEY_growth=, KEY_slack=
     const char* unit;
-    long long slack;
+    long long slack[parts];
     long long (*read)(const sample&);
 };
 
 const watched_figure watched[] = {
-    {"open handles", "handle", "handles", 2,
+    {"open handles", "handle", "handles", {2, 0},
      [](const sample& s) { return static_cast<long long>(s.usage.handles); }},
-    {"committed private memory", "private", "bytes", 64 * 1024,
+    {"committed private memory", "private", "bytes", {64 * 1024, 64 * 1024},
      [](const sample& s) { return static_cast<long long>(s.usage.private_bytes); }},
-    {"heap bytes in use", "heap", "bytes", 4 * 1024,
+    {"heap bytes in use", "heap", "bytes", {4 * 1024, 4 * 1024},
      [](const sample& s) { return static_cast<long long>(s.heap.busy_bytes); }},
 };
 
@@ -92,10 +106,11 @@ long long largest_growth(const std::vector<sample>& samples, const watched_figur
     return growth;
 }
 
-void print_sample(const sample& s, double elapsed_us) {
-    std::printf("sample calls=%u handles=%lu highest_handle=0x%lx private_kib=%lu "
+void print_sample(part p, const sample& s, double elapsed_us) {
+    std::printf("sample %s=%u handles=%lu highest_handle=0x%lx private_kib=%lu "
                 "heap_bytes=%lu heap_blocks=%lu ms=%.0f\n",
-                s.calls, s.usage.handles, s.usage.highest_handle,
+                p == calls_part ? "calls" : "cycles", s.calls, s.usage.handles,
+                s.usage.highest_handle,
                 static_cast<unsigned long>(s.usage.private_bytes / 1024),
                 static_cast<unsigned long>(s.heap.busy_bytes),
                 static_cast<unsigned long>(s.heap.busy_blocks), elapsed_us / 1e3);
@@ -139,17 +154,24 @@ void set_up(e2e::newdev_switch& newdev, bench_setup& setup, e2e::checks& c) {
 struct run_outcome {
     std::vector<sample> samples;
     std::vector<unsigned> wrong;  // per path: calls with another result
-    int first_wrong_code = 0;
+    std::optional<int> first_wrong_code;
     double calls_us = 0;          // the calls alone, without the sampling
     unsigned long installs = 0;   // InstallSelectedDriver calls during the run
 };
 
-run_outcome run_calls(const e2e::quorvant_library& library, const std::vector<path>& paths,
-                      unsigned total_calls, unsigned sample_every) {
-    for (unsigned i = 0; i < warm_up_calls; ++i) {
-        const path& p = paths[i % paths.size()];
-        library.install(p.inf, p.compact_id);
-    }
+// One call of the library on path `p`; in the cycles the library is loaded
+// before the call and unloaded after it.
+int call(part kind, e2e::quorvant_library& library, const path& p) {
+    if (kind == calls_part) return library.install(p.inf, p.compact_id);
+    if (!library.reload()) return not_loaded;
+    const int code = library.install(p.inf, p.compact_id);
+    library.unload();
+    return code;
+}
+
+run_outcome run_part(part kind, e2e::quorvant_library& library, const std::vector<path>& paths,
+                     unsigned total_calls, unsigned sample_every) {
+    for (unsigned i = 0; i < warm_up_calls; ++i) call(kind, library, paths[i % paths.size()]);
     run_outcome run;
     run.wrong.assign(paths.size(), 0);
     const unsigned long installs_before = e2e::read_substitute_report().calls;
@@ -157,87 +179,103 @@ run_outcome run_calls(const e2e::quorvant_library& library, const std::vector<pa
     // own bookkeeping does not grow the heap it measures.
     run.samples.reserve(total_calls / sample_every + 2);
     const double sample_us = wine_bench::time_us([&] { run.samples.push_back(take_sample(0)); });
-    print_sample(run.samples.back(), 0);
+    print_sample(kind, run.samples.back(), 0);
     std::printf("# one sample takes %.0f ms (not counted in the calls' time)\n", sample_us / 1e3);
     for (unsigned done = 0; done < total_calls;) {
         const unsigned batch = std::min(sample_every, total_calls - done);
         run.calls_us += wine_bench::time_us([&] {
             for (unsigned i = done; i < done + batch; ++i) {
                 const std::size_t k = i % paths.size();
-                const int code = library.install(paths[k].inf, paths[k].compact_id);
+                const int code = call(kind, library, paths[k]);
                 if (code != paths[k].expected) {
-                    if (run.first_wrong_code == 0) run.first_wrong_code = code;
+                    if (!run.first_wrong_code) run.first_wrong_code = code;
                     ++run.wrong[k];
                 }
             }
         });
         done += batch;
         run.samples.push_back(take_sample(done));
-        print_sample(run.samples.back(), run.calls_us);
+        print_sample(kind, run.samples.back(), run.calls_us);
     }
     run.installs = e2e::read_substitute_report().calls - installs_before;
     return run;
 }
 
-void record_results(e2e::case_log& log, const std::vector<path>& paths, const run_outcome& run) {
+void print_result(part kind, const run_outcome& run, unsigned total_calls) {
+    std::printf("%s %s=%u ms=%.0f us_per_call=%.0f", kind == calls_part ? "result" : "cycles",
+                kind == calls_part ? "calls" : "cycles", total_calls, run.calls_us / 1e3,
+                run.calls_us / total_calls);
+    for (const watched_figure& f : watched) {
+        std::printf(" %s_growth=%lld %s_slack=%lld", f.key, largest_growth(run.samples, f), f.key,
+                    f.slack[kind]);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+void record_results(e2e::case_log& log, part kind, const std::vector<path>& paths,
+                    const run_outcome& run, unsigned total_calls) {
     e2e::checks c;
     for (std::size_t k = 0; k < paths.size(); ++k) {
         c.expect(run.wrong[k] == 0, std::to_string(run.wrong[k]) + " " + paths[k].name +
                                         " calls returned another code than " +
                                         std::to_string(paths[k].expected));
     }
-    if (run.first_wrong_code != 0) {
-        c.note("first wrong code " + std::to_string(run.first_wrong_code));
+    if (run.first_wrong_code) {
+        c.note("first wrong code " + std::to_string(*run.first_wrong_code) +
+               (*run.first_wrong_code == not_loaded ? " (library not loaded)" : ""));
     }
-    log.record("endurance: every call returns its path's code", c);
+    const auto install_calls =
+        static_cast<unsigned long>((total_calls + paths.size() - 1) / paths.size());
+    c.expect_equal("InstallSelectedDriver calls", run.installs, install_calls);
+    log.record(std::string("endurance: in the ") + part_names[kind] +
+                   ", every call returns its path's code and every install-path call reaches "
+                   "InstallSelectedDriver",
+               c);
 }
 
-void record_growth(e2e::case_log& log, const run_outcome& run) {
+void record_growth(e2e::case_log& log, part kind, const run_outcome& run) {
     for (const watched_figure& f : watched) {
         e2e::checks c;
         const long long growth = largest_growth(run.samples, f);
-        c.expect(growth <= f.slack, std::string(f.name) + " grew by " + std::to_string(growth) +
-                                        " " + f.unit);
+        c.expect(growth <= f.slack[kind], std::string(f.name) + " grew by " +
+                                              std::to_string(growth) + " " + f.unit);
         c.note(std::to_string(f.read(run.samples.front())) + " -> " +
                std::to_string(f.read(run.samples.back())) + " " + f.unit + ", largest growth " +
                std::to_string(growth));
-        log.record(std::string("endurance: growth of ") + f.name + " within " +
-                       std::to_string(f.slack) + " " + f.unit,
+        log.record(std::string("endurance: over the ") + part_names[kind] + ", growth of " +
+                       f.name + " within " + std::to_string(f.slack[kind]) + " " + f.unit,
                    c);
     }
 }
 
-void record_installation(e2e::case_log& log, const bench_setup& setup, const run_outcome& run,
-                         unsigned total_calls) {
+void record_installation(e2e::case_log& log, const bench_setup& setup) {
     e2e::checks c;
-    const auto install_calls =
-        static_cast<unsigned long>((total_calls + setup.paths.size() - 1) / setup.paths.size());
-    c.expect_equal("InstallSelectedDriver calls during the run", run.installs, install_calls);
     c.expect_equal("the class installer's last DIF_INSTALLDEVICE",
                    e2e::read_substitute_report().install, std::string("ok"));
     const std::string& id = setup.device->instance_id();
     const e2e::bound_driver bound = e2e::read_bound_driver(id, e2e::marker_value_name);
     c.expect(!bound.driver_key.empty(), "no driver bound to " + id);
     c.expect_equal("driver key marker", bound.marker, setup.package.marker);
-    log.record("endurance: every install-path call reached InstallSelectedDriver, "
-               "and the driver is bound",
-               c);
+    log.record("endurance: the class installer installed the driver, and it is bound", c);
 }
 
 int usage() {
-    std::fputs("usage: qv_endurance LIBRARY NEWDEV_SUBSTITUTE CALLS [SAMPLE_EVERY]\n", stderr);
+    std::fputs("usage: qv_endurance LIBRARY NEWDEV_SUBSTITUTE CALLS CYCLES [SAMPLE_EVERY]\n",
+               stderr);
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4 || argc > 5) return usage();
+    if (argc < 5 || argc > 6) return usage();
     const unsigned total_calls = static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10));
-    const unsigned sample_every = argc == 5
-                                      ? static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10))
+    const unsigned total_cycles = static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10));
+    const unsigned sample_every = argc == 6
+                                      ? static_cast<unsigned>(std::strtoul(argv[5], nullptr, 10))
                                       : std::max(1u, total_calls / samples_per_run);
-    if (total_calls == 0 || sample_every == 0) return usage();
+    if (total_calls == 0 || total_cycles == 0 || sample_every == 0) return usage();
     const auto started = std::chrono::steady_clock::now();
 
     e2e::case_log log;
@@ -258,19 +296,25 @@ int main(int argc, char** argv) {
                 "and no device (-1) in turn; a sample every %u calls\n",
                 total_calls, warm_up_calls, sample_every);
     std::fflush(stdout);
+    const run_outcome calls = run_part(calls_part, library, setup.paths, total_calls, sample_every);
+    print_result(calls_part, calls, total_calls);
 
-    const run_outcome run = run_calls(library, setup.paths, total_calls, sample_every);
+    // The library is loaded only for the cycles' calls from here on.
+    library.unload();
+    const unsigned cycle_sample_every = std::max(1u, total_cycles / samples_per_run);
+    std::printf("# %u load-call-unload cycles after %u warm-up cycles, the same paths in turn; "
+                "a sample every %u cycles\n",
+                total_cycles, warm_up_calls, cycle_sample_every);
+    std::fflush(stdout);
+    const run_outcome cycles =
+        run_part(cycles_part, library, setup.paths, total_cycles, cycle_sample_every);
+    print_result(cycles_part, cycles, total_cycles);
 
-    std::printf("result calls=%u ms=%.0f us_per_call=%.0f", total_calls, run.calls_us / 1e3,
-                run.calls_us / total_calls);
-    for (const watched_figure& f : watched) {
-        std::printf(" %s_growth=%lld %s_slack=%lld", f.key, largest_growth(run.samples, f), f.key,
-                    f.slack);
-    }
-    std::printf("\n");
-    record_results(log, setup.paths, run);
-    record_growth(log, run);
-    record_installation(log, setup, run, total_calls);
+    record_results(log, calls_part, setup.paths, calls, total_calls);
+    record_growth(log, calls_part, calls);
+    record_results(log, cycles_part, setup.paths, cycles, total_cycles);
+    record_growth(log, cycles_part, cycles);
+    record_installation(log, setup);
     {
         e2e::checks c;
         c.expect(GetModuleHandleA("newdev.dll") == nullptr, "NEWDEV.DLL still loaded");
