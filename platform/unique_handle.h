@@ -76,11 +76,14 @@ using unique_hmodule = unique_any<hmodule_policy>;
 using unique_handle = unique_any<handle_policy>;
 
 #if defined(_WIN32)
-// A registry key: null owns nothing.
+// A registry key: null owns nothing, nor does INVALID_HANDLE_VALUE, which
+// SetupDiOpenDevRegKey returns on failure.
 struct hkey_policy {
     using pointer = HKEY;
     static pointer invalid() noexcept { return nullptr; }
-    static bool is_valid(pointer key) noexcept { return key != nullptr; }
+    static bool is_valid(pointer key) noexcept {
+        return key != nullptr && key != reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
+    }
     static void close(pointer key) noexcept { RegCloseKey(key); }
 };
 using unique_hkey = unique_any<hkey_policy>;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Static checks of the released DLL: machine, export and import tables,
+# Static checks of the released binaries (both DLLs and the 64-bit helper):
+# machine, export and import tables,
 # security flags, version resource, size, and the header and import library.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

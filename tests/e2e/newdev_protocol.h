@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <string>
+#include <cstring>
 
 namespace newdev_protocol {
 
@@ -56,26 +56,27 @@ inline constexpr unsigned long error_in_wow64 = 0xE0000235;
 // one NAME=VALUE line each.
 inline constexpr const char* report_file_variable = "QV_NEWDEV_REPORT_FILE";
 
-inline std::string report_file() {
-    char path[MAX_PATH] = {};
-    const DWORD n = GetEnvironmentVariableA(report_file_variable, path, sizeof path);
-    return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
+// The report file's path into `path`; false when there is none.
+inline bool report_file(char (&path)[MAX_PATH]) {
+    const DWORD n = GetEnvironmentVariableA(report_file_variable, path, MAX_PATH);
+    return n > 0 && n < MAX_PATH;
 }
 
 // Copies the seen variables from the report file into this process's
-// environment, when there is a report file.
+// environment, when there is a report file. Plain C buffers: the
+// substitute links no C++ runtime that a load and unload would leak.
 inline void load_seen_variables() {
-    const std::string path = report_file();
-    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
+    char path[MAX_PATH];
+    std::FILE* file = report_file(path) ? std::fopen(path, "r") : nullptr;
     if (!file) return;
     for (const char* name : seen_names) SetEnvironmentVariableA(name, nullptr);
     char line[2048];
     while (std::fgets(line, sizeof line, file)) {
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        const std::size_t equals = text.find('=');
-        if (equals != std::string::npos) {
-            SetEnvironmentVariableA(text.substr(0, equals).c_str(), text.substr(equals + 1).c_str());
+        line[std::strcspn(line, "\r\n")] = '\0';
+        char* equals = std::strchr(line, '=');
+        if (equals) {
+            *equals = '\0';
+            SetEnvironmentVariableA(line, equals + 1);
         }
     }
     std::fclose(file);
@@ -83,8 +84,8 @@ inline void load_seen_variables() {
 
 // Writes this process's seen variables to the report file, when there is one.
 inline void save_seen_variables() {
-    const std::string path = report_file();
-    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "w");
+    char path[MAX_PATH];
+    std::FILE* file = report_file(path) ? std::fopen(path, "w") : nullptr;
     if (!file) return;
     for (const char* name : seen_names) {
         char text[1024] = {};

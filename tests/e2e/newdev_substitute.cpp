@@ -81,10 +81,15 @@ void report_selection(HDEVINFO set, SP_DEVINFO_DATA& dev) {
     }
 }
 
-// Keeps the seen variables in the report file for the length of a call.
+// Keeps the seen variables in the report file for the length of a call,
+// leaving the last error as the call set it.
 struct mirrored_report {
     mirrored_report() { newdev_protocol::load_seen_variables(); }
-    ~mirrored_report() { newdev_protocol::save_seen_variables(); }
+    ~mirrored_report() {
+        const DWORD error = GetLastError();
+        newdev_protocol::save_seen_variables();
+        SetLastError(error);
+    }
 };
 
 // A 32-bit process on 64-bit Windows: the system's installer refuses there.

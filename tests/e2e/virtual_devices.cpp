@@ -86,11 +86,9 @@ bound_driver read_bound_driver(const std::string& instance_id, const std::string
     result.driver_key = read_property_text(set.get(), dev, SPDRP_DRIVER);
     result.description = read_property_text(set.get(), dev, SPDRP_DEVICEDESC);
     if (result.driver_key.empty()) return result;
-    const HKEY opened =
-        SetupDiOpenDevRegKey(set.get(), &dev, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
-    // SetupDiOpenDevRegKey reports failure as INVALID_HANDLE_VALUE, not null.
-    if (opened == INVALID_HANDLE_VALUE || opened == nullptr) return result;
-    const platform::unique_hkey key{opened};
+    const platform::unique_hkey key{
+        SetupDiOpenDevRegKey(set.get(), &dev, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ)};
+    if (!key) return result;
     result.inf_path = read_key_text(key.get(), "InfPath");
     result.marker = read_key_text(key.get(), marker_value);
     for (DWORD index = 0;; ++index) {

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Static checks of the released QUORVANT.dll, its header and import library.
+"""Static checks of the release: the 32-bit and x64 QUORVANT.dll, the 64-bit
+helper QUORVANT64.exe, the header and both import libraries.
 
-Reads the DLL's tables with i686-w64-mingw32-objdump -p (and its version
+Reads each binary's tables with its toolchain's objdump -p (and its version
 resource straight from the PE file), and compiles and links a C and a C++
-caller against dist/include/quorvant.h and dist/lib/libquorvant.dll.a.
+caller of each bitness against dist/include/quorvant.h and the import
+library beside the DLL.
 Usage: check_dll.py DIST_DIR
 """
 import os
@@ -13,7 +15,6 @@ import subprocess
 import sys
 import tempfile
 
-PREFIX = "i686-w64-mingw32-"
 MAX_DLL_SIZE = 128 * 1024
 # DLLs every supported Windows ships; anything else (libstdc++-6.dll,
 # libgcc_s_*.dll, libwinpthread-1.dll, a VC runtime) would have to travel
@@ -126,73 +127,98 @@ def version_strings(path):
     return None
 
 
-def main():
-    dist = sys.argv[1]
-    dll = os.path.join(dist, "QUORVANT.dll")
-    header = os.path.join(dist, "include", "quorvant.h")
-    implib = os.path.join(dist, "lib", "libquorvant.dll.a")
-    for path in (dll, header, implib):
-        check("release holds " + os.path.relpath(path, dist), os.path.isfile(path))
-    if not os.path.isfile(dll):
+# The released binaries: path in dist/, toolchain prefix, objdump's format
+# and architecture names, whether it is the library.
+BINARIES = (
+    ("QUORVANT.dll", "i686-w64-mingw32-", "pei-i386", "i386", True),
+    ("x64/QUORVANT.dll", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", True),
+    ("QUORVANT64.exe", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", False),
+)
+IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA = 0x0020
+
+
+def check_binary(dist, name, prefix, file_format, architecture, library):
+    path = os.path.join(dist, name)
+    check(name + ": in the release", os.path.isfile(path))
+    if not os.path.isfile(path):
         return
+    x64 = architecture == "i386:x86-64"
 
-    head = run(PREFIX + "objdump", "-f", dll)
-    check("PE32 for i386", "file format pei-i386" in head and "architecture: i386" in head, head)
+    head = run(prefix + "objdump", "-f", path)
+    check("%s: %s for %s" % (name, file_format, architecture),
+          "file format " + file_format in head and "architecture: %s," % architecture in head, head)
 
-    dump = run(PREFIX + "objdump", "-p", dll)
-    rows = exports(dump)
-    base = ordinal_base(dump)
-    check("one export, undecorated qv7_installdevice",
-          [name for _, name in rows] == ["qv7_installdevice"], str(rows))
-    check("export at ordinal 1", len(rows) == 1 and base is not None and rows[0][0] + base == 1,
-          "base %s rows %s" % (base, rows))
+    dump = run(prefix + "objdump", "-p", path)
+    if library:
+        rows = exports(dump)
+        base = ordinal_base(dump)
+        check(name + ": one export, undecorated qv7_installdevice",
+              [n for _, n in rows] == ["qv7_installdevice"], str(rows))
+        check(name + ": export at ordinal 1",
+              len(rows) == 1 and base is not None and rows[0][0] + base == 1,
+              "base %s rows %s" % (base, rows))
 
     imported = {m.group(1).lower() for m in re.finditer(r"DLL Name: (\S+)", dump)}
-    check("imports only Windows system DLLs", imported and imported <= SYSTEM_DLLS,
+    check(name + ": imports only Windows system DLLs", imported and imported <= SYSTEM_DLLS,
           ", ".join(sorted(imported - SYSTEM_DLLS)) or "no imports found")
 
     functions = imported_functions(dump)
-    check("imports no lock of the C++ exception runtime",
+    check(name + ": imports no lock of the C++ exception runtime",
           functions and not functions & EXCEPTION_RUNTIME_IMPORTS,
           ", ".join(sorted(functions & EXCEPTION_RUNTIME_IMPORTS)) or "no imported functions found")
-    image = open(dll, "rb").read()
-    check("holds no type names of the C++ exception classes",
-          not any(name in image for name in EXCEPTION_RUNTIME_TYPE_NAMES),
+    image = open(path, "rb").read()
+    check(name + ": holds no type names of the C++ exception classes",
+          not any(n in image for n in EXCEPTION_RUNTIME_TYPE_NAMES),
           ", ".join(n.decode() for n in EXCEPTION_RUNTIME_TYPE_NAMES if n in image))
 
     m = re.search(r"DllCharacteristics\s+([0-9a-fA-F]+)", dump)
     flags = int(m.group(1), 16) if m else 0
-    check("ASLR (dynamic base)", bool(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE), hex(flags))
-    check("DEP (NX compatible)", bool(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT), hex(flags))
-    check("relocations present for ASLR", re.search(r"\.reloc", run(PREFIX + "objdump", "-h", dll)) is not None)
+    check(name + ": ASLR (dynamic base)", bool(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE), hex(flags))
+    if x64:
+        check(name + ": ASLR with high entropy",
+              bool(flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA), hex(flags))
+    check(name + ": DEP (NX compatible)", bool(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT), hex(flags))
+    check(name + ": relocations present for ASLR",
+          re.search(r"\.reloc", run(prefix + "objdump", "-h", path)) is not None)
 
-    syms = run(PREFIX + "objdump", "-t", dll)
-    check("stripped", "no symbols" in syms or not re.search(r"\[\s*\d+\]\(sec", syms))
+    syms = run(prefix + "objdump", "-t", path)
+    check(name + ": stripped", "no symbols" in syms or not re.search(r"\[\s*\d+\]\(sec", syms))
 
-    size = os.path.getsize(dll)
-    print("     QUORVANT.dll is %d bytes (%.1f KiB)" % (size, size / 1024))
-    check("no larger than 128 KiB", size <= MAX_DLL_SIZE, "%d bytes" % size)
+    size = os.path.getsize(path)
+    print("     %s is %d bytes (%.1f KiB)" % (name, size, size / 1024))
+    check(name + ": no larger than 128 KiB", size <= MAX_DLL_SIZE, "%d bytes" % size)
 
-    version = version_strings(dll)
-    check("version resource with file and product version, description, product name",
+    version = version_strings(path)
+    check(name + ": version resource with file and product version, description, product name",
           version is not None and all(version.get(k) for k in
                                       ("FileVersion", "ProductVersion", "FileDescription", "ProductName")),
           str(version))
 
-    # stdcall: the export returns with "ret $0x8", removing its two arguments.
-    _, rva = export_rva(dump)
-    image_base = int(re.search(r"ImageBase\s+([0-9a-f]+)", dump).group(1), 16)
-    start = image_base + rva
-    dis = run(PREFIX + "objdump", "-d", "--start-address=%#x" % start,
-              "--stop-address=%#x" % (start + 512), dll)
-    rets = re.findall(r"\tret\s*(\S*)", dis)
-    check("export returns with ret $0x8 (callee removes 8 bytes)",
-          bool(rets) and rets[0] == "$0x8", "first returns: %s" % rets[:3])
+    if library and not x64:
+        # stdcall: the export returns with "ret $0x8", removing its two arguments.
+        _, rva = export_rva(dump)
+        image_base = int(re.search(r"ImageBase\s+([0-9a-f]+)", dump).group(1), 16)
+        start = image_base + rva
+        dis = run(prefix + "objdump", "-d", "--start-address=%#x" % start,
+                  "--stop-address=%#x" % (start + 512), path)
+        rets = re.findall(r"\tret\s*(\S*)", dis)
+        check(name + ": export returns with ret $0x8 (callee removes 8 bytes)",
+              bool(rets) and rets[0] == "$0x8", "first returns: %s" % rets[:3])
+    if library:
+        check_import_library(dist, name, prefix, x64)
 
-    # The header and import library serve C and C++ callers.
-    implib_syms = run(PREFIX + "nm", implib)
-    check("import library maps _qv7_installdevice@8",
-          "__imp__qv7_installdevice@8" in implib_syms, implib_syms)
+
+def check_import_library(dist, name, prefix, x64):
+    """The header and the import library beside the DLL serve C and C++ callers."""
+    header = os.path.join(dist, "include", "quorvant.h")
+    implib = os.path.join(os.path.dirname(os.path.join(dist, name)), "lib", "libquorvant.dll.a")
+    check(name + ": header and import library in the release",
+          os.path.isfile(header) and os.path.isfile(implib))
+    if not (os.path.isfile(header) and os.path.isfile(implib)):
+        return
+    symbol = "__imp_qv7_installdevice" if x64 else "__imp__qv7_installdevice@8"
+    implib_syms = run(prefix + "nm", implib)
+    check("%s: import library maps %s" % (name, symbol), symbol in implib_syms, implib_syms)
     with tempfile.TemporaryDirectory() as tmp:
         for lang, compiler, ext in (("C", "gcc", "c"), ("C++", "g++", "cpp")):
             src = os.path.join(tmp, "caller." + ext)
@@ -201,15 +227,21 @@ def main():
                         "int main(void) { return qv7_installdevice(\"x.inf\", \"PNPPNP0501\")"
                         " == QV7_E_NO_INF_PATH; }\n")
             exe = os.path.join(tmp, "caller_" + ext + ".exe")
-            proc = subprocess.run([PREFIX + compiler, "-Wall", "-Werror", "-I", os.path.dirname(header),
+            proc = subprocess.run([prefix + compiler, "-Wall", "-Werror", "-I", os.path.dirname(header),
                                    src, implib, "-o", exe], capture_output=True, text=True)
             linked = proc.returncode == 0
-            check("a %s caller compiles and links against the header and import library" % lang,
-                  linked, proc.stderr)
+            check("%s: a %s caller compiles and links against the header and import library"
+                  % (name, lang), linked, proc.stderr)
             if linked:
-                imports = run(PREFIX + "objdump", "-p", exe)
-                check("the %s caller imports qv7_installdevice from QUORVANT.dll" % lang,
+                imports = run(prefix + "objdump", "-p", exe)
+                check("%s: the %s caller imports qv7_installdevice from QUORVANT.dll" % (name, lang),
                       "DLL Name: QUORVANT.dll" in imports and "qv7_installdevice" in imports)
+
+
+def main():
+    dist = sys.argv[1]
+    for row in BINARIES:
+        check_binary(dist, *row)
 
 
 main()
