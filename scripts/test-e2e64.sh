@@ -7,8 +7,9 @@
 #   2. dist/QUORVANT.dll from the 32-bit runner under WOW64, with
 #      dist/QUORVANT64.exe beside it: the 32-bit substitute in syswow64
 #      refuses as Windows does there, so every driver is installed by the
-#      helper; the installer cases, the wow64 cases and the sample NSIS
-#      setup program (still a 32-bit program) run this way.
+#      helper; the argument and installer cases (every result code), the
+#      wow64 cases and the sample NSIS setup program (still a 32-bit
+#      program) run this way.
 # Each runner prints one line per case and "N passed, M failed"; exits
 # non-zero when any case failed. Needs `bash scripts/build.sh` first.
 set -euo pipefail
@@ -57,7 +58,7 @@ echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
   --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \
   --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
   --setup "$(winpath "$tmp/setup/quorvant-sample-setup.exe")" \
-  installer wow64 setup) \
+  arguments installer wow64 setup) \
   | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
 runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1
 exit "$status"

@@ -19,7 +19,7 @@ bool quorvant_library::reload() {
         return false;
     }
     // GetProcAddress hands back a generic function pointer; the export's
-    // real type is the one documented for qv7_installdevice.
+    // real type is the one quorvant.h declares for qv7_installdevice.
     FARPROC proc = GetProcAddress(module_.get(), export_name);
     if (proc == nullptr) {
         error_ = std::string("GetProcAddress(") + export_name + ") failed";

@@ -27,7 +27,7 @@ INSTANTIATE_TEST_SUITE_P(rows, assembly_widths, testing::Values(
     conversion_case{"usb_defaults_revision_four_interface_two", "USB\\PID_1", "USB1000000"}),
     row_name{});
 
-// The longest compact ID of each tag has the documented length.
+// The longest compact ID of each tag has the length its slot widths give.
 struct longest_case {
     std::string name;
     std::string hardware_id;

@@ -30,11 +30,11 @@ void expect_classified(const classify_case& row) {
     EXPECT_EQ(field_pos, row.field_pos);
 }
 
-// The rows that the prefix table and its notes give.
-class classify_documented : public testing::TestWithParam<classify_case> {};
-TEST_P(classify_documented, class_and_field_position) { expect_classified(GetParam()); }
+// One row per prefix, and the "*" that may follow it.
+class classify_by_prefix : public testing::TestWithParam<classify_case> {};
+TEST_P(classify_by_prefix, class_and_field_position) { expect_classified(GetParam()); }
 
-INSTANTIATE_TEST_SUITE_P(rows, classify_documented, testing::Values(
+INSTANTIATE_TEST_SUITE_P(rows, classify_by_prefix, testing::Values(
     classify_case{"pci_item", "PCI\\VEN_1234&DEV_5678", bus::pci, 5},
     classify_case{"pci_lower_case", "pci\\ven_1234", bus::pci, 5},
     classify_case{"star_pnp", "*PNP0501", bus::star_pnp, 2},

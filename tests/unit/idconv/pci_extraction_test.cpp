@@ -30,7 +30,7 @@ INSTANTIATE_TEST_SUITE_P(rows, pci_extraction, testing::Values(
     conversion_case{"vendor_41_cut_to_40", "PCI\\VEN_" + chars40 + "e", "PCI" + chars40 + "ffff" + zero_tail},
     conversion_case{"device_exactly_10", "PCI\\VEN_1234&DEV_" + chars10, "PCI1234" + chars10 + zero_tail},
     conversion_case{"device_11_cut_to_10", "PCI\\VEN_1234&DEV_" + chars10 + "A", "PCI1234" + chars10 + zero_tail},
-    conversion_case{"device_cut_documented", "PCI\\VEN_1234&DEV_56789ABCDEF01", "PCI123456789ABCDE" + zero_tail},
+    conversion_case{"device_cut_to_its_width", "PCI\\VEN_1234&DEV_56789ABCDEF01", "PCI123456789ABCDE" + zero_tail},
     conversion_case{"revision_two_characters", "PCI\\REV_02", "PCIffffffff0000000000000200"},
     conversion_case{"revision_exactly_10", "PCI\\REV_" + chars10, "PCIffffffff000000000000" + chars10 + "00"},
     conversion_case{"revision_11_cut_to_10", "PCI\\REV_" + chars10 + "A", "PCIffffffff000000000000" + chars10 + "00"},
