@@ -77,6 +77,14 @@ property_text read_device_registry_string(HDEVINFO set, SP_DEVINFO_DATA& element
 // The device's instance ID; empty when it cannot be read.
 instance_id_text read_device_instance_id(HDEVINFO set, SP_DEVINFO_DATA& element);
 
+// The INF path as the driver search is given it: absolute, counted from the
+// process's current folder when it is relative (a bare file name would
+// otherwise be looked up in the system's INF folder), and whole. Empty when
+// the path cannot be resolved or DriverPath cannot hold it: a cut path
+// could name another file.
+using full_path = bounded_text<platform::max_path>;
+full_path full_inf_path(const char* inf_path);
+
 // Installs the driver from the INF file at `inf_path` (zero-terminated; a
 // relative path counts from the process's current folder) onto the device
 // that `wanted` names. Returns one of the result codes of quorvant.h.

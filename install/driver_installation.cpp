@@ -15,20 +15,6 @@ constexpr const char* install_selected_driver_name = "InstallSelectedDriver";
 // InstallSelectedDriver's backup flag, passed as true with all 32 bits set.
 constexpr BOOL backup_all_bits = static_cast<BOOL>(~0u);
 
-// The INF path as the driver search is given it: absolute, counted from the
-// process's current folder when it is relative (a bare file name would
-// otherwise be looked up in the system's INF folder), and whole. Empty when
-// the path cannot be resolved or DriverPath cannot hold it: a cut path
-// could name another file.
-using full_path = bounded_text<platform::max_path>;
-full_path full_inf_path(const char* inf_path) {
-    full_path path;
-    const DWORD length =
-        GetFullPathNameA(inf_path, full_path::buffer_size, path.prepare_read(), nullptr);
-    path.take_read(length != 0 && length < full_path::buffer_size);
-    return path;
-}
-
 // Limits the device's driver search to the one INF file at `inf_path` and
 // lets excluded drivers be chosen. Returns whether the platform took the
 // new parameters.
@@ -56,6 +42,14 @@ int result_of_installation(DWORD reboot) {
 }
 
 }  // namespace
+
+full_path full_inf_path(const char* inf_path) {
+    full_path path;
+    const DWORD length =
+        GetFullPathNameA(inf_path, full_path::buffer_size, path.prepare_read(), nullptr);
+    path.take_read(length != 0 && length < full_path::buffer_size);
+    return path;
+}
 
 int install_driver_for_device(HWND parent, std::string_view wanted, const char* inf_path) {
     if (!inf_path || *inf_path == '\0') {

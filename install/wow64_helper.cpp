@@ -6,7 +6,7 @@
 
 #include "idconv/compact_id.h"
 #include "include/quorvant.h"
-#include "install/texts.h"
+#include "install/ID_MAIN2.h"
 #include "platform/unique_handle.h"
 
 #include <algorithm>
@@ -144,9 +144,7 @@ int run_in_64bit_helper(const char* inf_path, const char* compact_id) {
     // The helper gets the INF path in its full form, counted from this
     // process's current folder. A full path that the driver search cannot
     // take ends the call before the driver installer, in this process too.
-    path_text inf;
-    const DWORD length = GetFullPathNameA(inf_path, path_text::buffer_size, inf.prepare_read(), nullptr);
-    inf.take_read(length != 0 && length < path_text::buffer_size);
+    const ID_MAIN2::full_path inf = ID_MAIN2::full_inf_path(inf_path);
     if (inf.empty()) {
         return not_delegated;
     }
