@@ -40,6 +40,15 @@ std::string_view text_in(const char* buffer, std::size_t size) {
         buffer, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - buffer) : size);
 }
 
+// A finished operation on a set and one of its elements.
+step element_step(operation op, BOOL result, HDEVINFO set, PSP_DEVINFO_DATA element) {
+    step done(op);
+    done.ok = result != FALSE;
+    done.set = set;
+    done.element = element;
+    return done;
+}
+
 BOOL WINAPI recorded_installer(HWND parent, HDEVINFO set, LPCSTR reserved, BOOL backup,
                                PDWORD reboot) {
     const BOOL result = real_installer(parent, set, reserved, backup, reboot);
@@ -92,10 +101,7 @@ HDEVINFO WINAPI get_class_devs(const GUID* class_guid, PCSTR enumerator, HWND pa
 
 BOOL WINAPI enum_device_info(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA element) {
     const BOOL result = SetupDiEnumDeviceInfo(set, index, element);
-    step done(operation::enum_device_info);
-    done.ok = result != FALSE;
-    done.set = set;
-    done.element = element;
+    step done = element_step(operation::enum_device_info, result, set, element);
     done.value = index;
     report(done);
     return result;
@@ -106,10 +112,7 @@ BOOL WINAPI get_device_registry_property(HDEVINFO set, PSP_DEVINFO_DATA element,
                                          PDWORD required_size) {
     const BOOL result = SetupDiGetDeviceRegistryPropertyA(set, element, property, value_type,
                                                           buffer, buffer_size, required_size);
-    step done(operation::get_device_registry_property);
-    done.ok = result != FALSE;
-    done.set = set;
-    done.element = element;
+    step done = element_step(operation::get_device_registry_property, result, set, element);
     done.value = property;
     report(done);
     return result;
@@ -119,10 +122,7 @@ BOOL WINAPI get_device_instance_id(HDEVINFO set, PSP_DEVINFO_DATA element, PSTR 
                                    DWORD buffer_size, PDWORD required_size) {
     const BOOL result =
         SetupDiGetDeviceInstanceIdA(set, element, buffer, buffer_size, required_size);
-    step done(operation::get_device_instance_id);
-    done.ok = result != FALSE;
-    done.set = set;
-    done.element = element;
+    step done = element_step(operation::get_device_instance_id, result, set, element);
     done.text = result ? text_in(buffer, buffer_size) : std::string_view();
     report(done);
     return result;
@@ -149,10 +149,7 @@ HDEVINFO WINAPI create_device_info_list(const GUID* class_guid, HWND parent) {
 BOOL WINAPI open_device_info(HDEVINFO set, PCSTR instance_id, HWND parent, DWORD open_flags,
                              PSP_DEVINFO_DATA element) {
     const BOOL result = SetupDiOpenDeviceInfoA(set, instance_id, parent, open_flags, element);
-    step done(operation::open_device_info);
-    done.ok = result != FALSE;
-    done.set = set;
-    done.element = element;
+    step done = element_step(operation::open_device_info, result, set, element);
     done.text = text_of(instance_id);
     report(done);
     return result;
@@ -160,10 +157,7 @@ BOOL WINAPI open_device_info(HDEVINFO set, PCSTR instance_id, HWND parent, DWORD
 
 BOOL WINAPI set_selected_device(HDEVINFO set, PSP_DEVINFO_DATA element) {
     const BOOL result = SetupDiSetSelectedDevice(set, element);
-    step done(operation::set_selected_device);
-    done.ok = result != FALSE;
-    done.set = set;
-    done.element = element;
+    step done = element_step(operation::set_selected_device, result, set, element);
     report(done);
     return result;
 }
@@ -171,10 +165,7 @@ BOOL WINAPI set_selected_device(HDEVINFO set, PSP_DEVINFO_DATA element) {
 BOOL WINAPI get_device_install_params(HDEVINFO set, PSP_DEVINFO_DATA element,
                                       PSP_DEVINSTALL_PARAMS_A params) {
     const BOOL result = SetupDiGetDeviceInstallParamsA(set, element, params);
-    step done(operation::get_device_install_params);
-    done.ok = result != FALSE;
-    done.set = set;
-    done.element = element;
+    step done = element_step(operation::get_device_install_params, result, set, element);
     done.value = params ? params->Flags : 0;
     report(done);
     return result;
@@ -183,10 +174,7 @@ BOOL WINAPI get_device_install_params(HDEVINFO set, PSP_DEVINFO_DATA element,
 BOOL WINAPI set_device_install_params(HDEVINFO set, PSP_DEVINFO_DATA element,
                                       PSP_DEVINSTALL_PARAMS_A params) {
     const BOOL result = SetupDiSetDeviceInstallParamsA(set, element, params);
-    step done(operation::set_device_install_params);
-    done.ok = result != FALSE;
-    done.set = set;
-    done.element = element;
+    step done = element_step(operation::set_device_install_params, result, set, element);
     if (params) {
         done.text = text_in(params->DriverPath, sizeof params->DriverPath);
         done.value = params->Flags;
@@ -197,10 +185,7 @@ BOOL WINAPI set_device_install_params(HDEVINFO set, PSP_DEVINFO_DATA element,
 
 BOOL WINAPI build_driver_info_list(HDEVINFO set, PSP_DEVINFO_DATA element, DWORD driver_type) {
     const BOOL result = SetupDiBuildDriverInfoList(set, element, driver_type);
-    step done(operation::build_driver_info_list);
-    done.ok = result != FALSE;
-    done.set = set;
-    done.element = element;
+    step done = element_step(operation::build_driver_info_list, result, set, element);
     done.value = driver_type;
     report(done);
     return result;
@@ -208,10 +193,7 @@ BOOL WINAPI build_driver_info_list(HDEVINFO set, PSP_DEVINFO_DATA element, DWORD
 
 BOOL WINAPI call_class_installer(DWORD function, HDEVINFO set, PSP_DEVINFO_DATA element) {
     const BOOL result = SetupDiCallClassInstaller(function, set, element);
-    step done(operation::call_class_installer);
-    done.ok = result != FALSE;
-    done.set = set;
-    done.element = element;
+    step done = element_step(operation::call_class_installer, result, set, element);
     done.value = function;
     report(done);
     return result;
@@ -219,10 +201,7 @@ BOOL WINAPI call_class_installer(DWORD function, HDEVINFO set, PSP_DEVINFO_DATA 
 
 BOOL WINAPI get_selected_driver(HDEVINFO set, PSP_DEVINFO_DATA element, PSP_DRVINFO_DATA_A driver) {
     const BOOL result = SetupDiGetSelectedDriverA(set, element, driver);
-    step done(operation::get_selected_driver);
-    done.ok = result != FALSE;
-    done.set = set;
-    done.element = element;
+    step done = element_step(operation::get_selected_driver, result, set, element);
     done.driver = result ? driver : nullptr;
     report(done);
     return result;
