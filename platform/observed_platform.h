@@ -10,15 +10,7 @@
 // wrappers only forward.
 #pragma once
 
-#if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#include <setupapi.h>
-#else
-#include "platform/sim/sim_platform.h"
-#endif
+#include "platform/system_headers.h"
 
 #include <string_view>
 
@@ -76,6 +68,15 @@ protected:
 
 // Installs `watcher` (null: none) for the calls that follow on this process.
 void set_observer(observer* watcher);
+
+// Installs an observer for one scope and removes it on every path.
+class observer_scope {
+public:
+    explicit observer_scope(observer& watcher) { set_observer(&watcher); }
+    observer_scope(const observer_scope&) = delete;
+    observer_scope& operator=(const observer_scope&) = delete;
+    ~observer_scope() { set_observer(nullptr); }
+};
 
 // The wrappers, one per platform operation, with the platform's signatures.
 HDEVINFO WINAPI get_class_devs(const GUID* class_guid, PCSTR enumerator, HWND parent, DWORD flags);

@@ -7,15 +7,7 @@
 // for both builds.
 #pragma once
 
-#if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#include <setupapi.h>
-#else
-#include "platform/sim/sim_platform.h"
-#endif
+#include "platform/system_headers.h"
 
 #include <cstddef>
 

@@ -193,14 +193,6 @@ private:
     std::optional<DWORD> limit_error_;
 };
 
-class observer_scope {
-public:
-    explicit observer_scope(seen::observer& watcher) { seen::set_observer(&watcher); }
-    observer_scope(const observer_scope&) = delete;
-    observer_scope& operator=(const observer_scope&) = delete;
-    ~observer_scope() { seen::set_observer(nullptr); }
-};
-
 std::string with_error(std::string text, std::uint32_t error) {
     explained_step named;
     describe_platform_error(error, named);
@@ -286,7 +278,7 @@ command_result run_drivers(const std::string& inf_path, const std::string& compa
     driver_observer watcher;
     watcher.outcome.inf_path = inf_path;
     {
-        const observer_scope scope(watcher);
+        const seen::observer_scope scope(watcher);
         watcher.outcome.code = ID_MAIN2::install_driver_for_device(nullptr, compact_id, inf_path.c_str());
     }
     drivers_outcome& outcome = watcher.outcome;

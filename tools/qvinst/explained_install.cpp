@@ -169,15 +169,6 @@ private:
     unsigned devices_ = 0;
 };
 
-// Installs the observer for one run and removes it on every path.
-class observer_scope {
-public:
-    explicit observer_scope(seen::observer& watcher) { seen::set_observer(&watcher); }
-    observer_scope(const observer_scope&) = delete;
-    observer_scope& operator=(const observer_scope&) = delete;
-    ~observer_scope() { seen::set_observer(nullptr); }
-};
-
 }  // namespace
 
 void describe_platform_error(std::uint32_t code, explained_step& step) {
@@ -208,7 +199,7 @@ command_result run_install_explained(const std::string& inf_path, const std::str
     explaining_observer watcher(!json);
     int code = 0;
     {
-        const observer_scope scope(watcher);
+        const seen::observer_scope scope(watcher);
         // As qv7_installdevice does: no parent window.
         code = ID_MAIN2::install_driver_for_device(nullptr, compact_id, inf_path.c_str());
     }
