@@ -30,27 +30,27 @@ constexpr unsigned long need_reboot = 0x100;
 constexpr unsigned long non_nt_driver_error = 0xE000022D;
 constexpr unsigned long access_denied = 5;
 
-struct device_spec {
+struct device_plan {
     const char* hardware_id;
     const char* compact_id;  // empty: the hardware ID has none
     bool served;             // also carries the ID the group's INF names
 };
-const device_spec pci_a = {"PCI\\VEN_1234&DEV_5678&SUBSYS_9ABC0DEF&CC_030000&REV_01",
+const device_plan pci_a = {"PCI\\VEN_1234&DEV_5678&SUBSYS_9ABC0DEF&CC_030000&REV_01",
                            "PCI123456780DEF9ABC03000100", true};
-const device_spec pci_b = {"PCI\\VEN_1234&DEV_5678&SUBSYS_9ABC0DEF&CC_020000&REV_02",
+const device_plan pci_b = {"PCI\\VEN_1234&DEV_5678&SUBSYS_9ABC0DEF&CC_020000&REV_02",
                            "PCI123456780DEF9ABC02000200", true};
-const device_spec usb = {"USB\\VID_0A1B&PID_2C3D&MI_01", "USB0A1B2C3D000001", true};
-const device_spec acpi = {"ACPI\\PNP0A03", "PNPPNP0A03", true};
-const device_spec no_compact = {"ROOT\\QVINST_NONE", "", true};
+const device_plan usb = {"USB\\VID_0A1B&PID_2C3D&MI_01", "USB0A1B2C3D000001", true};
+const device_plan acpi = {"ACPI\\PNP0A03", "PNPPNP0A03", true};
+const device_plan no_compact = {"ROOT\\QVINST_NONE", "", true};
 // A quote and a tab, which --json must escape.
-const device_spec odd = {"PCMCIA\\Quote\"Tab\tEnd", "PCCQuote\"Tab\tEnd", false};
+const device_plan odd = {"PCMCIA\\Quote\"Tab\tEnd", "PCCQuote\"Tab\tEnd", false};
 constexpr const char* pci_window = "PCI123456780DEF9ABC";
 constexpr const char* usb_other_revision = "USB0A1B2C3D000000";
 constexpr const char* model_hardware_id = "QVINST\\TEST_MODEL";
 
 struct made_device {
     std::string instance_id;
-    const device_spec* spec = nullptr;
+    const device_plan* plan = nullptr;
 };
 
 // What the cases share: the devices (removed when the group ends), the
@@ -66,12 +66,12 @@ struct fixture {
     std::string qvinst_alone;
 };
 
-bool make(fixture& f, checks& c, made_device& made, const device_spec& spec) {
-    std::vector<std::string> ids{spec.hardware_id};
-    if (spec.served) ids.emplace_back(model_hardware_id);
+bool make(fixture& f, checks& c, made_device& made, const device_plan& plan) {
+    std::vector<std::string> ids{plan.hardware_id};
+    if (plan.served) ids.emplace_back(model_hardware_id);
     auto device = make_device(c, ids);
     if (!device) return false;
-    made = {device->instance_id(), &spec};
+    made = {device->instance_id(), &plan};
     f.owned.push_back(std::move(*device));
     return true;
 }
@@ -109,15 +109,15 @@ std::string json(const std::string& text) {
 }
 
 std::string row_text(const made_device& d) {
-    const std::string compact = d.spec->compact_id;
-    return d.instance_id + "\t" + d.spec->hardware_id + "\t" + (compact.empty() ? "-" : compact) +
+    const std::string compact = d.plan->compact_id;
+    return d.instance_id + "\t" + d.plan->hardware_id + "\t" + (compact.empty() ? "-" : compact) +
            "\n";
 }
 
 // A device's JSON object without its closing brace.
 std::string row_json(const made_device& d) {
     return "{\"instance_id\":" + json(d.instance_id) + ",\"hardware_id\":" +
-           json(d.spec->hardware_id) + ",\"compact_id\":" + json(d.spec->compact_id);
+           json(d.plan->hardware_id) + ",\"compact_id\":" + json(d.plan->compact_id);
 }
 
 // list's expected rows: every present device in enumeration order, whole for
