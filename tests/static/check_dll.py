@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Static checks of the release: the 32-bit and x64 QUORVANT.dll, the 64-bit
-helper QUORVANT64.exe, the header and both import libraries.
+"""Static checks of the release: the 32-bit, x64 and ARM64 QUORVANT.dll, the
+helpers QUORVANT64.exe and QUORVANTA64.exe, the header and the import
+libraries.
 
-Reads each binary's tables with its toolchain's objdump -p (and its version
-resource straight from the PE file), and compiles and links a C and a C++
-caller of each bitness against dist/include/quorvant.h and the import
-library beside the DLL.
+Reads each binary's tables with its toolchain's objdump -p (GNU objdump for
+x86 and x64, LLVM's for ARM64; and its version resource straight from the PE
+file), and compiles and links a C and a C++ caller of each architecture
+against dist/include/quorvant.h and the import library beside the DLL.
 Usage: check_dll.py DIST_DIR
 """
 import os
@@ -21,6 +22,10 @@ MAX_DLL_SIZE = 128 * 1024
 # with the installer.
 SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "setupapi.dll", "advapi32.dll",
                "user32.dll", "ntdll.dll"}
+# ARM64 links the Universal C Runtime, which ARM64 Windows ships: its
+# api-ms-win-crt-* sets instead of msvcrt.dll.
+ARM64_SYSTEM_DLLS = {"kernel32.dll", "setupapi.dll"}
+UCRT_SET = re.compile(r"api-ms-win-crt-[a-z]+-l1-1-0\.dll")
 IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE = 0x0040
 IMAGE_DLLCHARACTERISTICS_NX_COMPAT = 0x0100
 RT_VERSION = 16
@@ -43,18 +48,26 @@ def run(*args):
 
 
 def exports(dump):
-    """(ordinal, name) rows of the export table."""
+    """(ordinal less the base, name) rows of the export table."""
     rows = []
     in_table = False
     for line in dump.splitlines():
-        if "[Ordinal/Name Pointer] Table" in line:
-            in_table = True
+        if "[Ordinal/Name Pointer] Table" in line:  # GNU: " [   0] name"
+            in_table = "gnu"
             continue
-        if in_table:
+        if re.match(r"\s*Ordinal\s+RVA\s+Name", line):  # LLVM: " 1 0x1000 name", biased
+            in_table = "llvm"
+            continue
+        if in_table == "gnu":
             m = re.match(r"\s+\[\s*(\d+)\]\s+(\S+)", line)
             if not m:
                 break
             rows.append((int(m.group(1)), m.group(2)))
+        elif in_table == "llvm":
+            m = re.match(r"\s+(\d+)\s+0x[0-9a-f]+\s+(\S+)", line)
+            if not m:
+                break
+            rows.append((int(m.group(1)) - ordinal_base(dump), m.group(2)))
     return rows
 
 
@@ -63,10 +76,11 @@ def imported_functions(dump):
     names = set()
     in_table = False
     for line in dump.splitlines():
-        if "Hint/Ord Member-Name" in line:
+        if re.search(r"Hint/Ord\s+(Member-)?Name", line):
             in_table = True
             continue
-        m = re.match(r"\s+[0-9a-f]+\s+\d+\s+(\S+)", line) if in_table else None
+        # GNU: "vma hint name"; LLVM: "hint name".
+        m = re.match(r"\s+(?:[0-9a-f]+\s+)?\d+\s+(\S+)", line) if in_table else None
         if m:
             names.add(m.group(1))
         else:
@@ -75,7 +89,7 @@ def imported_functions(dump):
 
 
 def ordinal_base(dump):
-    m = re.search(r"Ordinal Base\s+(\d+)", dump)
+    m = re.search(r"Ordinal [Bb]ase:?\s+(\d+)", dump)
     return int(m.group(1)) if m else None
 
 
@@ -127,13 +141,19 @@ def version_strings(path):
     return None
 
 
+# The ARM64 cross tools (zig and LLVM under MinGW-w64 names).
+ARM64_PREFIX = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake",
+                            "aarch64-w64-mingw32", "aarch64-w64-mingw32-")
 # The released binaries: path in dist/, toolchain prefix, objdump's format
 # and architecture names, whether it is the library.
 BINARIES = (
     ("QUORVANT.dll", "i686-w64-mingw32-", "pei-i386", "i386", True),
     ("x64/QUORVANT.dll", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", True),
     ("QUORVANT64.exe", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", False),
+    ("arm64/QUORVANT.dll", ARM64_PREFIX, "coff-arm64", "aarch64", True),
+    ("QUORVANTA64.exe", ARM64_PREFIX, "coff-arm64", "aarch64", False),
 )
+IMAGE_FILE_MACHINE = {"i386": 0x14C, "i386:x86-64": 0x8664, "aarch64": 0xAA64}
 IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA = 0x0020
 
 
@@ -142,11 +162,21 @@ def check_binary(dist, name, prefix, file_format, architecture, library):
     check(name + ": in the release", os.path.isfile(path))
     if not os.path.isfile(path):
         return
-    x64 = architecture == "i386:x86-64"
+    wide = architecture != "i386"
+    arm64 = architecture == "aarch64"
 
     head = run(prefix + "objdump", "-f", path)
     check("%s: %s for %s" % (name, file_format, architecture),
-          "file format " + file_format in head and "architecture: %s," % architecture in head, head)
+          "file format " + file_format in head
+          and re.search(r"architecture: %s(,|$)" % re.escape(architecture), head, re.M) is not None,
+          head)
+    image = open(path, "rb").read()
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    machine = struct.unpack_from("<H", image, pe + 4)[0]
+    magic = struct.unpack_from("<H", image, pe + 24)[0]
+    check("%s: PE%s, machine %#x" % (name, "32+" if wide else "32", IMAGE_FILE_MACHINE[architecture]),
+          image[pe:pe + 4] == b"PE\0\0" and machine == IMAGE_FILE_MACHINE[architecture]
+          and magic == (0x20B if wide else 0x10B), "machine %#x magic %#x" % (machine, magic))
 
     dump = run(prefix + "objdump", "-p", path)
     if library:
@@ -159,14 +189,15 @@ def check_binary(dist, name, prefix, file_format, architecture, library):
               "base %s rows %s" % (base, rows))
 
     imported = {m.group(1).lower() for m in re.finditer(r"DLL Name: (\S+)", dump)}
-    check(name + ": imports only Windows system DLLs", imported and imported <= SYSTEM_DLLS,
-          ", ".join(sorted(imported - SYSTEM_DLLS)) or "no imports found")
+    foreign = {d for d in imported if not (d in ARM64_SYSTEM_DLLS or UCRT_SET.fullmatch(d))} \
+        if arm64 else imported - SYSTEM_DLLS
+    check(name + ": imports only Windows system DLLs", imported and not foreign,
+          ", ".join(sorted(foreign)) or "no imports found")
 
     functions = imported_functions(dump)
     check(name + ": imports no lock of the C++ exception runtime",
           functions and not functions & EXCEPTION_RUNTIME_IMPORTS,
           ", ".join(sorted(functions & EXCEPTION_RUNTIME_IMPORTS)) or "no imported functions found")
-    image = open(path, "rb").read()
     check(name + ": holds no type names of the C++ exception classes",
           not any(n in image for n in EXCEPTION_RUNTIME_TYPE_NAMES),
           ", ".join(n.decode() for n in EXCEPTION_RUNTIME_TYPE_NAMES if n in image))
@@ -174,7 +205,7 @@ def check_binary(dist, name, prefix, file_format, architecture, library):
     m = re.search(r"DllCharacteristics\s+([0-9a-fA-F]+)", dump)
     flags = int(m.group(1), 16) if m else 0
     check(name + ": ASLR (dynamic base)", bool(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE), hex(flags))
-    if x64:
+    if wide:
         check(name + ": ASLR with high entropy",
               bool(flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA), hex(flags))
     check(name + ": DEP (NX compatible)", bool(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT), hex(flags))
@@ -194,7 +225,7 @@ def check_binary(dist, name, prefix, file_format, architecture, library):
                                       ("FileVersion", "ProductVersion", "FileDescription", "ProductName")),
           str(version))
 
-    if library and not x64:
+    if library and not wide:
         # stdcall: the export returns with "ret $0x8", removing its two arguments.
         _, rva = export_rva(dump)
         image_base = int(re.search(r"ImageBase\s+([0-9a-f]+)", dump).group(1), 16)
@@ -205,10 +236,10 @@ def check_binary(dist, name, prefix, file_format, architecture, library):
         check(name + ": export returns with ret $0x8 (callee removes 8 bytes)",
               bool(rets) and rets[0] == "$0x8", "first returns: %s" % rets[:3])
     if library:
-        check_import_library(dist, name, prefix, x64)
+        check_import_library(dist, name, prefix, wide)
 
 
-def check_import_library(dist, name, prefix, x64):
+def check_import_library(dist, name, prefix, wide):
     """The header and the import library beside the DLL serve C and C++ callers."""
     header = os.path.join(dist, "include", "quorvant.h")
     implib = os.path.join(os.path.dirname(os.path.join(dist, name)), "lib", "libquorvant.dll.a")
@@ -216,7 +247,7 @@ def check_import_library(dist, name, prefix, x64):
           os.path.isfile(header) and os.path.isfile(implib))
     if not (os.path.isfile(header) and os.path.isfile(implib)):
         return
-    symbol = "__imp_qv7_installdevice" if x64 else "__imp__qv7_installdevice@8"
+    symbol = "__imp_qv7_installdevice" if wide else "__imp__qv7_installdevice@8"
     implib_syms = run(prefix + "nm", implib)
     check("%s: import library maps %s" % (name, symbol), symbol in implib_syms, implib_syms)
     with tempfile.TemporaryDirectory() as tmp:
