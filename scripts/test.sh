@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Runs every test: host unit tests (ctest, under ASan and UBSan), a short
-# fuzz run, the static checks of the built DLL, the end-to-end tier under
-# Wine (with an NSIS setup program and qvinst as clients), and a short
-# endurance run. Every tier must be there and pass: a missing script fails
+# fuzz run, the static checks of the built DLLs, the end-to-end tiers under
+# Wine (with an NSIS setup program and qvinst as clients; x86 and x64 here,
+# ARM64 under an arm64 Wine run by qemu), and a short endurance run. Every tier must be there and pass: a missing script fails
 # the run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-tiers=(fuzz static e2e e2e64 endurance)
+tiers=(fuzz static e2e e2e64 e2e-arm64 endurance)
 for tier in "${tiers[@]}"; do
   if [ ! -f "scripts/test-$tier.sh" ]; then
     echo "test: scripts/test-$tier.sh is missing" >&2
