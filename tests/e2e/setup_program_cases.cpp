@@ -19,7 +19,7 @@
 namespace e2e {
 namespace {
 
-constexpr unsigned long setup_timeout_ms = 120000;
+constexpr unsigned long setup_timeout_ms = 30000;
 constexpr int no_pnputil = -1;  // pnputil must not run
 constexpr unsigned long need_restart = 0x80;
 constexpr unsigned long need_reboot = 0x100;
