@@ -114,14 +114,21 @@ std::string file_name_of(const std::string& path) { return path.substr(path.rfin
 // Starts the setup without handing it any handle (a GUI program: the first
 // one in a prefix may start Wine's desktop process, which would keep
 // inherited pipes open) and waits for its exit status.
-child_outcome run_silently(const std::string& setup, const std::string& arguments) {
+// With `token`, as the user of that token.
+child_outcome run_silently(const std::string& setup, const std::string& arguments,
+                           HANDLE token = nullptr) {
     child_outcome outcome;
     std::string command = command_line_argument(setup) + " " + arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
+    const BOOL started =
+        token != nullptr
+            ? CreateProcessAsUserA(token, nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, &startup, &info)
+            : CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &info);
+    if (!started) {
         outcome.problem = "cannot start " + command + ", error " + std::to_string(GetLastError());
         return outcome;
     }
@@ -146,7 +153,7 @@ struct setup_run {
 // Runs `setup` silently with `temp` as its TEMP and TMP (created here, must
 // be empty afterwards); expects nothing new in the Windows Temp folder.
 setup_run run_setup(checks& c, const run_context& ctx, const std::string& setup,
-                    const std::wstring& temp, int pnputil_exit) {
+                    const std::wstring& temp, int pnputil_exit, HANDLE token = nullptr) {
     const std::string log = ctx.folder + "setup.log";
     const std::string report = ctx.folder + "pnputil-report.txt";
     DeleteFileA(log.c_str());
@@ -163,7 +170,7 @@ setup_run run_setup(checks& c, const run_context& ctx, const std::string& setup,
     const std::set<std::wstring> before = names_in(windows_temp());
 
     setup_run run;
-    run.child = run_silently(setup, "/S " + command_line_argument("/LOG=" + log));
+    run.child = run_silently(setup, "/S " + command_line_argument("/LOG=" + log), token);
     SetEnvironmentVariableW(L"TEMP", old_temp);
     SetEnvironmentVariableW(L"TMP", old_tmp);
     c.expect(run.child.finished, run.child.problem);
@@ -219,6 +226,26 @@ void expect_bound(checks& c, const std::string& instance_id, bool bound) {
     c.expect_equal(sample::version_value, d.marker, std::string(sample::version));
 }
 
+// This process's token with the Administrators group for deny only, as a
+// standard user's; null when it cannot be made.
+HANDLE token_without_administrators() {
+    HANDLE own = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own)) return nullptr;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    HANDLE restricted = nullptr;
+    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                 0, 0, 0, 0, &administrators)) {
+        SID_AND_ATTRIBUTES disabled{administrators, 0};
+        if (!CreateRestrictedToken(own, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted)) {
+            restricted = nullptr;
+        }
+        FreeSid(administrators);
+    }
+    CloseHandle(own);
+    return restricted;
+}
+
 void run_outcomes(run_context& ctx, const std::string& setup) {
     const std::string label = "setup program " + file_name_of(setup) + ": ";
     int runs = 0;
@@ -257,6 +284,23 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
             expect_bound(c, device->instance_id(), true);
         }
         ctx.log.record(label + "TEMP named outside the ANSI code page: installed, 0", c);
+    }
+    {
+        // Started by a standard user: refused before anything is unpacked.
+        checks c;
+        auto device = make_device(c, sample::hardware_ids);
+        const HANDLE token = token_without_administrators();
+        c.expect(token != nullptr, "cannot make a token without the Administrators group");
+        if (device && token != nullptr && use_newdev(c, ctx, newdev_kind::substitute)) {
+            steer_substitute({newdev_protocol::install_action});
+            const setup_run run =
+                run_setup(c, ctx, setup, widen(ctx.folder) + L"temp-user", no_pnputil, token);
+            c.expect_equal("exit status", run.child.exit_status, 740ul);
+            expect_logged(c, run, "needs administrator rights");
+            expect_bound(c, device->instance_id(), false);
+        }
+        if (token != nullptr) CloseHandle(token);
+        ctx.log.record(label + "not run as administrator: 740", c);
     }
 }
 
