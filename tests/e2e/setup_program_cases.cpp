@@ -286,6 +286,29 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
         ctx.log.record(label + "TEMP named outside the ANSI code page: installed, 0", c);
     }
     {
+        // The Windows directory's Temp folder replaced by a file: no private
+        // folder can be made, and the setup says so with a status of its own.
+        checks c;
+        const std::wstring temp_folder = windows_temp();
+        const std::wstring away = temp_folder + L".away";
+        const bool moved = MoveFileW(temp_folder.c_str(), away.c_str()) != FALSE;
+        c.expect(moved, "cannot move " + std::string(temp_folder.begin(), temp_folder.end()) + " away");
+        if (moved) {
+            const HANDLE file = CreateFileW(temp_folder.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr);
+            c.expect(file != INVALID_HANDLE_VALUE, "cannot put a file in its place");
+            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+            const setup_run run =
+                run_setup(c, ctx, setup, widen(ctx.folder) + L"temp-no-folder", no_pnputil);
+            c.expect_equal("exit status", run.child.exit_status, 41ul);
+            expect_logged(c, run, "cannot create a private folder");
+            c.expect(run.pnputil.empty(), "pnputil ran");
+            DeleteFileW(temp_folder.c_str());
+            c.expect(MoveFileW(away.c_str(), temp_folder.c_str()) != FALSE, "cannot restore the Temp folder");
+        }
+        ctx.log.record(label + "no private folder under the Windows directory: 41", c);
+    }
+    {
         // Started by a standard user: refused before anything is unpacked.
         checks c;
         auto device = make_device(c, sample::hardware_ids);
