@@ -48,9 +48,16 @@ cp dist/x64/QUORVANT.dll dist/x64/qvinst.exe "$tmp/x64/"
 cp dist/QUORVANT.dll dist/QUORVANT64.exe "$tmp/x86/"
 cp "$programs64/qv_e2e.exe" "$tmp/run64/"
 cp "$programs32/qv_e2e.exe" "$tmp/run32/"
-for template in driver-setup driver-setup-amd64; do
-  makensis -V2 -DQV_DIST="$root/dist" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \
-    -DQV_COMPACT_ID=PCI5156000151560001 -DQV_OUTFILE="$tmp/setup/$template.exe" "installer/$template.nsi"
+# The amd64 template also from a release whose x64 library lacks the export.
+mkdir -p "$tmp/dist-without-export/x64"
+cp "$programs64/newdev_without_entry.dll" "$tmp/dist-without-export/x64/QUORVANT.dll"
+for build in driver-setup:dist driver-setup-amd64:dist driver-setup-amd64:dist-without-export; do
+  template=${build%%:*} release=${build#*:}
+  release_path=$tmp/$release
+  if [ "$release" = dist ]; then release_path=$root/dist; fi
+  makensis -V2 -DQV_DIST="$release_path" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \
+    -DQV_COMPACT_ID=PCI5156000151560001 -DQV_OUTFILE="$tmp/setup/$template-$release.exe" \
+    "installer/$template.nsi"
 done
 cp "$programs64/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/system32/pnputil.exe"
 cp "$programs32/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/syswow64/pnputil.exe"
@@ -61,7 +68,8 @@ echo "e2e64: the x64 library from a 64-bit caller"
   "$(winpath "$programs64/newdev_substitute.dll")" \
   "$(winpath "$programs64/newdev_without_entry.dll")" \
   --qvinst "$(winpath "$tmp/x64/qvinst.exe")" \
-  --setup "$(winpath "$tmp/setup/driver-setup-amd64.exe")" \
+  --setup "$(winpath "$tmp/setup/driver-setup-amd64-dist.exe")" \
+  --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")" \
   arguments installer selection conversion faults lifetime qvinst setup) \
   | tr -d '\r' | tee "$tmp/x64.log" || status=$?
 runner_passed "$tmp/x64.log" e2e64-x64 || status=1
@@ -72,7 +80,7 @@ echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
   "$(winpath "$programs32/newdev_without_entry.dll")" \
   --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \
   --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
-  --setup "$(winpath "$tmp/setup/driver-setup.exe")" \
+  --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
   arguments installer wow64 setup) \
   | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
 runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1
