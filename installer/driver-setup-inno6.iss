@@ -9,10 +9,12 @@
 ;        /DQV_INF=<INF file name inside it> /DQV_COMPACT_ID=<compact ID>
 ;        /DQV_OUTFILE=<setup file name without .exe> driver-setup-inno6.iss
 ;
-; Silent: setup.exe /VERYSILENT /NORESTART /LOG="<log file>". The exit
-; status is installer/driver-setup.nsi's (see the constants in [Code]);
-; Inno refuses ARM64 Windows (ArchitecturesAllowed) and a refused elevation
-; itself, with its own message and exit code.
+; Silent: setup.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /LOG="<log file>"
+; (the script shows no message box when silent; Inno's own ones need
+; /SUPPRESSMSGBOXES). The exit status is installer/driver-setup.nsi's (see
+; the constants in [Code]); Inno refuses ARM64 Windows
+; (ArchitecturesAllowed) and a refused elevation itself, with its own
+; message and exit code.
 
 #ifndef QV_DIST
   #error Define QV_DIST, QV_PACKAGE, QV_INF, QV_COMPACT_ID and QV_OUTFILE (ISCC /D...)
@@ -59,7 +61,7 @@ const
   ExitNoAnsiPath = 41;    // no folder whose ANSI name names the files
 
 var
-  Private: String;
+  PrivateDir: String;
   Status: Integer;
   RestartWanted: Boolean;
 
@@ -74,15 +76,15 @@ function PrivateFolder(Param: String): String;
 var
   Serial: Integer;
 begin
-  if Private = '' then
+  if PrivateDir = '' then
   begin
-    Private := ExpandConstant('{win}\Temp\qv-setup-') + GetDateTimeString('yyyymmddhhnnss', #0, #0);
+    PrivateDir := ExpandConstant('{win}\Temp\qv-setup-') + GetDateTimeString('yyyymmddhhnnss', #0, #0);
     Serial := 0;
-    while DirExists(Private + '-' + IntToStr(Serial)) do
+    while DirExists(PrivateDir + '-' + IntToStr(Serial)) do
       Serial := Serial + 1;
-    Private := Private + '-' + IntToStr(Serial);
+    PrivateDir := PrivateDir + '-' + IntToStr(Serial);
   end;
-  Result := Private;
+  Result := PrivateDir;
 end;
 
 // Whether the private folder's name survives the conversion to the ANSI
@@ -120,26 +122,26 @@ end;
 procedure StagePackage(Inf: String);
 var
   PnpUtil: String;
-  ExitCode: Integer;
+  PnpUtilStatus: Integer;
 begin
   PnpUtil := ExpandConstant('{sysnative}\pnputil.exe');
   Log('staging: ' + PnpUtil + ' /add-driver ' + Inf);
   if not Exec(PnpUtil, '/add-driver "' + Inf + '"', ExpandConstant('{win}'), SW_HIDE,
-    ewWaitUntilTerminated, ExitCode) then
-    ExitCode := -1;
-  if ExitCode = 0 then
+    ewWaitUntilTerminated, PnpUtilStatus) then
+    PnpUtilStatus := -1;
+  if PnpUtilStatus = 0 then
   begin
     Log('staged; the driver is used when the device is connected');
     Status := ExitInstalled;
   end
-  else if ExitCode = 3010 then
+  else if PnpUtilStatus = 3010 then
   begin
     Log('staged; Windows must restart to complete it');
     Status := ExitRestart;
   end
   else
   begin
-    Log('pnputil failed (' + IntToStr(ExitCode) + '): the package is not staged');
+    Log('pnputil failed (' + IntToStr(PnpUtilStatus) + '): the package is not staged');
     Status := ExitNoDevice;
   end;
 end;
