@@ -48,7 +48,7 @@ cp dist/QUORVANT64.exe "$tmp/dist/"
 cp dist/QUORVANT64.exe "$tmp/dist-without-export/"
 cp "$programs/newdev_without_entry.dll" "$tmp/dist-without-export/QUORVANT.dll"
 for release in dist dist-without-export; do
-  makensis -V2 -DQV_DIST="$tmp/$release" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \
+  makensis -V2 -WX -DQV_DIST="$tmp/$release" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \
     -DQV_COMPACT_ID=PCI5156000151560001 -DQV_OUTFILE="$tmp/setup/driver-setup-$release.exe" \
     installer/driver-setup.nsi
 done

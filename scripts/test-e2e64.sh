@@ -55,7 +55,7 @@ for build in driver-setup:dist driver-setup-amd64:dist driver-setup-amd64:dist-w
   template=${build%%:*} release=${build#*:}
   release_path=$tmp/$release
   if [ "$release" = dist ]; then release_path=$root/dist; fi
-  makensis -V2 -DQV_DIST="$release_path" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \
+  makensis -V2 -WX -DQV_DIST="$release_path" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \
     -DQV_COMPACT_ID=PCI5156000151560001 -DQV_OUTFILE="$tmp/setup/$template-$release.exe" \
     "installer/$template.nsi"
 done
