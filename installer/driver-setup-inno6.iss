@@ -37,6 +37,7 @@ ArchitecturesAllowed=x86os or x64os
 ; nothing that stays.
 DefaultDirName={code:PrivateFolder}
 DisableDirPage=yes
+UsePreviousAppDir=no
 DisableProgramGroupPage=yes
 Uninstallable=no
 OutputDir=.
