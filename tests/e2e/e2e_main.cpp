@@ -8,10 +8,11 @@
 //
 // The paths are Windows paths; QVINST_EXE stands beside a copy of LIBRARY
 // named QUORVANT.dll. The setup programs are built from a template in
-// installer/ (the second one from a release whose library lacks the export).
-// Without GROUP every group runs, but the setup group only with --setup, the qvinst and diagnosis groups only with --qvinst,
-// the wow64 group only with --native-substitute; naming one without its
-// path, or a name that is no group's, is a usage error.
+// installer/ (the second one from a release whose library lacks the
+// export). Without GROUP every group runs, but the setup group only with
+// --setup, the qvinst and diagnosis groups only with --qvinst, the wow64
+// group only with --native-substitute; naming one without its path, or a
+// name that is no group's, is a usage error.
 //
 // A 32-bit runner on 64-bit Windows, testing the 32-bit library with its
 // 64-bit helper beside it, names the 64-bit substitutes with
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() < 3) return usage();
     std::map<std::string, std::string> paths = {
-        {"--setup", {}},  {"--setup-without-export", {}}, {"--qvinst", {}},
+        {"--setup", {}}, {"--setup-without-export", {}}, {"--qvinst", {}},
         {"--native-substitute", {}}, {"--native-without-entry", {}}};
     std::vector<std::string> chosen;
     for (std::size_t i = 3; i < args.size(); ++i) {
