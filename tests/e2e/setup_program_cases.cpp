@@ -11,6 +11,7 @@
 #include "tests/e2e/run_context.h"
 #include "tests/e2e/sample_driver.h"
 
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <set>
@@ -262,6 +263,13 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
             expect_logged(c, run, "last error 0x");
             expect_logged(c, run, "exit status " + std::to_string(row.exit_status));
             if (row.logged != nullptr) expect_logged(c, run, row.logged);
+            if (row.behaviour.error != 0 && ctx.installer_bits == 8 * static_cast<int>(sizeof(void*))) {
+                // Installed in the setup's own process: the installer's
+                // error is the library's last error, and the log names it.
+                char error[32];
+                std::snprintf(error, sizeof error, "last error 0x%08lX", row.behaviour.error);
+                expect_logged(c, run, error);
+            }
             if (row.pnputil_exit == no_pnputil) {
                 c.expect(run.pnputil.empty(), "pnputil ran");
             } else {
