@@ -2,7 +2,7 @@
 # Fails when a recipe block of the README is not, line for line, a part of
 # one of the files in installer/: every ```nsis block must appear in a
 # .nsi template, every ```pascal block in an Inno Setup script (.iss). Run
-# by scripts/test-e2e.sh before the templates are built.
+# by scripts/test-static.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

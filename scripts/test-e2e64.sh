@@ -18,9 +18,6 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-# Wine takes its ANSI code page from the locale; under C it maps no high
-# byte to a file name.
-export LC_ALL=C.UTF-8
 
 programs32=$(realpath -m build/win32/tests/e2e)
 programs64=$(realpath -m build/win64/tests/e2e)

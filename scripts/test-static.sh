@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Static checks of the released binaries (both DLLs and the 64-bit helper):
 # machine, export and import tables,
-# security flags, version resource, size, and the header and import library.
+# security flags, version resource, size, and the header and import library;
+# and that every setup-program text the README shows is part of its file.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 python3 "$root/tests/static/check_dll.py" "$root/dist"
+bash "$root/scripts/check-readme-recipes.sh"
