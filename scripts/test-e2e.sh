@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end tier: dist/QUORVANT.dll under Wine, in a private, throwaway
-# 32-bit prefix created for this run. Builds the sample NSIS setup program,
-# puts dist/qvinst.exe beside a copy of the library, then runs qv_e2e
+# 32-bit prefix created for this run. Checks that every NSIS block of the
+# README is part of a template in installer/, builds the driver setup
+# template (installer/driver-setup.nsi) with the sample package, puts the
+# pnputil substitute into the prefix, puts dist/qvinst.exe beside a copy of
+# the library, then runs qv_e2e
 # (build/win32/tests/e2e), which prints one line per case and
 # "N passed, M failed". Exits non-zero when any case failed.
 #
@@ -16,8 +19,12 @@ library=$(realpath -m "${QV_E2E_LIBRARY:-dist/QUORVANT.dll}")
 qvinst=$(realpath -m "${QV_E2E_QVINST:-dist/qvinst.exe}")
 programs=$(realpath -m "${QV_E2E_PROGRAMS:-build/win32/tests/e2e}")
 source scripts/lib/wine_prefix.sh
+if ! runs_32bit_programs; then
+  not_run test-e2e "the 32-bit tier: dist/QUORVANT.dll, qvinst.exe and the NSIS setup program in a 32-bit prefix"
+  exit 0
+fi
 require_built test-e2e "$library" "$qvinst" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
-  "$programs/newdev_without_entry.dll"
+  "$programs/newdev_without_entry.dll" "$programs/pnputil_substitute.exe" dist/QUORVANT64.exe
 
 started=$(date +%s)
 wine_prefix_start e2e
@@ -25,12 +32,27 @@ tmp=$wine_tmp
 # No entry for newdev: the runner switches it through the registry, and an
 # entry in this variable would take precedence.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine's null display driver: a dialog that a silent setup shows waits
+# for an answer (and its case times out) instead of failing unseen at once.
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+wineserver -k
 echo "e2e: prefix $WINEPREFIX ready in $(( $(date +%s) - started )) s"
 
-echo "e2e: building the sample setup program"
-mkdir -p "$tmp/setup"
-makensis -V2 -DQUORVANT_DLL="$library" -DSAMPLE_INF="$root/samples/quorvant-sample.inf" \
-  -DOUTFILE="$tmp/setup/quorvant-sample-setup.exe" installer/quorvant-sample.nsi
+echo "e2e: building the driver setup program"
+# The release under test; and one whose library lacks the export, for the
+# setup's own status when the library cannot be called.
+mkdir -p "$tmp/setup" "$tmp/dist" "$tmp/dist-without-export"
+cp "$library" "$tmp/dist/QUORVANT.dll"
+cp dist/QUORVANT64.exe "$tmp/dist/"
+cp dist/QUORVANT64.exe "$tmp/dist-without-export/"
+cp "$programs/newdev_without_entry.dll" "$tmp/dist-without-export/QUORVANT.dll"
+for release in dist dist-without-export; do
+  makensis -V2 -WX -DQV_DIST="$tmp/$release" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \
+    -DQV_COMPACT_ID=PCI5156000151560001 -DQV_OUTFILE="$tmp/setup/driver-setup-$release.exe" \
+    installer/driver-setup.nsi
+done
+# Wine has no pnputil: the substitute records what the setup asks of it.
+cp "$programs/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/system32/pnputil.exe"
 
 # The runner starts from a folder of its own, beside a newdev.dll that is not
 # in the system directory: a library that loaded NEWDEV.DLL by bare name
@@ -49,7 +71,8 @@ status=0
 wine "$tmp/run/qv_e2e.exe" "$(winpath "$library")" \
   "$(winpath "$programs/newdev_substitute.dll")" \
   "$(winpath "$programs/newdev_without_entry.dll")" \
-  --setup "$(winpath "$tmp/setup/quorvant-sample-setup.exe")" \
+  --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
+  --setup-without-export "$(winpath "$tmp/setup/driver-setup-dist-without-export.exe")" \
   --qvinst "$(winpath "$tmp/qvinst/qvinst.exe")" "$@" \
   | tr -d '\r' | tee "$tmp/e2e.log" || status=$?
 

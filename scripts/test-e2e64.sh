@@ -3,13 +3,16 @@
 # prefix created for this run:
 #   1. dist/x64/QUORVANT.dll from the 64-bit runner (build/win64/tests/e2e),
 #      with the 64-bit substitutes in system32: the cases that apply to a
-#      64-bit caller, qvinst (dist/x64/qvinst.exe) among them;
+#      64-bit caller, qvinst (dist/x64/qvinst.exe) and the setup program
+#      built from installer/driver-setup-amd64.nsi among them;
 #   2. dist/QUORVANT.dll from the 32-bit runner under WOW64, with
 #      dist/QUORVANT64.exe beside it: the 32-bit substitute in syswow64
 #      refuses as Windows does there, so every driver is installed by the
 #      helper; the argument and installer cases (every result code), the
-#      wow64 cases and the sample NSIS setup program (still a 32-bit
-#      program) run this way.
+#      wow64 cases and the setup program built from
+#      installer/driver-setup.nsi run this way.
+# The 64-bit pnputil substitute stands in system32, the 32-bit one in
+# syswow64, where a 32-bit setup must not look for it.
 # Each runner prints one line per case and "N passed, M failed"; exits
 # non-zero when any case failed. Needs `bash scripts/build.sh` first.
 set -euo pipefail
@@ -22,12 +25,17 @@ source scripts/lib/wine_prefix.sh
 require_built test-e2e64 dist/QUORVANT.dll dist/QUORVANT64.exe dist/x64/QUORVANT.dll \
   dist/x64/qvinst.exe "$programs32/qv_e2e.exe" "$programs64/qv_e2e.exe" \
   "$programs32/newdev_substitute.dll" "$programs32/newdev_without_entry.dll" \
-  "$programs64/newdev_substitute.dll" "$programs64/newdev_without_entry.dll"
+  "$programs64/newdev_substitute.dll" "$programs64/newdev_without_entry.dll" \
+  "$programs32/pnputil_substitute.exe" "$programs64/pnputil_substitute.exe"
 
 started=$(date +%s)
 wine_prefix_start e2e64 win64
 tmp=$wine_tmp
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine's null display driver: a dialog that a silent setup shows waits
+# for an answer (and its case times out) instead of failing unseen at once.
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+wineserver -k
 echo "e2e64: prefix $WINEPREFIX ready in $(( $(date +%s) - started )) s"
 
 # The libraries as they ship: x64 with qvinst beside it; 32-bit with the
@@ -37,9 +45,19 @@ cp dist/x64/QUORVANT.dll dist/x64/qvinst.exe "$tmp/x64/"
 cp dist/QUORVANT.dll dist/QUORVANT64.exe "$tmp/x86/"
 cp "$programs64/qv_e2e.exe" "$tmp/run64/"
 cp "$programs32/qv_e2e.exe" "$tmp/run32/"
-makensis -V2 -DQUORVANT_DLL="$root/dist/QUORVANT.dll" -DQUORVANT_HELPER="$root/dist/QUORVANT64.exe" \
-  -DSAMPLE_INF="$root/samples/quorvant-sample.inf" \
-  -DOUTFILE="$tmp/setup/quorvant-sample-setup.exe" installer/quorvant-sample.nsi
+# The amd64 template also from a release whose x64 library lacks the export.
+mkdir -p "$tmp/dist-without-export/x64"
+cp "$programs64/newdev_without_entry.dll" "$tmp/dist-without-export/x64/QUORVANT.dll"
+for build in driver-setup:dist driver-setup-amd64:dist driver-setup-amd64:dist-without-export; do
+  template=${build%%:*} release=${build#*:}
+  release_path=$tmp/$release
+  if [ "$release" = dist ]; then release_path=$root/dist; fi
+  makensis -V2 -WX -DQV_DIST="$release_path" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \
+    -DQV_COMPACT_ID=PCI5156000151560001 -DQV_OUTFILE="$tmp/setup/$template-$release.exe" \
+    "installer/$template.nsi"
+done
+cp "$programs64/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/system32/pnputil.exe"
+cp "$programs32/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/syswow64/pnputil.exe"
 
 status=0
 echo "e2e64: the x64 library from a 64-bit caller"
@@ -47,17 +65,23 @@ echo "e2e64: the x64 library from a 64-bit caller"
   "$(winpath "$programs64/newdev_substitute.dll")" \
   "$(winpath "$programs64/newdev_without_entry.dll")" \
   --qvinst "$(winpath "$tmp/x64/qvinst.exe")" \
-  arguments installer selection conversion faults lifetime qvinst) \
+  --setup "$(winpath "$tmp/setup/driver-setup-amd64-dist.exe")" \
+  --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")" \
+  arguments installer selection conversion faults lifetime qvinst setup) \
   | tr -d '\r' | tee "$tmp/x64.log" || status=$?
 runner_passed "$tmp/x64.log" e2e64-x64 || status=1
 
+if ! runs_32bit_programs; then
+  not_run e2e64 "the 32-bit library from a 32-bit caller under WOW64, through the helper, and the NSIS setup program"
+  exit "$status"
+fi
 echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
 (cd "$tmp/run32" && wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/x86/QUORVANT.dll")" \
   "$(winpath "$programs32/newdev_substitute.dll")" \
   "$(winpath "$programs32/newdev_without_entry.dll")" \
   --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \
   --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
-  --setup "$(winpath "$tmp/setup/quorvant-sample-setup.exe")" \
+  --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
   arguments installer wow64 setup) \
   | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
 runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1

@@ -4,13 +4,15 @@
 // "N passed, M failed" line. Exit code 0 when every case passed.
 //
 //   qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY [--setup SETUP_EXE]
-//          [--qvinst QVINST_EXE] [GROUP...]
+//          [--setup-without-export SETUP_EXE] [--qvinst QVINST_EXE] [GROUP...]
 //
 // The paths are Windows paths; QVINST_EXE stands beside a copy of LIBRARY
-// named QUORVANT.dll. Without GROUP every group runs, but the setup group
-// only with --setup, the qvinst and diagnosis groups only with --qvinst,
-// the wow64 group only with --native-substitute; naming one without its
-// path, or a name that is no group's, is a usage error.
+// named QUORVANT.dll. The setup programs are built from a template in
+// installer/ (the second one from a release whose library lacks the
+// export). Without GROUP every group runs, but the setup group only with
+// --setup, the qvinst and diagnosis groups only with --qvinst, the wow64
+// group only with --native-substitute; naming one without its path, or a
+// name that is no group's, is a usage error.
 //
 // A 32-bit runner on 64-bit Windows, testing the 32-bit library with its
 // 64-bit helper beside it, names the 64-bit substitutes with
@@ -51,7 +53,8 @@ const group groups[] = {
 
 int usage() {
     std::fputs("usage: qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY "
-               "[--setup SETUP_EXE] [--qvinst QVINST_EXE] [--native-substitute NEWDEV_SUBSTITUTE_64 "
+               "[--setup SETUP_EXE] [--setup-without-export SETUP_EXE] "
+               "[--qvinst QVINST_EXE] [--native-substitute NEWDEV_SUBSTITUTE_64 "
                "--native-without-entry NEWDEV_WITHOUT_ENTRY_64] [GROUP...]\n",
                stderr);
     return 2;
@@ -63,7 +66,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() < 3) return usage();
     std::map<std::string, std::string> paths = {
-        {"--setup", {}}, {"--qvinst", {}}, {"--native-substitute", {}}, {"--native-without-entry", {}}};
+        {"--setup", {}}, {"--setup-without-export", {}}, {"--qvinst", {}},
+        {"--native-substitute", {}}, {"--native-without-entry", {}}};
     std::vector<std::string> chosen;
     for (std::size_t i = 3; i < args.size(); ++i) {
         if (paths.count(args[i]) != 0 && i + 1 < args.size()) {
@@ -109,8 +113,14 @@ int main(int argc, char** argv) {
     }
     if (library.loaded()) {
         e2e::newdev_switch newdev(args[1], args[2], native);
-        e2e::run_context ctx{library, newdev, log, e2e::work_folder(), paths["--setup"],
-                              paths["--qvinst"], 8 * static_cast<int>(sizeof(void*))};
+        e2e::run_context ctx{library,
+                             newdev,
+                             log,
+                             e2e::work_folder(),
+                             paths["--setup"],
+                             paths["--setup-without-export"],
+                             paths["--qvinst"],
+                             8 * static_cast<int>(sizeof(void*))};
         if (!native.substitute_path.empty()) {
             // The 64-bit helper installs: the substitute reports from its
             // process through a file.

@@ -19,10 +19,11 @@ struct run_context {
     quorvant_library& library;
     newdev_switch& newdev;
     case_log& log;
-    std::string folder;     // where the run's INF files go
-    std::string installer;  // the sample setup program, or empty
-    std::string qvinst;     // qvinst.exe beside the library under test, or empty
-    int installer_bits;     // of the process that calls NEWDEV: 64 when the helper installs
+    std::string folder;                // where the run's INF files go
+    std::string setup;                 // a driver setup program built from a template, or empty
+    std::string setup_without_export;  // one built from a library without the export, or empty
+    std::string qvinst;                // qvinst.exe beside the library under test, or empty
+    int installer_bits;                // of the process that calls NEWDEV: 64 when the helper installs
 };
 
 // Writes an INF for `package` as `file_name` in the run's folder; returns its path.
