@@ -6,8 +6,9 @@
 #                            creates $wine_tmp (a fresh temporary folder) and
 #                            the prefix $wine_tmp/pfx in it (ARCH win32, the
 #                            default, or win64), exports WINEARCH,
-#                            WINEPREFIX and WINEDEBUG, and on exit stops the
-#                            prefix's wineserver and removes the folder
+#                            WINEPREFIX, WINEDEBUG and LC_ALL, and on exit
+#                            stops the prefix's wineserver and removes the
+#                            folder
 #   winpath PATH             the Windows path of a Unix path, through drive Z:
 #   require_built NAME FILE...  stops the script when a built file is missing
 #   runner_passed LOG NAME   whether LOG ends with "N passed, 0 failed"; a
@@ -22,6 +23,10 @@ wine_prefix_start() {
   wine_tmp=$(mktemp -d "${TMPDIR:-/tmp}/qv-$1.XXXXXX")
   trap wine_prefix_stop EXIT
   export WINEARCH="${2:-win32}" WINEPREFIX="$wine_tmp/pfx" WINEDEBUG=-all
+  # Wine maps file names to the host's through the locale's character set:
+  # under the C locale it cannot name a file with a byte above 0x7F. C.UTF-8
+  # is on every Debian system; its ANSI code page under Wine is 1252.
+  export LC_ALL=C.UTF-8
   unset DISPLAY
   # Wine's own dialogs and add-on installers stay out of the way while the
   # prefix is made. No entry for newdev: the programs switch it through the
