@@ -5,6 +5,7 @@
 
 #include "idconv/compact_id.h"
 #include "include/quorvant.h"
+#include "install/result_codes.h"
 
 #include <algorithm>
 #include <atomic>
@@ -51,18 +52,6 @@ std::size_t below(std::wstring_view path, std::wstring_view folder) {
 bool within(std::wstring_view rest, std::wstring_view folder) {
     return same_folder_name(rest.substr(0, folder.size()), folder) &&
            (rest.size() == folder.size() || rest[folder.size()] == L'\\');
-}
-
-constexpr int result_codes[] = {
-    QV7_INSTALLED_NEEDS_RESTART, QV7_INSTALLED_NEEDS_REBOOT, QV7_INSTALLED,
-    QV7_E_NO_DEVICE,             QV7_E_NO_DRIVER,            QV7_E_INSTALL_FAILED,
-    QV7_E_NO_INF_PATH,           QV7_E_NO_NEWDEV,            QV7_E_NOT_NT_DRIVER,
-    QV7_E_NO_ENTRY_POINT,        QV7_E_OUT_OF_MEMORY,
-};
-
-bool is_result_code(int code) {
-    return std::find(std::begin(result_codes), std::end(result_codes), code) !=
-           std::end(result_codes);
 }
 
 // Ties the marker to the result and the error it was written with.
@@ -156,7 +145,7 @@ answer read_answer(const unsigned char* section) {
     std::memcpy(&record, section, sizeof record);
     const bool answered = record.marker == answer_marker &&
                           record.check == answer_check(record.result, record.error) &&
-                          (is_result_code(record.result) || record.result == not_delegated);
+                          (result_codes::is_result_code(record.result) || record.result == not_delegated);
     return answered ? answer{true, {record.result, record.error}}
                     : answer{false, {not_delegated, 0}};
 }
