@@ -36,7 +36,14 @@
  *
  * On 64-bit Windows, where a 32-bit process may not install drivers, the
  * 32-bit library runs the call in QUORVANT64.exe when that file stands in
- * the library's own folder, and returns its result code.
+ * the library's own folder, and returns its result code. The helper gets
+ * both texts as the caller passed them (the INF path made full and naming
+ * the file that the caller's view of System32 and Sysnative names) and
+ * answers with its result code and last error; the calling thread's last
+ * error is then the helper's, as in process. A helper that ends without a
+ * well-formed answer gives QV7_E_INSTALL_FAILED with the helper's exit
+ * status as the last error. The call waits for the helper as long as the
+ * helper waits for the system's driver installer.
  */
 #ifndef QUORVANT_H
 #define QUORVANT_H

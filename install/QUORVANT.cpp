@@ -26,11 +26,12 @@ call_end install_serialised(const char* inf_path, const char* compact_id) {
     const platform::exclusive_lock serialised(call_lock);
     const char* const inf = inf_path ? inf_path : "";
     const char* const wanted = compact_id ? compact_id : "";
-    // An empty INF path gives -4 before anything is started.
+    // An empty INF path gives -4 before anything is started. Through the
+    // helper the caller's last error is the one the helper's call left.
     if (*inf != '\0') {
-        const int result = wow64::run_in_64bit_helper(inf, wanted);
-        if (result != wow64::not_delegated) {
-            return {result, GetLastError()};
+        const wow64::bridged through_helper = wow64::run_in_64bit_helper(inf, wanted);
+        if (through_helper.result != wow64::not_delegated) {
+            return {through_helper.result, through_helper.error};
         }
     }
     const int result = ID_MAIN2::install_driver_for_device(nullptr, wanted, inf);

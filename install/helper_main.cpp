@@ -1,20 +1,82 @@
 // QUORVANT64.exe: the 64-bit helper that the 32-bit library starts on 64-bit
 // Windows, where a 32-bit process may not install device drivers.
 //
-//   QUORVANT64.exe INF_PATH COMPACT_ID
+//   QUORVANT64.exe SECTION_HANDLE
 //
-// Runs the library's own entry point with the two arguments and exits with
-// its result code. Any other number of arguments exits with
-// ERROR_BAD_ARGUMENTS, which is no result code of the library.
+// SECTION_HANDLE is the decimal value of an inherited handle of the shared
+// section that the library wrote its request into (wow64_helper.h). The
+// helper calls the library's own entry point with the request's INF path, in
+// this process's ANSI code page, and wanted ID, and writes the result code
+// and the last error after the call into the section's answer record; then
+// it exits with 0. When it cannot answer it exits with a Windows error code
+// (ERROR_BAD_ARGUMENTS for anything but one handle of a well-formed request)
+// and leaves no answer.
+#include "idconv/compact_id.h"
 #include "include/quorvant.h"
+#include "install/wow64_helper.h"
+#include "platform/unique_handle.h"
+
+#include <cstdint>
+#include <cstring>
 
 namespace {
-constexpr int error_bad_arguments = 160;
+
+// The handle's value: decimal digits only, no more than a handle holds.
+HANDLE parse_handle(const char* text) {
+    std::uint64_t value = 0;
+    const std::size_t length = std::strlen(text);
+    if (length == 0 || length > 10) return nullptr;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9') return nullptr;
+        value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    }
+    return value > 0xFFFF'FFFFu ? nullptr : reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
+}
+
+// The INF path in this process's ANSI code page, exactly: no best-fit or
+// default character. Longest: every code unit as two bytes.
+char inf_path[2 * wow64::longest_inf_units + 1];
+
+bool to_ansi(std::u16string_view path) {
+    const auto* units = reinterpret_cast<const wchar_t*>(path.data());
+    const int count = static_cast<int>(path.size());
+    const bool utf8 = GetACP() == CP_UTF8;
+    BOOL defaulted = FALSE;
+    const int length = WideCharToMultiByte(CP_ACP, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS,
+                                           units, count, inf_path, static_cast<int>(sizeof inf_path - 1), nullptr,
+                                           utf8 ? nullptr : &defaulted);
+    if (length <= 0 || defaulted) return false;
+    inf_path[length] = '\0';
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        return error_bad_arguments;
+    const HANDLE section = argc == 2 ? parse_handle(argv[1]) : nullptr;
+    if (!section) {
+        return ERROR_BAD_ARGUMENTS;
     }
-    return qv7_installdevice(argv[1], argv[2]);
+    const platform::unique_mapped_view mapped{MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0)};
+    auto* const view = static_cast<unsigned char*>(mapped.get());
+    MEMORY_BASIC_INFORMATION region{};
+    if (!view || VirtualQuery(view, &region, sizeof region) == 0) {
+        const DWORD error = GetLastError();
+        return error ? static_cast<int>(error) : ERROR_BAD_ARGUMENTS;
+    }
+    const wow64::request request = wow64::read_request(view, region.RegionSize);
+    if (!request.valid) {
+        return ERROR_BAD_ARGUMENTS;
+    }
+    char wanted[idconv::compact_id::capacity + 2] = {};
+    std::memcpy(wanted, request.wanted.data(), request.wanted.size());
+    if (!to_ansi(request.inf_path)) {
+        // No ANSI name for the file here: the call runs in the caller.
+        wow64::write_answer(view, wow64::not_delegated, 0);
+        return 0;
+    }
+    const int result = qv7_installdevice(inf_path, wanted);
+    const DWORD error = GetLastError();
+    wow64::write_answer(view, result, error);
+    return 0;
 }

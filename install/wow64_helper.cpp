@@ -1,181 +1,399 @@
-// The 64-bit helper: found beside the library, started with both arguments
-// quoted, waited for, its exit status taken as the result code.
+// The 64-bit helper's bridge: the choice of helper, the caller's view of
+// the system folders and the shared section (plain code, on every build),
+// and on Windows the finding, starting and answering of the helper.
 #include "install/wow64_helper.h"
-
-#if defined(_WIN32) && !defined(_WIN64)
 
 #include "idconv/compact_id.h"
 #include "include/quorvant.h"
-#include "install/ID_MAIN2.h"
-#include "platform/unique_handle.h"
+#include "install/result_codes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
-#include <string_view>
+#include <cwchar>
 
 namespace wow64 {
 namespace {
 
-using path_text = ID_MAIN2::bounded_text<platform::max_path>;
-
-// Whether this is a 32-bit process on x64 Windows. IsWow64Process2 tells
-// the native machine (ARM64 Windows runs 32-bit programs under WOW64 too,
-// and no x64 helper runs there); on systems without it, WOW64 means x64.
-bool wow64_on_x64() {
-    using is_wow64_process2_fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
-    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    const FARPROC found = kernel ? GetProcAddress(kernel, "IsWow64Process2") : nullptr;
-    if (found) {
-        const auto is_wow64_process2 =
-            reinterpret_cast<is_wow64_process2_fn>(reinterpret_cast<void (*)()>(found));
-        USHORT process_machine = 0;
-        USHORT native_machine = 0;
-        return is_wow64_process2(GetCurrentProcess(), &process_machine, &native_machine) &&
-               process_machine != IMAGE_FILE_MACHINE_UNKNOWN &&
-               native_machine == IMAGE_FILE_MACHINE_AMD64;
-    }
-    BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
-// The helper's path: the folder of this library's own file and the
-// helper's name; empty when the path does not fit or no such file exists.
-// Never the current folder, never PATH.
-path_text helper_path() {
-    path_text path;
-    HMODULE self = nullptr;
-    char* const buffer = path.prepare_read();
-    const bool found =
-        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           reinterpret_cast<LPCSTR>(&run_in_64bit_helper), &self);
-    const DWORD length = found ? GetModuleFileNameA(self, buffer, path_text::buffer_size) : 0;
-    const char* const slash = length ? std::strrchr(buffer, '\\') : nullptr;
-    const std::size_t folder = slash ? static_cast<std::size_t>(slash - buffer) + 1 : 0;
-    const std::size_t name = std::strlen(helper_file_name);
-    const bool fits = folder != 0 && length < path_text::buffer_size &&
-                      folder + name < path_text::buffer_size;
-    if (fits) {
-        std::memcpy(buffer + folder, helper_file_name, name + 1);
-    }
-    const DWORD attributes = fits ? GetFileAttributesA(buffer) : INVALID_FILE_ATTRIBUTES;
-    path.take_read(attributes != INVALID_FILE_ATTRIBUTES &&
-                   (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0);
-    return path;
-}
-
-// A command line of bounded length, built without allocation.
-class command_line {
-public:
-    // Appends `argument` in double quotes, so that the C runtime's parser of
-    // the helper gives back every byte: a quote is escaped with a
-    // backslash, and a run of backslashes is doubled where a quote
-    // follows it, the closing quote included.
-    void append_quoted(std::string_view argument) {
-        if (size_ != 0) {
-            put(' ');
-        }
-        put('"');
-        std::size_t backslashes = 0;
-        for (const char c : argument) {
-            if (c == '\\') {
-                ++backslashes;
-            } else {
-                put_backslashes(c == '"' ? 2 * backslashes + 1 : backslashes);
-                backslashes = 0;
-            }
-            if (c != '\\') {
-                put(c);
-            }
-        }
-        put_backslashes(2 * backslashes);
-        put('"');
-    }
-
-    // The text, writable as CreateProcessA wants it; null when it did not fit.
-    char* data() { return overflow_ ? nullptr : text_; }
-
-private:
-    void put(char c) {
-        if (size_ + 1 >= sizeof text_) {
-            overflow_ = true;
-            return;
-        }
-        text_[size_++] = c;
-        text_[size_] = '\0';
-    }
-    void put_backslashes(std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            put('\\');
-        }
-    }
-
-    // The helper's path, a full INF path and a compact ID that is no longer
-    // than the longest one plus one, each quoted, fit with room to spare.
-    char text_[4 * platform::max_path + 4 * idconv::compact_id::capacity]{};
-    std::size_t size_ = 0;
-    bool overflow_ = false;
+// One row per helper: the process it serves and the file it is.
+struct helper_row {
+    USHORT process;
+    USHORT native;
+    const wchar_t* file_name;
+};
+constexpr helper_row helper_rows[] = {
+    {IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64, L"QUORVANT64.exe"},
 };
 
-constexpr int result_codes[] = {
-    QV7_INSTALLED_NEEDS_RESTART, QV7_INSTALLED_NEEDS_REBOOT, QV7_INSTALLED,
-    QV7_E_NO_DEVICE,             QV7_E_NO_DRIVER,            QV7_E_INSTALL_FAILED,
-    QV7_E_NO_INF_PATH,           QV7_E_NO_NEWDEV,            QV7_E_NOT_NT_DRIVER,
-    QV7_E_NO_ENTRY_POINT,        QV7_E_OUT_OF_MEMORY,
-};
+// Subfolders of System32 that the WOW64 file system redirector leaves alone.
+constexpr std::wstring_view unredirected[] = {L"catroot", L"catroot2", L"driverstore",
+                                              L"drivers\\etc", L"logfiles", L"spool"};
 
-int result_of_exit_status(DWORD status) {
-    const int code = static_cast<int>(status);
-    const bool known = std::find(std::begin(result_codes), std::end(result_codes), code) !=
-                       std::end(result_codes);
-    return known ? code : QV7_E_INSTALL_FAILED;
+wchar_t ascii_lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; }
+
+bool same_folder_name(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](wchar_t x, wchar_t y) { return ascii_lower(x) == ascii_lower(y); });
+}
+
+// Where the part of `path` below `folder` starts (after the separating
+// backslash), or npos when `path` does not lie below it.
+std::size_t below(std::wstring_view path, std::wstring_view folder) {
+    while (!folder.empty() && folder.back() == L'\\') folder.remove_suffix(1);
+    if (folder.empty() || path.size() <= folder.size() + 1 || path[folder.size()] != L'\\' ||
+        !same_folder_name(path.substr(0, folder.size()), folder)) {
+        return std::wstring_view::npos;
+    }
+    return folder.size() + 1;
+}
+
+// Whether `rest` is `folder` or lies below it.
+bool within(std::wstring_view rest, std::wstring_view folder) {
+    return same_folder_name(rest.substr(0, folder.size()), folder) &&
+           (rest.size() == folder.size() || rest[folder.size()] == L'\\');
+}
+
+// Ties the marker to the result and the error it was written with.
+std::uint32_t answer_check(std::int32_t result, std::uint32_t error) {
+    const std::uint32_t mixed = (static_cast<std::uint32_t>(result) * 0x9E37'79B9u) ^
+                                ((error << 13) | (error >> 19));
+    return ~(mixed ^ answer_marker);
 }
 
 }  // namespace
 
-int run_in_64bit_helper(const char* inf_path, const char* compact_id) {
-    if (!wow64_on_x64()) {
-        return not_delegated;
+machines machines_without_is_wow64_process2(bool wow64) {
+    return wow64 ? machines{IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64}
+                 : machines{IMAGE_FILE_MACHINE_UNKNOWN, IMAGE_FILE_MACHINE_UNKNOWN};
+}
+
+const wchar_t* helper_file_name(machines m) {
+    for (const helper_row& row : helper_rows) {
+        if (row.process == m.process && row.native == m.native) return row.file_name;
     }
-    const path_text helper = helper_path();
-    if (helper.empty()) {
-        return not_delegated;
+    return nullptr;
+}
+
+redirection native_view(std::wstring_view full_path, const view_folders& folders) {
+    const redirection unchanged{0, {}};
+    if (folders.system_x86.empty()) {
+        return unchanged;
     }
-    // The helper gets the INF path in its full form, counted from this
-    // process's current folder. A full path that the driver search cannot
-    // take ends the call before the driver installer, in this process too.
-    const ID_MAIN2::full_path inf = ID_MAIN2::full_inf_path(inf_path);
-    if (inf.empty()) {
-        return not_delegated;
+    if (const std::size_t rest = below(full_path, folders.system); rest != std::wstring_view::npos) {
+        const std::wstring_view tail = full_path.substr(rest);
+        const bool redirected = std::none_of(std::begin(unredirected), std::end(unredirected),
+                                             [&](std::wstring_view f) { return within(tail, f); });
+        return redirected ? redirection{rest - 1, folders.system_x86} : unchanged;
+    }
+    constexpr std::wstring_view sysnative = L"sysnative";
+    if (const std::size_t rest = below(full_path, folders.windows); rest != std::wstring_view::npos) {
+        const std::wstring_view tail = full_path.substr(rest);
+        if (within(tail, sysnative) && tail.size() > sysnative.size()) {
+            return {rest + sysnative.size(), folders.system};
+        }
+    }
+    return unchanged;
+}
+
+std::size_t section_size(std::size_t inf_units, std::size_t wanted_bytes) {
+    return inf_offset + inf_units * sizeof(char16_t) + wanted_bytes;
+}
+
+void write_request(unsigned char* section, std::u16string_view inf_path, std::string_view wanted) {
+    const request_header header{request_marker, static_cast<std::uint32_t>(inf_path.size()),
+                                static_cast<std::uint32_t>(wanted.size()), 0};
+    std::memcpy(section + request_offset, &header, sizeof header);
+    std::memcpy(section + inf_offset, inf_path.data(), inf_path.size() * sizeof(char16_t));
+    std::memcpy(section + inf_offset + inf_path.size() * sizeof(char16_t), wanted.data(),
+                wanted.size());
+}
+
+request read_request(const unsigned char* section, std::size_t size) {
+    const request none{false, {}, {}};
+    request_header header{};
+    if (size < inf_offset) return none;
+    std::memcpy(&header, section + request_offset, sizeof header);
+    if (header.marker != request_marker || header.inf_units == 0 ||
+        header.inf_units > longest_inf_units ||
+        header.wanted_bytes > idconv::compact_id::capacity + 1 ||
+        section_size(header.inf_units, header.wanted_bytes) > size) {
+        return none;
+    }
+    const request found{
+        true,
+        {reinterpret_cast<const char16_t*>(section + inf_offset), header.inf_units},
+        {reinterpret_cast<const char*>(section + inf_offset + header.inf_units * sizeof(char16_t)),
+         header.wanted_bytes}};
+    const bool zero_free = found.inf_path.find(u'\0') == std::u16string_view::npos &&
+                           found.wanted.find('\0') == std::string_view::npos;
+    return zero_free ? found : none;
+}
+
+void write_answer(unsigned char* section, int result, DWORD error) {
+    answer_record record{0, result, error, answer_check(result, error)};
+    std::memcpy(section, &record, sizeof record);
+    // The marker goes in last: a process that ends between the two writes
+    // leaves no answer.
+    std::atomic_thread_fence(std::memory_order_release);
+    record.marker = answer_marker;
+    std::memcpy(section, &record.marker, sizeof record.marker);
+}
+
+answer read_answer(const unsigned char* section) {
+    answer_record record{};
+    std::memcpy(&record, section, sizeof record);
+    const bool answered = record.marker == answer_marker &&
+                          record.check == answer_check(record.result, record.error) &&
+                          (result_codes::is_result_code(record.result) || record.result == not_delegated);
+    return answered ? answer{true, {record.result, record.error}}
+                    : answer{false, {not_delegated, 0}};
+}
+
+}  // namespace wow64
+
+#if defined(_WIN32)
+
+#include "platform/unique_handle.h"
+
+namespace wow64 {
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+// A wide text on the process heap, grown on demand; empty when a growth
+// found no memory.
+class wide_text {
+public:
+    wide_text() = default;
+    wide_text(const wide_text&) = delete;
+    wide_text& operator=(const wide_text&) = delete;
+
+    // Room for `units` code units and a zero; false when there is no memory.
+    bool reserve(std::size_t units) {
+        if (units < capacity_) return true;
+        block_.reset(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (units + 1) * sizeof(wchar_t)));
+        capacity_ = block_ ? units + 1 : 0;
+        size_ = 0;
+        return block_.valid();
+    }
+    wchar_t* data() const { return static_cast<wchar_t*>(block_.get()); }
+    DWORD capacity() const { return static_cast<DWORD>(capacity_); }
+    void set_size(std::size_t units) { size_ = units; }
+    std::wstring_view view() const { return {data(), size_}; }
+
+private:
+    platform::unique_heap_block block_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
+};
+
+// Fills `text` through a platform call that reports the length it wrote
+// (less than the capacity it was given) or the capacity it needs; false
+// when the call fails or the text outgrows the longest path.
+template <typename Read>
+bool read_growing(wide_text& text, Read read) {
+    for (std::size_t units = platform::max_path;; units *= 2) {
+        if (units > 2 * longest_inf_units || !text.reserve(units)) return false;
+        const DWORD length = read(text.data(), text.capacity());
+        if (length == 0) return false;
+        if (length < text.capacity()) {
+            text.set_size(length);
+            return true;
+        }
+        units = std::max<std::size_t>(units, length);
+    }
+}
+
+machines this_process_machines() {
+    using is_wow64_process2_fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const FARPROC found = kernel ? GetProcAddress(kernel, "IsWow64Process2") : nullptr;
+    if (found) {
+        const auto is_wow64_process2 =
+            reinterpret_cast<is_wow64_process2_fn>(reinterpret_cast<void (*)()>(found));
+        machines m{IMAGE_FILE_MACHINE_UNKNOWN, IMAGE_FILE_MACHINE_UNKNOWN};
+        return is_wow64_process2(GetCurrentProcess(), &m.process, &m.native)
+                   ? m
+                   : machines{IMAGE_FILE_MACHINE_UNKNOWN, IMAGE_FILE_MACHINE_UNKNOWN};
+    }
+    BOOL wow64 = FALSE;
+    return machines_without_is_wow64_process2(IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+}
+
+// The helper's full path: this library's own file, by its wide name, with
+// its file name replaced by the helper's; a path of MAX_PATH characters or
+// more in its "\\?\" form, which the platform takes at any length. False
+// when the library's name cannot be read or no such helper file exists.
+bool find_helper(wide_text& path, const wchar_t* file_name) {
+    HMODULE self = nullptr;
+    wide_text own;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&run_in_64bit_helper), &self) ||
+        !read_growing(own, [&](wchar_t* buffer, DWORD size) {
+            return GetModuleFileNameW(self, buffer, size);
+        })) {
+        return false;
+    }
+    const std::wstring_view folder = own.view().substr(0, own.view().rfind(L'\\') + 1);
+    const std::wstring_view name(file_name);
+    const bool plain = folder.size() + name.size() < platform::max_path ||
+                       folder.substr(0, 4) == L"\\\\?\\";
+    const bool unc = !plain && folder.substr(0, 2) == L"\\\\";
+    const std::wstring_view prefix = plain ? L"" : unc ? L"\\\\?\\UNC" : L"\\\\?\\";
+    const std::wstring_view kept = unc ? folder.substr(1) : folder;
+    if (folder.empty() || !path.reserve(prefix.size() + kept.size() + name.size())) {
+        return false;
+    }
+    wchar_t* out = path.data();
+    out = std::copy(prefix.begin(), prefix.end(), out);
+    out = std::copy(kept.begin(), kept.end(), out);
+    out = std::copy(name.begin(), name.end(), out);
+    *out = L'\0';
+    path.set_size(static_cast<std::size_t>(out - path.data()));
+    const DWORD attributes = GetFileAttributesW(path.data());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The INF path as the helper is to get it: the caller's bytes read in the
+// caller's ANSI code page as the platform's ANSI calls read them, made full
+// from this process's current folder, and named as the native view names
+// the file this process's view names.
+bool native_inf_path(wide_text& native, const char* inf_path) {
+    wide_text given;
+    wide_text full;
+    const int units = MultiByteToWideChar(CP_ACP, 0, inf_path, -1, nullptr, 0);
+    if (units <= 0 || static_cast<std::size_t>(units) > longest_inf_units + 1 ||
+        !given.reserve(static_cast<std::size_t>(units)) ||
+        MultiByteToWideChar(CP_ACP, 0, inf_path, -1, given.data(), units) != units ||
+        !read_growing(full, [&](wchar_t* buffer, DWORD size) {
+            return GetFullPathNameW(given.data(), size, buffer, nullptr);
+        })) {
+        return false;
+    }
+    wide_text windows;
+    wide_text system;
+    wide_text system_x86;
+    const auto folder = [](wide_text& text, UINT (WINAPI* read)(LPWSTR, UINT)) {
+        return read_growing(text, [&](wchar_t* buffer, DWORD size) { return read(buffer, size); });
+    };
+    // Only a WOW64 process has a SysWOW64 folder; the others see one view.
+    const bool views = folder(system_x86, GetSystemWow64DirectoryW);
+    if (views && !(folder(windows, GetSystemWindowsDirectoryW) && folder(system, GetSystemDirectoryW))) {
+        return false;
+    }
+    const redirection to =
+        native_view(full.view(), {windows.view(), system.view(), system_x86.view()});
+    const std::wstring_view rest = full.view().substr(to.cut);
+    if (to.with.size() + rest.size() > longest_inf_units ||
+        !native.reserve(to.with.size() + rest.size())) {
+        return false;
+    }
+    wchar_t* out = std::copy(to.with.begin(), to.with.end(), native.data());
+    out = std::copy(rest.begin(), rest.end(), out);
+    native.set_size(static_cast<std::size_t>(out - native.data()));
+    return true;
+}
+
+// Starts the helper at `helper` with `section` as its one inherited handle
+// and its value as its one argument, in the system directory. A system
+// that cannot start a program by a path of MAX_PATH characters or more
+// (Wine's CreateProcessW cannot) is given the file's short name, another
+// name of the same file, when the volume has one.
+platform::unique_handle start_helper(const wide_text& helper, const wchar_t* file_name,
+                                     HANDLE section) {
+    SIZE_T list_size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &list_size);
+    alignas(8) unsigned char list_bytes[128];
+    const auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_bytes);
+    if (list_size == 0 || list_size > sizeof list_bytes ||
+        !InitializeProcThreadAttributeList(list, 1, 0, &list_size)) {
+        return {};
+    }
+    HANDLE inherited = section;
+    const bool listed = UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                                  &inherited, sizeof inherited, nullptr, nullptr);
+    wchar_t system_directory[platform::max_path] = {};
+    const UINT system_length = GetSystemDirectoryW(system_directory, platform::max_path);
+    // The helper's name and the section handle's value, the helper's
+    // first and only argument.
+    wchar_t command_line[64] = {};
+    std::size_t used = std::min<std::size_t>(std::wcslen(file_name), 32);
+    std::copy(file_name, file_name + used, command_line);
+    command_line[used++] = L' ';
+    wchar_t digits[24] = {};
+    std::size_t count = 0;
+    for (auto value = reinterpret_cast<std::uintptr_t>(section); count == 0 || value != 0;
+         value /= 10) {
+        digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
+    }
+    while (count != 0) command_line[used++] = digits[--count];
+
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.lpAttributeList = list;
+    PROCESS_INFORMATION started{};
+    const auto start = [&](const wchar_t* path) {
+        return CreateProcessW(path, command_line, nullptr, nullptr, TRUE,
+                              CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                              system_directory, &startup.StartupInfo, &started) != FALSE;
+    };
+    wide_text short_name;
+    const bool ok = listed && system_length != 0 && system_length < platform::max_path &&
+                    (start(helper.data()) ||
+                     (helper.view().size() >= platform::max_path &&
+                      read_growing(short_name, [&](wchar_t* buffer, DWORD size) {
+                          return GetShortPathNameW(helper.data(), buffer, size);
+                      }) &&
+                      short_name.view().size() < helper.view().size() && start(short_name.data())));
+    DeleteProcThreadAttributeList(list);
+    if (!ok) return {};
+    CloseHandle(started.hThread);
+    return platform::unique_handle{started.hProcess};
+}
+
+}  // namespace
+
+bridged run_in_64bit_helper(const char* inf_path, const char* compact_id) {
+    const bridged in_process{not_delegated, 0};
+    const wchar_t* const file_name = helper_file_name(this_process_machines());
+    wide_text helper;
+    wide_text inf;
+    if (!file_name || !find_helper(helper, file_name) || !native_inf_path(inf, inf_path)) {
+        return in_process;
     }
     // A wanted ID longer than the longest compact ID matches by its first
-    // characters only (a "PCI" one) or not at all: one character more
-    // than the longest compact ID keeps every outcome.
+    // characters only (a "PCI" one) or not at all: one byte more than the
+    // longest compact ID keeps every outcome.
     const std::string_view wanted =
         std::string_view(compact_id).substr(0, idconv::compact_id::capacity + 1);
+    const std::size_t size = section_size(inf.view().size(), wanted.size());
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const platform::unique_handle section{CreateFileMappingW(
+        INVALID_HANDLE_VALUE, &inheritable, PAGE_READWRITE, 0, static_cast<DWORD>(size), nullptr)};
+    const platform::unique_mapped_view view{
+        section ? MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, 0) : nullptr};
+    auto* const bytes = static_cast<unsigned char*>(view.get());
+    if (!bytes) {
+        return in_process;
+    }
+    write_request(bytes,
+                  {reinterpret_cast<const char16_t*>(inf.data()), inf.view().size()}, wanted);
 
-    command_line line;
-    line.append_quoted(helper.view());
-    line.append_quoted(inf.view());
-    line.append_quoted(wanted);
-    if (!line.data()) {
-        return not_delegated;
+    const platform::unique_handle process = start_helper(helper, file_name, section.get());
+    if (!process) {
+        return in_process;
     }
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessA(helper.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &started)) {
-        return not_delegated;
-    }
-    const platform::unique_handle process{started.hProcess};
-    const platform::unique_handle thread{started.hThread};
+    // The call waits for the helper, as a call in process waits for the
+    // system's installer, however long it takes.
     DWORD status = 0;
     if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
         !GetExitCodeProcess(process.get(), &status)) {
-        return QV7_E_INSTALL_FAILED;
+        return {QV7_E_INSTALL_FAILED, GetLastError()};
     }
-    return result_of_exit_status(status);
+    const answer given = read_answer(bytes);
+    return given.answered ? given.outcome : bridged{QV7_E_INSTALL_FAILED, status};
 }
 
 }  // namespace wow64
@@ -184,8 +402,8 @@ int run_in_64bit_helper(const char* inf_path, const char* compact_id) {
 
 namespace wow64 {
 
-// 64-bit builds install in process; so does every build but the Windows one.
-int run_in_64bit_helper(const char*, const char*) { return not_delegated; }
+// The host build installs in process.
+bridged run_in_64bit_helper(const char*, const char*) { return {not_delegated, 0}; }
 
 }  // namespace wow64
 

@@ -75,9 +75,18 @@ struct handle_policy {
     static void close(pointer handle) noexcept { CloseHandle(handle); }
 };
 
+// A block of the process heap: null owns nothing.
+struct heap_block_policy {
+    using pointer = void*;
+    static pointer invalid() noexcept { return nullptr; }
+    static bool is_valid(pointer block) noexcept { return block != nullptr; }
+    static void close(pointer block) noexcept { HeapFree(GetProcessHeap(), 0, block); }
+};
+
 using unique_hdevinfo = unique_any<hdevinfo_policy>;
 using unique_hmodule = unique_any<hmodule_policy>;
 using unique_handle = unique_any<handle_policy>;
+using unique_heap_block = unique_any<heap_block_policy>;
 
 #if defined(_WIN32)
 // A registry key: null owns nothing, nor does INVALID_HANDLE_VALUE, which
@@ -91,6 +100,15 @@ struct hkey_policy {
     static void close(pointer key) noexcept { RegCloseKey(key); }
 };
 using unique_hkey = unique_any<hkey_policy>;
+
+// A mapped view of a section: null owns nothing.
+struct mapped_view_policy {
+    using pointer = void*;
+    static pointer invalid() noexcept { return nullptr; }
+    static bool is_valid(pointer view) noexcept { return view != nullptr; }
+    static void close(pointer view) noexcept { UnmapViewOfFile(view); }
+};
+using unique_mapped_view = unique_any<mapped_view_policy>;
 #endif
 
 // Holds an SRW lock exclusively for its scope.

@@ -11,9 +11,11 @@
 #   medians give the ratio (target <= 1.05) and the time per device.
 #   See tests/wine_bench/search_bench.cpp.
 # - The 64-bit helper: in a 64-bit prefix, the 32-bit library's call
-#   through QUORVANT64.exe against the same call in process, interleaved
-#   BENCH_HELPER_REPETITIONS times (default 15); target: the helper adds at
-#   most 100 ms per call. See tests/wine_bench/helper_bench.cpp.
+#   through QUORVANT64.exe against the same call in process and against the
+#   floor of any helper, a bare 64-bit process started and waited for from
+#   the 32-bit one, interleaved BENCH_HELPER_REPETITIONS times (default 15);
+#   target: the helper adds at most 100 ms per call. See
+#   tests/wine_bench/helper_bench.cpp.
 # - Endurance: scripts/test-endurance.sh with BENCH_ENDURANCE_CALLS calls
 #   (default 10,000); the growth of open handles, committed private memory
 #   and heap bytes in use against the run's fixed slack, and the time per
@@ -99,6 +101,8 @@ helper=$(grep '^result ' "$results/helper.log")
 row "Wine x64: 32-bit call through QUORVANT64.exe" "$(field "$helper" helper_ms)" "ms/call"
 row "Wine x64: the same call in process (refused at the installer)" "$(field "$helper" in_process_ms)" "ms/call"
 row "Wine x64: what the helper adds" "$(field "$helper" overhead_ms)" "ms/call" "<= 100"
+row "Wine x64: a bare 64-bit process started and waited for from a 32-bit one" \
+  "$(field "$helper" bare_start_ms)" "ms"
 
 # ---- search: a prefix of its own, devices added size by size
 echo "bench-wine: device search, ${sizes[*]} devices, $repetitions interleaved runs each" >&2

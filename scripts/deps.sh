@@ -13,7 +13,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 nsis
-  pci.ids usb.ids hwdata python3
+  pci.ids usb.ids hwdata python3 locales
   llvm-14 qemu-user-static debootstrap
 )
 
@@ -25,15 +25,22 @@ for p in "${packages[@]}"; do
 done
 # npm: the machine's own (Node.js's) when there is one, Debian's otherwise.
 command -v npm >/dev/null || missing+=(npm)
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "deps: installing ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# The Japanese locale, whose code page 932 (double-byte) the WOW64 tier
+# runs one group in; made once from the locales package's sources.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  echo "deps: making the locale ja_JP.UTF-8"
+  $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
 
 # zig, exactly the version and bytes the lock names: npm ci checks the

@@ -10,7 +10,9 @@
 #      refuses as Windows does there, so every driver is installed by the
 #      helper; the argument and installer cases (every result code), the
 #      wow64 cases and the setup program built from
-#      installer/driver-setup.nsi run this way.
+#      installer/driver-setup.nsi run this way;
+#   3. the same in code page 932 (LC_ALL=ja_JP.UTF-8; scripts/deps.sh makes
+#      the locale): the wow64-dbcs group.
 # The 64-bit pnputil substitute stands in system32, the 32-bit one in
 # syswow64, where a 32-bit setup must not look for it.
 # Each runner prints one line per case and "N passed, M failed"; exits
@@ -26,7 +28,8 @@ require_built test-e2e64 dist/QUORVANT.dll dist/QUORVANT64.exe dist/x64/QUORVANT
   dist/x64/qvinst.exe "$programs32/qv_e2e.exe" "$programs64/qv_e2e.exe" \
   "$programs32/newdev_substitute.dll" "$programs32/newdev_without_entry.dll" \
   "$programs64/newdev_substitute.dll" "$programs64/newdev_without_entry.dll" \
-  "$programs32/pnputil_substitute.exe" "$programs64/pnputil_substitute.exe"
+  "$programs32/pnputil_substitute.exe" "$programs64/pnputil_substitute.exe" \
+  "$programs32/qv_helper_standin.exe"
 
 started=$(date +%s)
 wine_prefix_start e2e64 win64
@@ -44,7 +47,7 @@ mkdir -p "$tmp/x64" "$tmp/x86" "$tmp/setup" "$tmp/run32" "$tmp/run64"
 cp dist/x64/QUORVANT.dll dist/x64/qvinst.exe "$tmp/x64/"
 cp dist/QUORVANT.dll dist/QUORVANT64.exe "$tmp/x86/"
 cp "$programs64/qv_e2e.exe" "$tmp/run64/"
-cp "$programs32/qv_e2e.exe" "$tmp/run32/"
+cp "$programs32/qv_e2e.exe" "$programs32/qv_helper_standin.exe" "$tmp/run32/"
 # The amd64 template also from a release whose x64 library lacks the export.
 mkdir -p "$tmp/dist-without-export/x64"
 cp "$programs64/newdev_without_entry.dll" "$tmp/dist-without-export/x64/QUORVANT.dll"
@@ -85,4 +88,14 @@ echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
   arguments installer wow64 setup) \
   | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
 runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1
+
+echo "e2e64: the 32-bit library through the helper, in code page 932"
+(cd "$tmp/run32" && LC_ALL=ja_JP.UTF-8 wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/x86/QUORVANT.dll")" \
+  "$(winpath "$programs32/newdev_substitute.dll")" \
+  "$(winpath "$programs32/newdev_without_entry.dll")" \
+  --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \
+  --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
+  wow64-dbcs) \
+  | tr -d '\r' | tee "$tmp/dbcs.log" || status=$?
+runner_passed "$tmp/dbcs.log" e2e64-dbcs || status=1
 exit "$status"

@@ -17,6 +17,7 @@
 
 using BOOL = int;
 using BYTE = std::uint8_t;
+using USHORT = unsigned short;
 using DWORD = std::uint32_t;
 using UINT = unsigned int;
 using ULONG_PTR = std::uintptr_t;
@@ -101,6 +102,11 @@ inline constexpr DWORD DI_ENUMSINGLEINF = 0x10000;
 inline constexpr DWORD DI_FLAGSEX_ALLOWEXCLUDEDDRVS = 0x800;
 inline constexpr DWORD SPDIT_COMPATDRIVER = 2;
 inline constexpr DWORD DIF_SELECTBESTCOMPATDRV = 0x17;
+// Machine types, as IsWow64Process2 reports them.
+inline constexpr USHORT IMAGE_FILE_MACHINE_UNKNOWN = 0;
+inline constexpr USHORT IMAGE_FILE_MACHINE_I386 = 0x014c;
+inline constexpr USHORT IMAGE_FILE_MACHINE_AMD64 = 0x8664;
+inline constexpr USHORT IMAGE_FILE_MACHINE_ARM64 = 0xAA64;
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;

@@ -20,8 +20,8 @@
 #                            where 32-bit programs cannot run
 #
 # Every tier runs under a UTF-8 locale that every Debian machine has, whatever
-# the caller's: Wine takes its ANSI code page from it, and under the C locale
-# it cannot map a byte above 0x7F to a file name.
+# the caller's: Wine takes its ANSI code page from it (1252 under C.UTF-8),
+# and under the C locale it cannot map a byte above 0x7F to a file name.
 export LC_ALL=C.UTF-8
 unset LANGUAGE
 

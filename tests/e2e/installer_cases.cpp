@@ -15,11 +15,16 @@ const std::vector<std::string> device_ids = {
     "PCI\\VEN_5156&DEV_0A02&SUBSYS_00015156&REV_01", "PCI\\VEN_5156&DEV_0A02&SUBSYS_00015156"};
 constexpr const char* device_compact_id = "PCI51560A0251560001";
 
+// The caller's last error after the call, where the installer or the
+// loader decides it; set to 0xdeadbeef before the call.
+constexpr unsigned long unchecked = ~0ul;
+
 struct installer_case {
     const char* name;
     newdev_kind kind;
     substitute_behaviour behaviour;
     int expected;
+    unsigned long last_error = unchecked;
 };
 
 const installer_case installer_cases[] = {
@@ -38,15 +43,19 @@ const installer_case installer_cases[] = {
     {"success returned as 2 counts, gives 1", newdev_kind::substitute,
      {newdev_protocol::succeed_action, 0, 2}, result::installed},
     {"failure with 0xE000022D gives -8", newdev_kind::substitute,
-     {newdev_protocol::fail_action, 0, 1, non_nt_driver_error}, result::non_nt_driver},
-    {"failure with ERROR_ACCESS_DENIED gives -3", newdev_kind::substitute,
-     {newdev_protocol::fail_action, 0, 1, ERROR_ACCESS_DENIED}, result::install_failed},
+     {newdev_protocol::fail_action, 0, 1, non_nt_driver_error}, result::non_nt_driver,
+     non_nt_driver_error},
+    {"failure with ERROR_ACCESS_DENIED gives -3 and leaves that error", newdev_kind::substitute,
+     {newdev_protocol::fail_action, 0, 1, ERROR_ACCESS_DENIED}, result::install_failed,
+     ERROR_ACCESS_DENIED},
+    {"failure with an untrusted publisher gives -3 and leaves that error", newdev_kind::substitute,
+     {newdev_protocol::fail_action, 0, 1, 0xE0000242}, result::install_failed, 0xE0000242},
     {"failure with last error 0 gives -3", newdev_kind::substitute,
-     {newdev_protocol::fail_action, 0, 1, 0}, result::install_failed},
+     {newdev_protocol::fail_action, 0, 1, 0}, result::install_failed, 0},
     {"NEWDEV without InstallSelectedDriver gives -9", newdev_kind::without_entry,
      {newdev_protocol::install_action}, result::no_entry_point},
-    {"no NEWDEV in the system directory gives -7", newdev_kind::missing,
-     {newdev_protocol::install_action}, result::no_newdev},
+    {"no NEWDEV in the system directory gives -7 and ERROR_MOD_NOT_FOUND", newdev_kind::missing,
+     {newdev_protocol::install_action}, result::no_newdev, ERROR_MOD_NOT_FOUND},
     {"NEWDEV that the loader refuses gives -7", newdev_kind::disabled,
      {newdev_protocol::install_action}, result::no_newdev},
 };
@@ -72,7 +81,10 @@ void run_installer_cases(run_context& ctx) {
             steer_substitute(row.behaviour);
             clear_substitute_report();
             const unsigned long calls = read_substitute_report().calls;
+            SetLastError(0xdeadbeef);
             c.expect_result(ctx.library.install(inf, device_compact_id), row.expected);
+            const unsigned long error = GetLastError();
+            if (row.last_error != unchecked) c.expect_equal("last error", error, row.last_error);
             if (reaches_substitute(row.kind)) {
                 expect_handover(c, ctx, calls, device->instance_id(), inf);
             } else {

@@ -45,10 +45,12 @@ inline constexpr const char* seen_arguments = "QV_NEWDEV_SEEN_ARGS";
 inline constexpr const char* seen_install = "QV_NEWDEV_SEEN_INSTALL";
 // The bitness of the process that called it: "32" or "64".
 inline constexpr const char* seen_bits = "QV_NEWDEV_SEEN_BITS";
+// The current folder of the process that called it.
+inline constexpr const char* seen_folder = "QV_NEWDEV_SEEN_FOLDER";
 
 inline constexpr const char* seen_names[] = {seen_calls,     seen_devices,  seen_device,
                                              seen_inf,       seen_module,   seen_arguments,
-                                             seen_install,   seen_bits};
+                                             seen_install,   seen_bits,     seen_folder};
 
 inline constexpr unsigned long error_in_wow64 = 0xE0000235;
 

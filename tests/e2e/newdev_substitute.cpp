@@ -109,6 +109,8 @@ extern "C" __declspec(dllexport) BOOL WINAPI InstallSelectedDriver(HWND parent, 
     char text[MAX_PATH + 64] = {};
     GetModuleFileNameA(self_module, text, MAX_PATH);
     report(newdev_protocol::seen_module, text);
+    GetCurrentDirectoryA(MAX_PATH, text);
+    report(newdev_protocol::seen_folder, text);
     std::snprintf(text, sizeof text, "parent=%lx reserved=%lx backup=%lx",
                   static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(parent)),
                   static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(reserved)),

@@ -158,6 +158,7 @@ substitute_report read_substitute_report() {
     r.arguments = environment_text(newdev_protocol::seen_arguments);
     r.install = environment_text(newdev_protocol::seen_install);
     r.bits = environment_text(newdev_protocol::seen_bits);
+    r.folder = environment_text(newdev_protocol::seen_folder);
     return r;
 }
 

@@ -77,6 +77,7 @@ struct substitute_report {
     std::string arguments;
     std::string install;
     std::string bits;  // of the process that called it
+    std::string folder;  // the current folder of the process that called it
 };
 substitute_report read_substitute_report();
 // Clears everything but the call count.

@@ -6,6 +6,11 @@ namespace e2e {
 
 quorvant_library::quorvant_library(std::string path) : path_(std::move(path)) { reload(); }
 
+quorvant_library::quorvant_library(std::wstring path)
+    : path_("the wide path"), wide_path_(std::move(path)) {
+    reload();
+}
+
 void quorvant_library::unload() {
     entry_ = nullptr;
     module_.reset();
@@ -13,9 +18,9 @@ void quorvant_library::unload() {
 
 bool quorvant_library::reload() {
     unload();
-    module_.reset(LoadLibraryA(path_.c_str()));
+    module_.reset(wide_path_.empty() ? LoadLibraryA(path_.c_str()) : LoadLibraryW(wide_path_.c_str()));
     if (!module_.valid()) {
-        error_ = "LoadLibraryA(" + path_ + ") failed, error " + std::to_string(GetLastError());
+        error_ = "LoadLibrary(" + path_ + ") failed, error " + std::to_string(GetLastError());
         return false;
     }
     // GetProcAddress hands back a generic function pointer; the export's

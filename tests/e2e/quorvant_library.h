@@ -15,6 +15,8 @@ class quorvant_library {
 public:
     // Loads the library from `path`; check loaded() and error().
     explicit quorvant_library(std::string path);
+    // The same through the wide-character path (LoadLibraryW).
+    explicit quorvant_library(std::wstring path);
 
     bool loaded() const { return entry_ != nullptr; }
     const std::string& path() const { return path_; }
@@ -33,6 +35,7 @@ public:
 
 private:
     std::string path_;
+    std::wstring wide_path_;
     platform::unique_hmodule module_;
     installdevice_fn entry_ = nullptr;
     std::string error_;

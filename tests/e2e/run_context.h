@@ -65,5 +65,6 @@ void run_setup_program_cases(run_context& ctx);
 void run_qvinst_cases(run_context& ctx);
 void run_qvinst_diagnosis_cases(run_context& ctx);
 void run_wow64_cases(run_context& ctx);
+void run_wow64_dbcs_cases(run_context& ctx);
 
 }  // namespace e2e

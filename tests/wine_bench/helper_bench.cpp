@@ -6,10 +6,12 @@
 // One present device and an INF that serves it. The same call is timed
 // through QUORVANT64.exe beside LIBRARY, and in process with the helper
 // moved away (where the 32-bit substitute refuses, as 64-bit Windows does,
-// after the whole selection: the same work up to the installer), the two
-// interleaved REPETITIONS times (default 15). Prints one "result" line:
-// the medians and the helper's cost per call. Exit code 0 when every call
-// gave the result it should; the figures are never judged.
+// after the whole selection: the same work up to the installer); beside
+// them the floor of any helper, the same 64-bit program started bare (no
+// argument: it ends at once) and waited for. The three are interleaved
+// REPETITIONS times (default 15). Prints one "result" line: the medians and
+// the helper's cost per call. Exit code 0 when every call gave the result
+// it should; the figures are never judged.
 #include "tests/e2e/inf_files.h"
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/newdev_switch.h"
@@ -17,6 +19,8 @@
 #include "tests/e2e/result_codes.h"
 #include "tests/e2e/virtual_devices.h"
 #include "tests/wine_bench/timing.h"
+
+#include "platform/unique_handle.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +31,22 @@ namespace {
 
 const std::vector<std::string> device_ids = {"PCI\\VEN_5156&DEV_0E03&SUBSYS_00035156&REV_01"};
 constexpr const char* device_compact_id = "PCI51560E0351560003";
+
+// Starts `program` without arguments and waits for its end; false when it
+// cannot be started.
+bool start_and_wait(const std::string& program) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    std::string command_line = "QUORVANT64.exe";
+    if (!CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)) {
+        return false;
+    }
+    const platform::unique_handle process{started.hProcess};
+    const platform::unique_handle thread{started.hThread};
+    return WaitForSingleObject(process.get(), INFINITE) == WAIT_OBJECT_0;
+}
 
 }  // namespace
 
@@ -57,6 +77,7 @@ int main(int argc, char** argv) {
 
     std::vector<double> helper_us;
     std::vector<double> in_process_us;
+    std::vector<double> bare_us;
     int wrong = 0;
     for (int i = 0; i < repetitions; ++i) {
         helper_us.push_back(wine_bench::time_us([&] {
@@ -67,10 +88,13 @@ int main(int argc, char** argv) {
             wrong += library.install(inf, device_compact_id) != e2e::result::install_failed;
         }));
         MoveFileA(away.c_str(), helper.c_str());
+        bare_us.push_back(wine_bench::time_us([&] { wrong += !start_and_wait(helper); }));
     }
     const double through_helper = wine_bench::median(helper_us) / 1000;
     const double in_process = wine_bench::median(in_process_us) / 1000;
-    std::printf("result repetitions=%d helper_ms=%.1f in_process_ms=%.1f overhead_ms=%.1f wrong=%d\n",
-                repetitions, through_helper, in_process, through_helper - in_process, wrong);
+    const double bare = wine_bench::median(bare_us) / 1000;
+    std::printf("result repetitions=%d helper_ms=%.1f in_process_ms=%.1f overhead_ms=%.1f "
+                "bare_start_ms=%.1f wrong=%d\n",
+                repetitions, through_helper, in_process, through_helper - in_process, bare, wrong);
     return wrong == 0 ? 0 : 1;
 }

@@ -1,0 +1,149 @@
+// The bridge to the 64-bit helper, its plain parts: which helper serves
+// which process, where a WOW64 caller's path leads in the native view, and
+// the shared section's request and answer.
+#include "install/wow64_helper.h"
+
+#include "idconv/compact_id.h"
+#include "include/quorvant.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace install_test {
+namespace {
+
+constexpr USHORT unknown = IMAGE_FILE_MACHINE_UNKNOWN;
+constexpr USHORT x86 = IMAGE_FILE_MACHINE_I386;
+constexpr USHORT x64 = IMAGE_FILE_MACHINE_AMD64;
+constexpr USHORT arm64 = IMAGE_FILE_MACHINE_ARM64;
+
+TEST(wow64_helper_choice, only_an_x86_process_on_x64_gets_quorvant64) {
+    struct row {
+        const char* name;
+        wow64::machines m;
+        const wchar_t* helper;
+    };
+    const row rows[] = {
+        {"x86 on x64", {x86, x64}, L"QUORVANT64.exe"},
+        {"x86 on ARM64", {x86, arm64}, nullptr},
+        {"no WOW64 process on x64", {unknown, x64}, nullptr},
+        {"no WOW64 process on ARM64", {unknown, arm64}, nullptr},
+        {"32-bit Windows", {unknown, x86}, nullptr},
+        {"IsWow64Process2 absent, WOW64", wow64::machines_without_is_wow64_process2(true),
+         L"QUORVANT64.exe"},
+        {"IsWow64Process2 absent, no WOW64", wow64::machines_without_is_wow64_process2(false),
+         nullptr},
+    };
+    for (const row& r : rows) {
+        const wchar_t* chosen = wow64::helper_file_name(r.m);
+        EXPECT_EQ(chosen ? std::wstring(chosen) : L"(none)",
+                  r.helper ? std::wstring(r.helper) : L"(none)")
+            << r.name;
+    }
+}
+
+TEST(wow64_native_view, system32_is_syswow64_and_sysnative_is_system32) {
+    const wow64::view_folders folders{L"C:\\Windows", L"C:\\Windows\\system32",
+                                      L"C:\\Windows\\SysWOW64"};
+    const std::pair<std::wstring, std::wstring> rows[] = {
+        {L"C:\\Windows\\System32\\x.inf", L"C:\\Windows\\SysWOW64\\x.inf"},
+        {L"c:\\WINDOWS\\SYSTEM32\\drivers\\x.inf", L"C:\\Windows\\SysWOW64\\drivers\\x.inf"},
+        {L"C:\\Windows\\Sysnative\\x.inf", L"C:\\Windows\\system32\\x.inf"},
+        {L"C:\\Windows\\SYSNATIVE\\a\\x.inf", L"C:\\Windows\\system32\\a\\x.inf"},
+        // Not redirected: these subfolders, other folders, look-alikes.
+        {L"C:\\Windows\\System32\\DriverStore\\x.inf", L"C:\\Windows\\System32\\DriverStore\\x.inf"},
+        {L"C:\\Windows\\System32\\drivers\\etc\\x.inf", L"C:\\Windows\\System32\\drivers\\etc\\x.inf"},
+        {L"C:\\Windows\\System32\\catroot2\\x.inf", L"C:\\Windows\\System32\\catroot2\\x.inf"},
+        {L"C:\\Windows\\System32x\\x.inf", L"C:\\Windows\\System32x\\x.inf"},
+        {L"C:\\Windows\\Sysnativex\\x.inf", L"C:\\Windows\\Sysnativex\\x.inf"},
+        {L"C:\\Windows\\SysWOW64\\x.inf", L"C:\\Windows\\SysWOW64\\x.inf"},
+        {L"D:\\Windows\\System32\\x.inf", L"D:\\Windows\\System32\\x.inf"},
+        {L"C:\\x\\Pr\u014Dg Files\\x.inf", L"C:\\x\\Pr\u014Dg Files\\x.inf"},
+    };
+    for (const auto& [path, native] : rows) {
+        const wow64::redirection to = wow64::native_view(path, folders);
+        EXPECT_EQ(std::wstring(to.with) + path.substr(to.cut), native);
+    }
+    // A process with one view (no SysWOW64 folder) maps nothing.
+    const std::wstring system32 = L"C:\\Windows\\System32\\x.inf";
+    EXPECT_EQ(wow64::native_view(system32, {L"C:\\Windows", L"C:\\Windows\\system32", L""}).cut, 0u);
+}
+
+std::vector<unsigned char> section_with(std::u16string_view inf, std::string_view wanted) {
+    std::vector<unsigned char> section(wow64::section_size(inf.size(), wanted.size()));
+    wow64::write_request(section.data(), inf, wanted);
+    return section;
+}
+
+TEST(wow64_section, request_arrives_byte_for_byte) {
+    // A lead byte of code page 932 at the end of the ID; a trail byte 0x5C
+    // (in UTF-16 the path holds it as one unit) and quotes in the path.
+    const std::string wanted = "PCI51560F0151560001 \"a\\\"b\\\\\" \x81";
+    const std::u16string inf = u"C:\\x\\Pr\u014Dg \"Files\"\\\u8868";
+    const std::vector<unsigned char> section = section_with(inf, wanted);
+    const wow64::request got = wow64::read_request(section.data(), section.size());
+    ASSERT_TRUE(got.valid);
+    EXPECT_TRUE(got.inf_path == inf);
+    EXPECT_EQ(got.wanted, wanted);
+    EXPECT_FALSE(wow64::read_answer(section.data()).answered) << "no answer before the helper's";
+}
+
+TEST(wow64_section, malformed_requests_are_refused) {
+    const std::string longest(idconv::compact_id::capacity + 1, 'P');
+    const std::vector<unsigned char> good = section_with(u"C:\\a.inf", longest);
+    ASSERT_TRUE(wow64::read_request(good.data(), good.size()).valid);
+    const auto header_field = [](std::vector<unsigned char> s, std::size_t field, std::uint32_t v) {
+        std::memcpy(s.data() + wow64::request_offset + 4 * field, &v, sizeof v);
+        return s;
+    };
+    std::vector<unsigned char> zero_in_path = good;
+    zero_in_path[wow64::inf_offset + 2] = 0;
+    zero_in_path[wow64::inf_offset + 3] = 0;
+    const std::vector<std::pair<const char*, std::vector<unsigned char>>> rows = {
+        {"no marker", header_field(good, 0, 0)},
+        {"empty path", header_field(good, 1, 0)},
+        {"path past the section", header_field(good, 1, 100)},
+        {"ID past the section", header_field(good, 2, static_cast<std::uint32_t>(longest.size() + 1))},
+        {"a zero in the path", zero_in_path},
+        {"the section cut short", std::vector<unsigned char>(good.begin(), good.end() - 1)},
+        {"no room for a header", std::vector<unsigned char>(good.begin(), good.begin() + 20)},
+    };
+    for (const auto& [name, section] : rows) {
+        EXPECT_FALSE(wow64::read_request(section.data(), section.size()).valid) << name;
+    }
+    const std::vector<unsigned char> too_long =
+        section_with(u"C:\\a.inf", longest + "P");
+    EXPECT_FALSE(wow64::read_request(too_long.data(), too_long.size()).valid)
+        << "an ID longer than the longest compact ID plus one";
+}
+
+TEST(wow64_section, only_a_whole_answer_with_a_result_code_counts) {
+    std::vector<unsigned char> section = section_with(u"C:\\a.inf", "PCI");
+    const std::pair<int, DWORD> answered[] = {
+        {QV7_INSTALLED, 0}, {QV7_INSTALLED_NEEDS_RESTART, 0}, {QV7_E_INSTALL_FAILED, 0xE0000242},
+        {QV7_E_NO_NEWDEV, 126}, {QV7_E_OUT_OF_MEMORY, 8}, {wow64::not_delegated, 0}};
+    for (const auto& [result, error] : answered) {
+        wow64::write_answer(section.data(), result, error);
+        const wow64::answer got = wow64::read_answer(section.data());
+        EXPECT_TRUE(got.answered) << result;
+        EXPECT_EQ(got.outcome.result, result);
+        EXPECT_EQ(got.outcome.error, error);
+    }
+    for (const int not_a_code : {4, -5, -6, -11, 160}) {
+        wow64::write_answer(section.data(), not_a_code, 0);
+        EXPECT_FALSE(wow64::read_answer(section.data()).answered) << not_a_code;
+    }
+    // Each field changed after the answer was written: a torn or stray write.
+    for (std::size_t byte = 0; byte < sizeof(wow64::answer_record); ++byte) {
+        wow64::write_answer(section.data(), QV7_INSTALLED, 0);
+        section[byte] ^= 0x01;
+        EXPECT_FALSE(wow64::read_answer(section.data()).answered) << "byte " << byte;
+    }
+}
+
+}  // namespace
+}  // namespace install_test
