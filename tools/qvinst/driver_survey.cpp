@@ -10,7 +10,9 @@
 #include "tools/qvinst/platform_errors.h"
 #include "tools/qvinst/result_codes.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -118,6 +120,35 @@ std::optional<SP_DRVINSTALL_PARAMS> driver_install_params(HDEVINFO set, SP_DEVIN
     return call.params;
 }
 
+// The candidates' model lines, found by manufacturer and description in the
+// INF read once: the n-th driver with a name is the n-th line with it in the
+// sections this process reads.
+class line_index {
+public:
+    explicit line_index(const inf_reading& inf) {
+        for (const model_line& line : inf.lines) {
+            if (line.applies) {
+                lines_[key(line.manufacturer, line.description)].push_back(&line);
+            }
+        }
+    }
+
+    const model_line* next(const char* manufacturer, const char* description) {
+        const std::string name = key(manufacturer, description);
+        const auto found = lines_.find(name);
+        const std::size_t n = taken_[name]++;
+        return found != lines_.end() && n < found->second.size() ? found->second[n] : nullptr;
+    }
+
+private:
+    static std::string key(std::string_view manufacturer, std::string_view description) {
+        return std::string(manufacturer) + '\0' + std::string(description);
+    }
+
+    std::map<std::string, std::vector<const model_line*>> lines_;
+    std::map<std::string, std::size_t> taken_;
+};
+
 class driver_observer final : public seen::observer {
 public:
     drivers_outcome outcome;
@@ -141,25 +172,67 @@ public:
     bool selected() const { return selected_; }
     std::optional<DWORD> limit_error() const { return limit_error_; }
 
+    // The INF, read once per run.
+    const inf_reading& inf() {
+        if (!inf_) {
+            inf_ = read_inf_models(outcome.inf_path);
+        }
+        return *inf_;
+    }
+
 private:
+    // The platform's record of each driver costs a reading of the whole INF,
+    // so it is asked for the first and the selected driver only; the others
+    // take their line from the INF read once. When the two disagree, or a
+    // driver has no line, every driver is asked.
     void read_candidates(const seen::step& s) {
+        std::vector<SP_DRVINFO_DATA_V2_A> drivers;
+        std::vector<const model_line*> lines;
+        line_index index(inf());
         SP_DRVINFO_DATA_V2_A driver{};
-        for (DWORD index = 0;; ++index) {
+        for (DWORD n = 0;; ++n) {
             driver.cbSize = driver_record_size;
-            if (!SetupDiEnumDriverInfoA(s.set, s.element, SPDIT_COMPATDRIVER, index, &driver)) {
-                return;
+            if (!SetupDiEnumDriverInfoA(s.set, s.element, SPDIT_COMPATDRIVER, n, &driver)) {
+                break;
             }
+            drivers.push_back(driver);
+            lines.push_back(index.next(driver.MfgName, driver.Description));
+        }
+        bool lines_hold = std::find(lines.begin(), lines.end(), nullptr) == lines.end();
+        std::string inf_file;
+        for (std::size_t i = 0; i < drivers.size(); ++i) {
             driver_candidate c;
-            c.description = driver.Description;
-            c.manufacturer = driver.MfgName;
-            c.provider = driver.ProviderName;
-            c.version = version_text(driver.DriverVersion);
-            c.date = date_text(driver.DriverDate);
-            c.selected = s.driver && s.driver->Reserved == driver.Reserved;
-            read_detail(s, driver, c);
+            c.description = drivers[i].Description;
+            c.manufacturer = drivers[i].MfgName;
+            c.provider = drivers[i].ProviderName;
+            c.version = version_text(drivers[i].DriverVersion);
+            c.date = date_text(drivers[i].DriverDate);
+            c.selected = s.driver && s.driver->Reserved == drivers[i].Reserved;
+            std::string hardware_id;
+            if (i == 0 || c.selected || !lines_hold) {
+                read_detail(s, drivers[i], c, hardware_id);
+                inf_file = c.inf;
+                if (lines_hold && (c.section != lines[i]->section ||
+                                   !same_id(hardware_id, lines[i]->hardware_id))) {
+                    // The INF read otherwise than the platform: start again
+                    // with the platform's record of every driver.
+                    lines_hold = false;
+                    outcome.drivers.clear();
+                    i = static_cast<std::size_t>(-1);
+                    continue;
+                }
+            } else {
+                c.section = lines[i]->section;
+                c.inf = inf_file;
+                hardware_id = lines[i]->hardware_id;
+            }
+            // What the INF says about automatic selection, unless the
+            // platform tells.
+            c.excluded = contains_id(inf().excluded_ids, "*") ||
+                         contains_id(inf().excluded_ids, hardware_id);
             if (params_available_) {
                 const std::optional<SP_DRVINSTALL_PARAMS> params =
-                    driver_install_params(s.set, s.element, driver);
+                    driver_install_params(s.set, s.element, drivers[i]);
                 params_available_ = params.has_value();
                 if (params) {
                     c.rank = params->Rank;
@@ -170,7 +243,12 @@ private:
         }
     }
 
-    void read_detail(const seen::step& s, SP_DRVINFO_DATA_A& driver, driver_candidate& c) {
+    static bool same_id(const std::string& a, const std::string& b) {
+        return contains_id({a}, b);
+    }
+
+    static void read_detail(const seen::step& s, SP_DRVINFO_DATA_A& driver, driver_candidate& c,
+                            std::string& hardware_id) {
         DWORD required = 0;
         SetupDiGetDriverInfoDetailA(s.set, s.element, &driver, nullptr, 0, &required);
         std::vector<char> buffer(std::max<DWORD>(required, sizeof(SP_DRVINFO_DETAIL_DATA_A)), '\0');
@@ -182,15 +260,13 @@ private:
         }
         c.section = detail->SectionName;
         c.inf = detail->InfFileName;
-        // What the INF itself says about automatic selection.
-        const inf_reading inf = read_inf_models(c.inf);
-        c.excluded = c.excluded || contains_id(inf.excluded_ids, "*") ||
-                     contains_id(inf.excluded_ids, detail->HardwareID);
+        hardware_id = detail->HardwareID;
     }
 
     bool selected_ = false;
     bool params_available_ = true;
     std::optional<DWORD> limit_error_;
+    std::optional<inf_reading> inf_;
 };
 
 std::string with_error(std::string text, std::uint32_t error) {
@@ -218,7 +294,7 @@ bool any_model_names_device(const drivers_outcome& o, bool applying) {
 }
 
 // Why the watched run selected no driver.
-void explain_no_driver(drivers_outcome& o, const driver_observer& watcher) {
+void explain_no_driver(drivers_outcome& o, driver_observer& watcher) {
     if (o.code == QV7_E_NO_INF_PATH) {
         o.reason = no_driver_reason::inf_missing;
         o.reason_detail = "the INF path is empty";
@@ -231,7 +307,7 @@ void explain_no_driver(drivers_outcome& o, const driver_observer& watcher) {
                                         : "the device " + found + " could not be opened";
         return;
     }
-    const inf_reading inf = read_inf_models(o.inf_path);
+    const inf_reading& inf = watcher.inf();
     o.models = inf.models;
     if (inf.trouble == no_driver_reason::inf_missing) {
         o.reason = inf.trouble;

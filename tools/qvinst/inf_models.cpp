@@ -24,8 +24,10 @@ constexpr std::string_view this_architecture = "amd64";
 constexpr std::string_view this_architecture = "x86";
 #endif
 constexpr std::string_view nt_prefix = "NT";
-// Fields of a manufacturer line: 1 the models section, 2.. its decorations.
-// Fields of a model line: 1 the install section, 2.. its IDs.
+// Fields of a manufacturer line: 0 its name, 1 the models section, 2.. its
+// decorations. Fields of a model line: 0 its name, 1 the install section,
+// 2.. its IDs.
+constexpr DWORD key_field = 0;
 constexpr DWORD first_name_field = 1;
 constexpr DWORD first_list_field = 2;
 
@@ -62,16 +64,21 @@ std::vector<std::string> fields_from(INFCONTEXT& line, DWORD first) {
     return out;
 }
 
-std::vector<std::string> model_ids(HINF inf, const std::string& section) {
-    std::vector<std::string> ids;
+// The section's IDs into `models`, and each of its lines into `lines`.
+void read_model_section(HINF inf, const std::string& manufacturer, model_section models,
+                        inf_reading& out) {
     INFCONTEXT line{};
-    for (BOOL more = SetupFindFirstLineA(inf, section.c_str(), nullptr, &line); more;
+    for (BOOL more = SetupFindFirstLineA(inf, models.section.c_str(), nullptr, &line); more;
          more = SetupFindNextLine(&line, &line)) {
-        for (std::string& id : fields_from(line, first_list_field)) {
-            ids.push_back(std::move(id));
+        std::vector<std::string> ids = fields_from(line, first_list_field);
+        out.lines.push_back({manufacturer, field_text(line, key_field),
+                             field_text(line, first_name_field), ids.empty() ? "" : ids.front(),
+                             models.applies});
+        for (std::string& id : ids) {
+            models.ids.push_back(std::move(id));
         }
     }
-    return ids;
+    out.models.push_back(std::move(models));
 }
 
 void read_models(HINF inf, inf_reading& out) {
@@ -82,12 +89,15 @@ void read_models(HINF inf, inf_reading& out) {
         if (base.empty()) {
             continue;
         }
+        const std::string manufacturer = field_text(line, key_field);
         const std::vector<std::string> decorations = fields_from(line, first_list_field);
-        out.models.push_back({base, {}, decoration_applies({}, decorations), model_ids(inf, base)});
+        read_model_section(inf, manufacturer, {base, {}, decoration_applies({}, decorations), {}},
+                           out);
         for (const std::string& decoration : decorations) {
-            const std::string section = base + "." + decoration;
-            out.models.push_back({section, decoration, decoration_applies(decoration, decorations),
-                                  model_ids(inf, section)});
+            read_model_section(inf, manufacturer,
+                               {base + "." + decoration, decoration,
+                                decoration_applies(decoration, decorations), {}},
+                               out);
         }
     }
 }
