@@ -3,43 +3,31 @@
 
 #include "tools/qvinst/result_codes.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace qvinst {
 namespace {
 
-constexpr std::string_view synopsis =
-    "usage: qvinst [--json] list\n"
-    "       qvinst [--json] id HARDWARE-ID...\n"
-    "       qvinst [--json] find COMPACT-ID\n"
-    "       qvinst [--json] [--explain] install INF COMPACT-ID\n"
-    "       qvinst [--json] drivers INF COMPACT-ID\n"
-    "       qvinst --help | --version\n";
+struct command_help {
+    std::string_view name;
+    std::string_view synopsis;
+    std::string_view help;
+    bool windows_only;
+};
 
-constexpr std::string_view commands_and_options =
-    "Commands:\n"
-    "  list     Every present device in enumeration order: instance ID, first\n"
-    "           hardware ID and compact ID, separated by tabs (\"-\" for none).\n"
-    "  id       The compact ID of each hardware-ID text, one per line (\"-\" for\n"
-    "           none).\n"
-    "  find     Every present device whose compact ID matches COMPACT-ID, in\n"
-    "           enumeration order. \"*\" marks the one the library would choose:\n"
-    "           the last match, or none when that match's instance ID cannot be\n"
-    "           read. Names the rule that decided: the first 19 characters for a\n"
-    "           wanted ID that begins with \"PCI\", the whole text otherwise.\n"
-    "  install  Installs the driver from INF onto the device COMPACT-ID names,\n"
-    "           through qv7_installdevice of the QUORVANT.dll next to qvinst.exe,\n"
-    "           and prints the result code, its name and its meaning. With\n"
-    "           --explain it runs the library's own installation routine inside\n"
-    "           qvinst instead and prints each step as it ends, a failed step with\n"
-    "           the platform's error by name and text.\n"
-    "  drivers  Picks the device as find does, limits the driver search to INF\n"
-    "           as the library does and lists the device's IDs and every\n"
-    "           compatible driver; \"*\" marks the one the class installer\n"
-    "           selects. Installs nothing. When none is selected, says why:\n"
-    "           no_device, inf_missing, not_an_inf, no_matching_model (with the\n"
-    "           INF's model IDs), other_architecture or class_installer_declined.\n"
-    "\n"
+constexpr command_help commands[] = {
+#define QV_COMMAND(name, least, most, operands, synopsis, help, handler) \
+    {#name, synopsis, help, false},
+#define QV_WINDOWS_COMMAND(name, least, most, operands, synopsis, help, handler) \
+    {#name, synopsis, help, true},
+#include "tools/qvinst/commands.def"
+};
+
+// Where the help of each command starts on its lines.
+constexpr std::size_t help_column = 11;
+
+constexpr std::string_view options =
     "Options:\n"
     "  --json     One JSON object on one line instead of text (every command),\n"
     "             in pure ASCII: a byte from 0x7F up is written as the\n"
@@ -49,6 +37,31 @@ constexpr std::string_view commands_and_options =
     "  --help     This text.\n"
     "  --version  qvinst's version and that of the QUORVANT.dll next to it.\n"
     "  --         Ends the options: every later argument is an operand.\n";
+
+std::string synopsis() {
+    std::string out;
+    for (const command_help& c : commands) {
+        out += out.empty() ? "usage: qvinst " : "       qvinst ";
+        out += std::string(c.synopsis) + "\n";
+    }
+    return out + "       qvinst --help | --version\n";
+}
+
+// Each command's help, its lines indented to the help column.
+std::string command_paragraphs() {
+    std::string out = "Commands:\n";
+    for (const command_help& c : commands) {
+        std::string line = "  " + std::string(c.name);
+        for (std::size_t start = 0; start <= c.help.size();) {
+            const std::size_t end = std::min(c.help.find('\n', start), c.help.size());
+            line.resize(help_column, ' ');
+            out += line + std::string(c.help.substr(start, end - start)) + "\n";
+            line.clear();
+            start = end + 1;
+        }
+    }
+    return out;
+}
 
 constexpr std::string_view host_note =
     "\n"
@@ -90,9 +103,11 @@ std::string help_text(build_kind build) {
     std::string out = "qvinst " + std::string(qvinst_version()) +
                       ": finds compact IDs, shows which device QUORVANT.dll would pick,\n"
                       "and installs a driver through it.\n\n";
-    out += synopsis;
+    out += synopsis();
     out += "\n";
-    out += commands_and_options;
+    out += command_paragraphs();
+    out += "\n";
+    out += options;
     out += "\n";
     out += exit_status_table();
     if (build == build_kind::host) {
@@ -102,7 +117,7 @@ std::string help_text(build_kind build) {
 }
 
 std::string usage_text() {
-    return std::string(synopsis) + "Try 'qvinst --help' for more.\n";
+    return synopsis() + "Try 'qvinst --help' for more.\n";
 }
 
 std::string needs_windows_text(std::string_view command) {
