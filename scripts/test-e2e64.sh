@@ -47,7 +47,7 @@ echo "e2e64: the x64 library from a 64-bit caller"
   "$(winpath "$programs64/newdev_substitute.dll")" \
   "$(winpath "$programs64/newdev_without_entry.dll")" \
   --qvinst "$(winpath "$tmp/x64/qvinst.exe")" \
-  arguments installer selection conversion faults lifetime qvinst) \
+  arguments installer selection conversion faults lifetime qvinst diagnosis) \
   | tr -d '\r' | tee "$tmp/x64.log" || status=$?
 runner_passed "$tmp/x64.log" e2e64-x64 || status=1
 

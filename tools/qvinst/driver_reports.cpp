@@ -83,6 +83,7 @@ std::string_view reason_word(no_driver_reason reason) {
         case no_driver_reason::not_an_inf: return "not_an_inf";
         case no_driver_reason::no_matching_model: return "no_matching_model";
         case no_driver_reason::other_architecture: return "other_architecture";
+        case no_driver_reason::other_os_version: return "other_os_version";
         case no_driver_reason::class_installer_declined: return "class_installer_declined";
     }
     return "?";
@@ -116,7 +117,8 @@ std::string drivers_text(const drivers_outcome& o) {
     out += "selected: none\n";
     out += "reason: " + std::string(reason_word(o.reason)) + ": " + o.reason_detail + "\n";
     if (o.reason == no_driver_reason::no_matching_model ||
-        o.reason == no_driver_reason::other_architecture) {
+        o.reason == no_driver_reason::other_architecture ||
+        o.reason == no_driver_reason::other_os_version) {
         append_models_text(out, o.models);
     }
     return out;

@@ -29,7 +29,8 @@ struct driver_candidate {
 struct model_section {
     std::string section;     // e.g. "Models.NTamd64"
     std::string decoration;  // e.g. "NTamd64"; empty for the undecorated section
-    bool applies = false;    // this process would read it
+    bool applies = false;    // the platform reads it for this process
+    bool this_architecture = true;  // it is for this process's architecture
     std::vector<std::string> ids;  // the hardware and compatible IDs of its lines
 };
 
@@ -41,6 +42,7 @@ enum class no_driver_reason {
     not_an_inf,
     no_matching_model,
     other_architecture,
+    other_os_version,
     class_installer_declined,
 };
 std::string_view reason_word(no_driver_reason reason);

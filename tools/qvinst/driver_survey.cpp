@@ -279,9 +279,12 @@ std::string with_error(std::string text, std::uint32_t error) {
     return text + ")";
 }
 
-bool any_model_names_device(const drivers_outcome& o, bool applying) {
+// Whether a models section that the platform reads (or, with `applying`
+// false, one it does not read, for this architecture or another) names one
+// of the device's IDs.
+bool any_model_names_device(const drivers_outcome& o, bool applying, bool this_architecture) {
     for (const model_section& m : o.models) {
-        if (m.applies != applying) {
+        if (m.applies != applying || (!applying && m.this_architecture != this_architecture)) {
             continue;
         }
         for (const std::string& id : m.ids) {
@@ -326,7 +329,7 @@ void explain_no_driver(drivers_outcome& o, driver_observer& watcher) {
             "the INF offers compatible drivers, but the class installer selected none";
         return;
     }
-    if (any_model_names_device(o, true)) {
+    if (any_model_names_device(o, true, true)) {
         o.reason = no_driver_reason::class_installer_declined;
         o.reason_detail = "a model line names one of the device's IDs, but the platform built no "
                           "compatible driver from it";
@@ -337,7 +340,14 @@ void explain_no_driver(drivers_outcome& o, driver_observer& watcher) {
         }
         return;
     }
-    if (any_model_names_device(o, false)) {
+    if (any_model_names_device(o, false, true)) {
+        o.reason = no_driver_reason::other_os_version;
+        o.reason_detail = "the INF names the device only in models sections that this system does "
+                          "not read: decorated for another version of Windows, or passed over "
+                          "for a closer one";
+        return;
+    }
+    if (any_model_names_device(o, false, false)) {
         o.reason = no_driver_reason::other_architecture;
         o.reason_detail = "the INF names the device only in models sections decorated for another "
                           "architecture than this process's";

@@ -83,6 +83,9 @@ std::string exit_status_table() {
                        "or\n        without qv7_installdevice, out of memory, output not written");
     out += status_line(exit_usage, "bad arguments");
     out += status_line(exit_no_compact_id, "id: at least one text has no compact ID");
+    out += status_line(exit_no_native_qvinst,
+                       "drivers, install --explain: on 64-bit Windows the native qvinst\n"
+                       "        (x64\\qvinst.exe beside qvinst.exe) cannot be started");
     out += status_line(describe_result(-1).exit_status,
                        "find, drivers: the library would choose no device");
     out += status_line(describe_result(-2).exit_status, "drivers: no driver would be selected");

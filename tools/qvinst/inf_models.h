@@ -32,10 +32,6 @@ struct inf_reading {
 
 inf_reading read_inf_models(const std::string& path);
 
-// Whether a models section with this decoration ("" for none) is read by
-// this process, given the decorations its manufacturer line lists.
-bool decoration_applies(std::string_view decoration, const std::vector<std::string>& listed);
-
 // Whether `id` is in `ids`, compared as the platform compares IDs: without
 // regard to letter case.
 bool contains_id(const std::vector<std::string>& ids, std::string_view id);

@@ -8,10 +8,12 @@
 
 #if defined(_WIN32)
 #include "tools/qvinst/device_commands.h"
+#include "tools/qvinst/native_qvinst.h"
 #endif
 
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string>
 
 namespace {
@@ -55,6 +57,14 @@ constexpr command_handler handlers[] = {
 };
 
 command_result run(const invocation& call) {
+#if defined(_WIN32)
+    // What a driver search finds depends on the process's architecture.
+    if (call.what == command::drivers || (call.what == command::install && call.explain)) {
+        if (std::optional<command_result> native = run_native_qvinst()) {
+            return *native;
+        }
+    }
+#endif
     if (call.what == command::help) {
         return {help_text(this_build), {}, exit_success};
     }

@@ -7,6 +7,8 @@
 //         export, out of memory, output not written)
 //   2     bad arguments, or a command this build does not offer
 //   3     id: at least one text has no compact ID
+//   4     drivers, install --explain: under WOW64, the native qvinst that
+//         runs them cannot be started
 //   3010  installed, and a reboot (result 2) or restart (result 3) is needed
 //   10-N  result -N: 11 no device, 12 no driver, 13 installation failed,
 //         14 no INF path, 17 no NEWDEV.DLL, 18 not an NT driver, 19 no entry
@@ -24,6 +26,7 @@ inline constexpr int exit_success = 0;
 inline constexpr int exit_trouble = 1;
 inline constexpr int exit_usage = 2;
 inline constexpr int exit_no_compact_id = 3;
+inline constexpr int exit_no_native_qvinst = 4;
 inline constexpr int exit_reboot_needed = 3010;
 inline constexpr int exit_unknown_result = 30;
 
