@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -120,35 +119,6 @@ std::optional<SP_DRVINSTALL_PARAMS> driver_install_params(HDEVINFO set, SP_DEVIN
     return call.params;
 }
 
-// The candidates' model lines, found by manufacturer and description in the
-// INF read once: the n-th driver with a name is the n-th line with it in the
-// sections this process reads.
-class line_index {
-public:
-    explicit line_index(const inf_reading& inf) {
-        for (const model_line& line : inf.lines) {
-            if (line.applies) {
-                lines_[key(line.manufacturer, line.description)].push_back(&line);
-            }
-        }
-    }
-
-    const model_line* next(const char* manufacturer, const char* description) {
-        const std::string name = key(manufacturer, description);
-        const auto found = lines_.find(name);
-        const std::size_t n = taken_[name]++;
-        return found != lines_.end() && n < found->second.size() ? found->second[n] : nullptr;
-    }
-
-private:
-    static std::string key(std::string_view manufacturer, std::string_view description) {
-        return std::string(manufacturer) + '\0' + std::string(description);
-    }
-
-    std::map<std::string, std::vector<const model_line*>> lines_;
-    std::map<std::string, std::size_t> taken_;
-};
-
 class driver_observer final : public seen::observer {
 public:
     drivers_outcome outcome;
@@ -181,58 +151,126 @@ public:
     }
 
 private:
-    // The platform's record of each driver costs a reading of the whole INF,
-    // so it is asked for the first and the selected driver only; the others
-    // take their line from the INF read once. When the two disagree, or a
-    // driver has no line, every driver is asked.
+    // Where the platform cannot tell a driver's rank (SetupDiGetDriverInstallParams
+    // unavailable), each record it gives of a driver may cost a reading of
+    // the whole INF: the candidates are then the INF's lines that name the
+    // device, read once, checked against the number of drivers and the
+    // selected one, whose record the routine has read already. Otherwise,
+    // or when they do not agree, every record is the platform's.
     void read_candidates(const seen::step& s) {
-        std::vector<SP_DRVINFO_DATA_V2_A> drivers;
-        std::vector<const model_line*> lines;
-        line_index index(inf());
-        SP_DRVINFO_DATA_V2_A driver{};
-        for (DWORD n = 0;; ++n) {
-            driver.cbSize = driver_record_size;
-            if (!SetupDiEnumDriverInfoA(s.set, s.element, SPDIT_COMPATDRIVER, n, &driver)) {
-                break;
-            }
-            drivers.push_back(driver);
-            lines.push_back(index.next(driver.MfgName, driver.Description));
+        SP_DRVINFO_DATA_V2_A first{};
+        const bool selected = s.ok && s.driver;
+        if (!selected && !driver_at(s, 0, first)) {
+            return;
         }
-        bool lines_hold = std::find(lines.begin(), lines.end(), nullptr) == lines.end();
-        std::string inf_file;
-        for (std::size_t i = 0; i < drivers.size(); ++i) {
-            driver_candidate c;
-            c.description = drivers[i].Description;
-            c.manufacturer = drivers[i].MfgName;
-            c.provider = drivers[i].ProviderName;
-            c.version = version_text(drivers[i].DriverVersion);
-            c.date = date_text(drivers[i].DriverDate);
-            c.selected = s.driver && s.driver->Reserved == drivers[i].Reserved;
-            std::string hardware_id;
-            if (i == 0 || c.selected || !lines_hold) {
-                read_detail(s, drivers[i], c, hardware_id);
-                inf_file = c.inf;
-                if (lines_hold && (c.section != lines[i]->section ||
-                                   !same_id(hardware_id, lines[i]->hardware_id))) {
-                    // The INF read otherwise than the platform: start again
-                    // with the platform's record of every driver.
-                    lines_hold = false;
-                    outcome.drivers.clear();
-                    i = static_cast<std::size_t>(-1);
-                    continue;
-                }
-            } else {
-                c.section = lines[i]->section;
-                c.inf = inf_file;
-                hardware_id = lines[i]->hardware_id;
+        SP_DRVINFO_DATA_A& any = selected ? *const_cast<SP_DRVINFO_DATA_A*>(s.driver) : first;
+        params_available_ = driver_install_params(s.set, s.element, any).has_value();
+        if (params_available_ || !candidates_from_inf(s, any, selected)) {
+            outcome.drivers.clear();
+            candidates_from_platform(s);
+        }
+    }
+
+    static bool driver_at(const seen::step& s, DWORD index, SP_DRVINFO_DATA_V2_A& driver) {
+        driver.cbSize = driver_record_size;
+        return SetupDiEnumDriverInfoA(s.set, s.element, SPDIT_COMPATDRIVER, index, &driver) != FALSE;
+    }
+
+    bool names_device(const model_line& line) const {
+        return std::any_of(line.ids.begin(), line.ids.end(), [this](const std::string& id) {
+            return contains_id(outcome.hardware_ids, id) || contains_id(outcome.compatible_ids, id);
+        });
+    }
+
+    static bool same_driver(const SP_DRVINFO_DATA_A& driver, const model_line& line) {
+        return line.manufacturer == driver.MfgName && line.description == driver.Description;
+    }
+
+    static driver_candidate candidate(const SP_DRVINFO_DATA_A& driver) {
+        driver_candidate c;
+        c.description = driver.Description;
+        c.manufacturer = driver.MfgName;
+        c.provider = driver.ProviderName;
+        c.version = version_text(driver.DriverVersion);
+        c.date = date_text(driver.DriverDate);
+        return c;
+    }
+
+    bool excluded_by_inf(std::string_view hardware_id) {
+        return contains_id(inf().excluded_ids, "*") || contains_id(inf().excluded_ids, hardware_id);
+    }
+
+    static std::string_view first_id(const model_line& line) {
+        return line.ids.empty() ? std::string_view() : std::string_view(line.ids.front());
+    }
+
+    // `record` is the selected driver's when `selected`, else the first one's.
+    bool candidates_from_inf(const seen::step& s, SP_DRVINFO_DATA_A& record, bool selected) {
+        std::vector<const model_line*> lines;
+        for (const model_line& line : inf().lines) {
+            if (line.applies && names_device(line)) {
+                lines.push_back(&line);
             }
+        }
+        SP_DRVINFO_DATA_V2_A beyond{};
+        if (lines.empty() || driver_at(s, static_cast<DWORD>(lines.size()), beyond) ||
+            (!selected && !same_driver(record, *lines.front()))) {
+            return false;
+        }
+        // The selected driver's line: by its name, and where two lines share
+        // it, by the platform's record of its line.
+        constexpr std::size_t no_line = static_cast<std::size_t>(-1);
+        std::size_t chosen = no_line;
+        std::vector<std::size_t> named;
+        for (std::size_t i = 0; selected && i < lines.size(); ++i) {
+            if (same_driver(record, *lines[i])) {
+                named.push_back(i);
+            }
+        }
+        if (named.size() == 1) {
+            chosen = named.front();
+        } else if (!named.empty()) {
+            driver_candidate detail;
+            std::string hardware_id;
+            read_detail(s, record, detail, hardware_id);
+            for (const std::size_t i : named) {
+                if (lines[i]->section == detail.section &&
+                    contains_id({std::string(first_id(*lines[i]))}, hardware_id)) {
+                    chosen = i;
+                    break;
+                }
+            }
+        }
+        if (selected && chosen == no_line) {
+            return false;
+        }
+        const std::string inf_file(ID_MAIN2::full_inf_path(outcome.inf_path.c_str()).view());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            driver_candidate c = candidate(record);
+            c.description = lines[i]->description;
+            c.manufacturer = lines[i]->manufacturer;
+            c.section = lines[i]->section;
+            c.inf = inf_file;
+            c.excluded = excluded_by_inf(first_id(*lines[i]));
+            c.selected = chosen == i;
+            outcome.drivers.push_back(std::move(c));
+        }
+        return true;
+    }
+
+    void candidates_from_platform(const seen::step& s) {
+        SP_DRVINFO_DATA_V2_A driver{};
+        for (DWORD index = 0; driver_at(s, index, driver); ++index) {
+            driver_candidate c = candidate(driver);
+            c.selected = s.driver && s.driver->Reserved == driver.Reserved;
+            std::string hardware_id;
+            read_detail(s, driver, c, hardware_id);
             // What the INF says about automatic selection, unless the
             // platform tells.
-            c.excluded = contains_id(inf().excluded_ids, "*") ||
-                         contains_id(inf().excluded_ids, hardware_id);
+            c.excluded = excluded_by_inf(hardware_id);
             if (params_available_) {
                 const std::optional<SP_DRVINSTALL_PARAMS> params =
-                    driver_install_params(s.set, s.element, drivers[i]);
+                    driver_install_params(s.set, s.element, driver);
                 params_available_ = params.has_value();
                 if (params) {
                     c.rank = params->Rank;
@@ -243,20 +281,23 @@ private:
         }
     }
 
-    static bool same_id(const std::string& a, const std::string& b) {
-        return contains_id({a}, b);
-    }
-
+    // The platform's record of the driver's line. Asked once with room for
+    // a long ID list, and again only when that is too short.
     static void read_detail(const seen::step& s, SP_DRVINFO_DATA_A& driver, driver_candidate& c,
                             std::string& hardware_id) {
-        DWORD required = 0;
-        SetupDiGetDriverInfoDetailA(s.set, s.element, &driver, nullptr, 0, &required);
-        std::vector<char> buffer(std::max<DWORD>(required, sizeof(SP_DRVINFO_DETAIL_DATA_A)), '\0');
+        std::vector<char> buffer(sizeof(SP_DRVINFO_DETAIL_DATA_A) + id_list_buffer_size, '\0');
         auto* detail = reinterpret_cast<SP_DRVINFO_DETAIL_DATA_A*>(buffer.data());
-        detail->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
-        if (!SetupDiGetDriverInfoDetailA(s.set, s.element, &driver, detail,
-                                         static_cast<DWORD>(buffer.size()), nullptr)) {
-            return;
+        for (DWORD required = 0;;) {
+            detail->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
+            if (SetupDiGetDriverInfoDetailA(s.set, s.element, &driver, detail,
+                                            static_cast<DWORD>(buffer.size()), &required)) {
+                break;
+            }
+            if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= buffer.size()) {
+                return;
+            }
+            buffer.assign(required, '\0');
+            detail = reinterpret_cast<SP_DRVINFO_DETAIL_DATA_A*>(buffer.data());
         }
         c.section = detail->SectionName;
         c.inf = detail->InfFileName;

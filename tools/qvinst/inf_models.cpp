@@ -64,12 +64,9 @@ void read_model_section(HINF inf, const std::string& manufacturer, model_section
     for (BOOL more = SetupFindFirstLineA(inf, models.section.c_str(), nullptr, &line); more;
          more = SetupFindNextLine(&line, &line)) {
         std::vector<std::string> ids = fields_from(line, first_list_field);
+        models.ids.insert(models.ids.end(), ids.begin(), ids.end());
         out.lines.push_back({manufacturer, field_text(line, key_field),
-                             field_text(line, first_name_field), ids.empty() ? "" : ids.front(),
-                             models.applies});
-        for (std::string& id : ids) {
-            models.ids.push_back(std::move(id));
-        }
+                             field_text(line, first_name_field), std::move(ids), models.applies});
     }
     out.models.push_back(std::move(models));
 }

@@ -18,7 +18,7 @@ struct model_line {
     std::string manufacturer;  // the manufacturer line's name, as the platform reports it
     std::string description;   // the line's name
     std::string section;       // its install section
-    std::string hardware_id;   // its first ID
+    std::vector<std::string> ids;  // its hardware and compatible IDs
     bool applies = false;      // its models section is the one this process reads
 };
 
