@@ -310,12 +310,12 @@ private:
     std::optional<inf_reading> inf_;
 };
 
-std::string with_error(std::string text, std::uint32_t error) {
-    explained_step named;
-    describe_platform_error(error, named);
-    text += " (" + named.error_name + ", " + error_number_text(error);
-    if (!named.error_text.empty()) {
-        text += ": " + named.error_text;
+// The reason's words with the platform's error named after them.
+std::string with_error(drivers_outcome& o, std::string text, std::uint32_t code) {
+    o.reason_error = describe_platform_error(code);
+    text += " (" + o.reason_error->name + ", " + error_number_text(code);
+    if (!o.reason_error->text.empty()) {
+        text += ": " + o.reason_error->text;
     }
     return text + ")";
 }
@@ -355,13 +355,13 @@ void explain_no_driver(drivers_outcome& o, driver_observer& watcher) {
     o.models = inf.models;
     if (inf.trouble == no_driver_reason::inf_missing) {
         o.reason = inf.trouble;
-        o.reason_detail = with_error("the INF file is missing or cannot be read", inf.error);
+        o.reason_detail = with_error(o, "the INF file is missing or cannot be read", inf.error);
         return;
     }
     if (inf.trouble == no_driver_reason::not_an_inf) {
         o.reason = inf.trouble;
         o.reason_detail =
-            with_error("the file is not an INF: it has no [Version] signature", inf.error);
+            with_error(o, "the file is not an INF: it has no [Version] signature", inf.error);
         return;
     }
     if (!o.drivers.empty()) {
@@ -375,7 +375,7 @@ void explain_no_driver(drivers_outcome& o, driver_observer& watcher) {
         o.reason_detail = "a model line names one of the device's IDs, but the platform built no "
                           "compatible driver from it";
         if (watcher.limit_error()) {
-            o.reason_detail = with_error(o.reason_detail + "; the search could not be limited to "
+            o.reason_detail = with_error(o, o.reason_detail + "; the search could not be limited to "
                                                            "the INF",
                                          *watcher.limit_error());
         }

@@ -23,6 +23,6 @@ command_result run_drivers(const std::string& inf_path, const std::string& compa
 
 // The platform error's name and text: the Setup API's from qvinst's table,
 // the system's text from the system.
-void describe_platform_error(std::uint32_t code, explained_step& step);
+platform_error describe_platform_error(std::uint32_t code);
 
 }  // namespace qvinst

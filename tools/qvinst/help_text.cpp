@@ -33,7 +33,7 @@ constexpr std::string_view options =
     "             in pure ASCII: a byte from 0x7F up is written as the\n"
     "             escape \\u007f to \\u00ff of the same value, so encoding the text\n"
     "             as Latin-1 gives the bytes back.\n"
-    "  --explain  install: every step of the installation (see install).\n"
+    "  --explain  install: installs, and shows every step (see install).\n"
     "  --help     This text.\n"
     "  --version  qvinst's version and that of the QUORVANT.dll next to it.\n"
     "  --         Ends the options: every later argument is an operand.\n";
@@ -63,11 +63,23 @@ std::string command_paragraphs() {
     return out;
 }
 
-constexpr std::string_view host_note =
-    "\n"
-    "This build runs outside Windows and offers id only (and --help, --version).\n"
-    "list, find and install need Windows, the Setup API and QUORVANT.dll: here\n"
-    "they say so and end with exit status 2.\n";
+// What the host build says of the commands it does not offer.
+std::string host_note() {
+    std::string names;
+    std::size_t left = 0;
+    for (const command_help& c : commands) {
+        left += c.windows_only ? 1 : 0;
+    }
+    for (const command_help& c : commands) {
+        if (c.windows_only) {
+            --left;
+            names += std::string(c.name) + (left > 1 ? ", " : left == 1 ? " and " : "");
+        }
+    }
+    return "\nThis build runs outside Windows and offers id only (and --help, --version).\n" +
+           names + " need Windows, the Setup API and QUORVANT.dll:\nhere they say so and end "
+                   "with exit status 2.\n";
+}
 
 std::string status_line(int status, std::string_view text) {
     char number[16];
@@ -114,7 +126,7 @@ std::string help_text(build_kind build) {
     out += "\n";
     out += exit_status_table();
     if (build == build_kind::host) {
-        out += host_note;
+        out += host_note();
     }
     return out;
 }
