@@ -87,6 +87,16 @@ struct hkey_policy {
     static void close(pointer key) noexcept { RegCloseKey(key); }
 };
 using unique_hkey = unique_any<hkey_policy>;
+
+// An open INF file: INVALID_HANDLE_VALUE owns nothing, as SetupOpenInfFile
+// returns it on failure.
+struct hinf_policy {
+    using pointer = HINF;
+    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool is_valid(pointer inf) noexcept { return inf != INVALID_HANDLE_VALUE; }
+    static void close(pointer inf) noexcept { SetupCloseInfFile(inf); }
+};
+using unique_hinf = unique_any<hinf_policy>;
 #endif
 
 // Holds an SRW lock exclusively for its scope.

@@ -20,10 +20,6 @@ command_result run_find(const invocation& call) {
     return {call.json ? find_json(outcome) : find_text(outcome), {}, find_exit_status(outcome)};
 }
 
-command_result run_drivers(const invocation& call) {
-    return run_drivers(call.operands.at(0), call.operands.at(1), call.json);
-}
-
 command_result run_install(const invocation& call) {
     const std::string& inf_path = call.operands.at(0);
     const std::string& compact_id = call.operands.at(1);

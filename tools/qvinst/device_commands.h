@@ -12,7 +12,6 @@ command_result run_find(const invocation& call);
 // Through the DLL's export; with --explain, the library's routine in
 // qvinst, step by step.
 command_result run_install(const invocation& call);
-command_result run_drivers(const invocation& call);
 command_result run_version();
 
 }  // namespace qvinst

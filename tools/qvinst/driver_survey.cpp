@@ -1,9 +1,11 @@
 // qvinst drivers: the installation routine watched up to the driver
 // selection, the candidate drivers read from the set it built, and, when
 // none is selected, the reason read from the INF.
-#include "tools/qvinst/explained_install.h"
+#include "tools/qvinst/driver_survey.h"
 
 #include "include/quorvant.h"
+#include "platform/unique_handle.h"
+#include "tools/qvinst/explained_install.h"
 #include "install/ID_MAIN2.h"
 #include "platform/observed_platform.h"
 #include "tools/qvinst/inf_models.h"
@@ -99,15 +101,14 @@ std::optional<SP_DRVINSTALL_PARAMS> driver_install_params(HDEVINFO set, SP_DEVIN
     call.params.cbSize = sizeof call.params;
     void* const handler = AddVectoredExceptionHandler(1, end_guarded_thread);
     DWORD id = 0;
-    const HANDLE thread = CreateThread(nullptr, 0, call_driver_install_params, &call,
-                                       CREATE_SUSPENDED, &id);
+    const platform::unique_handle thread{
+        CreateThread(nullptr, 0, call_driver_install_params, &call, CREATE_SUSPENDED, &id)};
     DWORD exit_code = guarded_call_raised;
     if (thread) {
         guarded_thread = id;
-        ResumeThread(thread);
-        WaitForSingleObject(thread, INFINITE);
-        GetExitCodeThread(thread, &exit_code);
-        CloseHandle(thread);
+        ResumeThread(thread.get());
+        WaitForSingleObject(thread.get(), INFINITE);
+        GetExitCodeThread(thread.get(), &exit_code);
         guarded_thread = 0;
     }
     if (handler) {
@@ -401,7 +402,10 @@ void explain_no_driver(drivers_outcome& o, driver_observer& watcher) {
 
 }  // namespace
 
-command_result run_drivers(const std::string& inf_path, const std::string& compact_id, bool json) {
+command_result run_drivers(const invocation& call) {
+    const std::string& inf_path = call.operands.at(0);
+    const std::string& compact_id = call.operands.at(1);
+    const bool json = call.json;
     driver_observer watcher;
     watcher.outcome.inf_path = inf_path;
     {

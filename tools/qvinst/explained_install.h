@@ -1,4 +1,4 @@
-// install --explain and drivers: the library's own installation routine,
+// install --explain: the library's own installation routine,
 // compiled into qvinst over the recording wrappers of the platform seam,
 // watched step by step.
 #pragma once
@@ -15,11 +15,6 @@ namespace qvinst {
 // text, each line written as the step ends; as JSON, one object at the end.
 command_result run_install_explained(const std::string& inf_path, const std::string& compact_id,
                                      bool json);
-
-// Runs the installation up to the driver selection (NEWDEV.DLL is never
-// loaded) and reports the device, the candidate drivers and, when none is
-// selected, why.
-command_result run_drivers(const std::string& inf_path, const std::string& compact_id, bool json);
 
 // The platform error's name and text: the Setup API's from qvinst's table,
 // the system's text from the system.

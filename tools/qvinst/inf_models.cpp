@@ -2,6 +2,7 @@
 #include "tools/qvinst/inf_models.h"
 
 #include "platform/platform.h"
+#include "platform/unique_handle.h"
 #include "tools/qvinst/decoration_rule.h"
 
 #include <algorithm>
@@ -145,31 +146,29 @@ inf_reading read_inf_models(const std::string& path) {
         out.error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_ACCESS_DENIED;
         return out;
     }
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (!platform::unique_handle{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)}) {
         out.trouble = no_driver_reason::inf_missing;
         out.error = GetLastError();
         return out;
     }
-    CloseHandle(file);
 
     UINT error_line = 0;
-    const HINF inf = SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_WIN4, &error_line);
-    if (inf == INVALID_HANDLE_VALUE) {
+    const platform::unique_hinf inf{
+        SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_WIN4, &error_line)};
+    if (!inf) {
         out.trouble = no_driver_reason::not_an_inf;
         out.error = GetLastError();
         return out;
     }
     INFCONTEXT signature{};
-    if (!SetupFindFirstLineA(inf, version_section, signature_key, &signature)) {
+    if (!SetupFindFirstLineA(inf.get(), version_section, signature_key, &signature)) {
         out.trouble = no_driver_reason::not_an_inf;
         out.error = GetLastError();
     } else {
-        read_models(inf, out);
-        read_exclusions(inf, out);
+        read_models(inf.get(), out);
+        read_exclusions(inf.get(), out);
     }
-    SetupCloseInfFile(inf);
     return out;
 }
 
