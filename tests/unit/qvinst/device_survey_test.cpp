@@ -4,7 +4,7 @@
 #include "qvinst_test_support.h"
 
 #include "install/ID_MAIN2.h"
-#include "platform/sim/sim_control.h"
+#include "tests/sim/sim_control.h"
 #include "tools/qvinst/device_survey.h"
 
 #include <optional>
