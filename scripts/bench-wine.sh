@@ -27,7 +27,7 @@
 #   bash scripts/bench-wine.sh      (or bash scripts/bench.sh for the whole table)
 #
 # BENCH_WINE_PARTS names the parts to run (default: endurance helper search
-# drivers).
+# drivers); BENCH_DRIVER_LINES the INF sizes of the drivers part.
 #
 # About two minutes on an idle machine. Measures dist/QUORVANT.dll as the
 # last build left it, and brings the programs in build/win32 up to date;
@@ -178,7 +178,7 @@ fi
 
 if part drivers; then
 # ---- qvinst drivers: one device, INFs of growing size that name it
-driver_sizes=(2000 5000 20000)
+read -ra driver_sizes <<<"${BENCH_DRIVER_LINES:-2000 5000 20000}"
 echo "bench-wine: qvinst drivers against the library's call, ${driver_sizes[*]} model lines" >&2
 (
   source scripts/lib/wine_prefix.sh
