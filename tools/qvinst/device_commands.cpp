@@ -16,8 +16,11 @@ command_result run_list(const invocation& call) {
 }
 
 command_result run_find(const invocation& call) {
-    const find_outcome outcome = find_matching_devices(call.operands.at(0));
-    return {call.json ? find_json(outcome) : find_text(outcome), {}, find_exit_status(outcome)};
+    const std::optional<find_outcome> outcome = find_matching_devices(call.operands.at(0));
+    if (!outcome) {
+        return {{}, "qvinst: out of memory\n", exit_trouble};
+    }
+    return {call.json ? find_json(*outcome) : find_text(*outcome), {}, find_exit_status(*outcome)};
 }
 
 command_result run_install(const invocation& call) {
