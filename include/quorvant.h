@@ -18,6 +18,22 @@
  * Windows calling convention: the caller pushes two 32-bit pointers, the
  * function removes them (8 bytes). The x64 library uses the x64 convention.
  *
+ * When the call returns, the calling thread's last error (GetLastError)
+ * holds the platform's error of the step that decided the result:
+ *   1, 2, 3  0
+ *   -1       ERROR_NO_MORE_ITEMS when the walk over the present devices
+ *            ended without a match; the walk's or the instance-ID read's
+ *            error when one failed
+ *   -2       the first step of the driver selection that failed (for
+ *            example ERROR_FILE_NOT_FOUND, ERROR_NO_COMPAT_DRIVERS), or
+ *            ERROR_FILENAME_EXCED_RANGE for an INF path too long
+ *   -3, -8   the error InstallSelectedDriver failed with
+ *   -4       ERROR_INVALID_PARAMETER
+ *   -7       the error loading NEWDEV.DLL failed with
+ *   -9       the error GetProcAddress failed with (ERROR_PROC_NOT_FOUND)
+ *   -10      ERROR_NOT_ENOUGH_MEMORY
+ * A call waits for the system's driver installer for as long as it takes.
+ *
  * On 64-bit Windows, where a 32-bit process may not install drivers, the
  * 32-bit library runs the call in QUORVANT64.exe when that file stands in
  * the library's own folder, and returns its result code.

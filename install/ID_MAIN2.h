@@ -30,29 +30,96 @@ using instance_id_text = bounded_text<instance_id_buffer_size>;
 extern kept_text wanted_compact_id;
 extern instance_id_text found_instance_id;
 
+// What a stage of the installation, or the whole routine, ends with: a
+// result code of quorvant.h, or `proceed` when the next stage is to run;
+// and the platform's error of the step that decided it (0 when no step
+// failed). A stage that proceeds carries the error of the first step that
+// failed without ending it, the likeliest reason for a later failure.
+struct outcome {
+    int result;
+    DWORD error;
+};
+inline constexpr int proceed = 0;  // no result code of the library
+
+// The steps of one call, in the order they can happen.
+enum class step {
+    devices_listed,         // the walk's set of present devices
+    device_chosen,          // detail: the instance ID (empty: none); value: devices walked
+    set_created,            // the installation's set
+    device_opened,          // detail: the instance ID
+    device_selected,        // made the set's selected device
+    install_params_read,
+    search_limited,         // detail: the INF path the driver search is limited to
+    driver_list_built,      // the compatible drivers of the INF
+    class_installer_run,    // DIF_SELECTBESTCOMPATDRV
+    driver_selected,        // detail: the selected driver's description
+    system_directory_read,  // detail: the directory
+    newdev_loaded,          // detail: the path loaded
+    entry_point_found,      // detail: the entry point's name
+    installer_called,       // value: the reboot word
+    newdev_freed,
+    set_destroyed,
+};
+
+// One step as it ended. The texts and the set live only during the report.
+struct step_report {
+    step what;
+    bool ok;
+    DWORD error;                // the platform's error when !ok, else 0
+    std::string_view detail;    // see step
+    DWORD value;                // see step
+    HDEVINFO set;               // the installation's set; null outside it
+    SP_DEVINFO_DATA* element;   // the device's element in `set`; null outside it
+};
+
+// Where the routine reports its steps: a function and a context of the
+// caller's. Optional everywhere: a null sink costs one test per step.
+struct step_sink {
+    void (*report)(void* context, const step_report& report);
+    void* context;
+};
+
+// What the search found: `proceed` with the instance ID of the device to
+// install onto, or -1 (no device) or -10 (no memory to store the wanted ID)
+// with the platform's error that decided it. The instance ID is
+// zero-terminated and stays valid until the next search.
+struct search_result {
+    outcome end;
+    std::string_view instance_id;
+};
+
+// Stores `wanted` in wanted_compact_id, empties found_instance_id and walks
+// all present devices with match_device.
+search_result find_device_instance_id(std::string_view wanted, const step_sink* sink = nullptr);
+
 // A step of the walk over present devices: receives the walk set and the
 // element of one device.
 using device_step = void (*)(HDEVINFO set, SP_DEVINFO_DATA& element);
 // The same with a context of the caller's, for steps that keep state.
 using device_callback = void (*)(HDEVINFO set, SP_DEVINFO_DATA& element, void* context);
 
-// Stores `wanted` in wanted_compact_id, empties found_instance_id and walks
-// all present devices with match_device. Returns false, without walking,
-// when there is no memory to store `wanted`.
-bool find_device_instance_id(std::string_view wanted);
-
 // The start of every search: empties found_instance_id and stores `wanted`
 // in wanted_compact_id; false when there is no memory to store it.
 bool start_search(std::string_view wanted);
 
+// How a walk ended: whether the present devices could be listed, how many
+// were walked, and the platform's error of the listing when it failed, else
+// of the enumeration call that ended the walk (ERROR_NO_MORE_ITEMS after
+// the last device).
+struct walk_end {
+    bool listed;
+    DWORD devices;
+    DWORD error;
+};
+
 // Calls `callback` with `context` for every present device of every setup
 // class, in enumeration order, until the enumeration ends or fails.
-void walk_present_devices(device_callback callback, void* context);
+walk_end walk_present_devices(device_callback callback, void* context);
 
 // The walk with a callable `step(set, element)` that keeps its own state.
 template <typename Step>
-void walk_present_devices(Step& step) {
-    walk_present_devices(
+walk_end walk_present_devices(Step& step) {
+    return walk_present_devices(
         [](HDEVINFO set, SP_DEVINFO_DATA& element, void* context) {
             (*static_cast<Step*>(context))(set, element);
         },
@@ -80,18 +147,33 @@ instance_id_text read_device_instance_id(HDEVINFO set, SP_DEVINFO_DATA& element)
 // The INF path as the driver search is given it: absolute, counted from the
 // process's current folder when it is relative (a bare file name would
 // otherwise be looked up in the system's INF folder), and whole. Empty when
-// the path cannot be resolved or DriverPath cannot hold it: a cut path
-// could name another file.
+// the path cannot be resolved or DriverPath cannot hold it (a cut path
+// could name another file), with the reason as the thread's last error
+// (ERROR_FILENAME_EXCED_RANGE for a path too long).
 using full_path = bounded_text<platform::max_path>;
 full_path full_inf_path(const char* inf_path);
 
 // Installs the driver from the INF file at `inf_path` (zero-terminated; a
 // relative path counts from the process's current folder) onto the device
-// that `wanted` names. Returns one of the result codes of quorvant.h.
-int install_driver_for_device(HWND parent, std::string_view wanted, const char* inf_path);
+// that `wanted` names, reporting each step to `sink`. Returns one of the
+// result codes of quorvant.h and leaves the platform's error of the step
+// that decided it as the thread's last error (0 after an installation).
+// Runs the search and the three stages below in order.
+int install_driver_for_device(HWND parent, std::string_view wanted, const char* inf_path,
+                              const step_sink* sink = nullptr);
 
-// Loads NEWDEV.DLL from the system directory and installs the driver that is
-// selected in `set`. Returns 3, 2, 1, -3, -7, -8 or -9.
-int run_install_selected_driver(HWND parent, HDEVINFO set);
+// Stage 1: opens the device `instance_id` (zero-terminated) in `set`, a set
+// of its own made by the caller, makes it the selected device and limits
+// its driver search to `inf`. -2 when the restriction cannot be stored.
+outcome open_device_for_inf(HDEVINFO set, SP_DEVINFO_DATA& element, const char* instance_id,
+                            const full_path& inf, const step_sink* sink = nullptr);
+
+// Stage 2: builds the device's compatible-driver list from the INF and lets
+// the class installer select the best driver. -2 when none is selected.
+outcome select_best_driver(HDEVINFO set, SP_DEVINFO_DATA& element, const step_sink* sink = nullptr);
+
+// Stage 3: loads NEWDEV.DLL from the system directory and installs the
+// driver that is selected in `set`. Returns 3, 2, 1, -3, -7, -8 or -9.
+outcome run_install_selected_driver(HWND parent, HDEVINFO set, const step_sink* sink = nullptr);
 
 }  // namespace ID_MAIN2

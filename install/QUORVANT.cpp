@@ -1,6 +1,7 @@
 // QUORVANT: the library's exported entry point.
 #include "include/quorvant.h"
 #include "install/ID_MAIN2.h"
+#include "install/result_codes.h"  // ties quorvant.h to the table at compile time
 #include "install/wow64_helper.h"
 #include "platform/unique_handle.h"
 
@@ -13,7 +14,15 @@ SRWLOCK call_lock = SRWLOCK_INIT;
 
 }  // namespace
 
-extern "C" int QV7_CALL qv7_installdevice(const char* inf_path, const char* compact_id) {
+namespace {
+
+// A call's result code and the platform's error that decided it.
+struct call_end {
+    int result;
+    DWORD error;
+};
+
+call_end install_serialised(const char* inf_path, const char* compact_id) {
     const platform::exclusive_lock serialised(call_lock);
     const char* const inf = inf_path ? inf_path : "";
     const char* const wanted = compact_id ? compact_id : "";
@@ -21,8 +30,20 @@ extern "C" int QV7_CALL qv7_installdevice(const char* inf_path, const char* comp
     if (*inf != '\0') {
         const int result = wow64::run_in_64bit_helper(inf, wanted);
         if (result != wow64::not_delegated) {
-            return result;
+            return {result, GetLastError()};
         }
     }
-    return ID_MAIN2::install_driver_for_device(nullptr, wanted, inf);
+    const int result = ID_MAIN2::install_driver_for_device(nullptr, wanted, inf);
+    // Read while the lock is held: the last error is the routine's.
+    return {result, GetLastError()};
+}
+
+}  // namespace
+
+// The caller finds the platform's error of the step that decided the result
+// as its last error, whatever releasing the lock did to it.
+extern "C" int QV7_CALL qv7_installdevice(const char* inf_path, const char* compact_id) {
+    const call_end end = install_serialised(inf_path, compact_id);
+    SetLastError(end.error);
+    return end.result;
 }

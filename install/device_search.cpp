@@ -2,6 +2,7 @@
 #include "install/ID_MAIN2.h"
 
 #include "idconv/id_conv.h"
+#include "include/quorvant.h"
 #include "platform/unique_handle.h"
 
 namespace ID_MAIN2 {
@@ -9,30 +10,49 @@ namespace ID_MAIN2 {
 kept_text wanted_compact_id;
 instance_id_text found_instance_id;
 
+namespace {
+// The error of reading the last match's instance ID; 0 when it was read.
+DWORD found_read_error = 0;
+}  // namespace
+
 bool start_search(std::string_view wanted) {
     found_instance_id.clear();
+    found_read_error = 0;
     return wanted_compact_id.assign(wanted);
 }
 
-bool find_device_instance_id(std::string_view wanted) {
+search_result find_device_instance_id(std::string_view wanted, const step_sink* sink) {
     if (!start_search(wanted)) {
-        return false;
+        return {{QV7_E_OUT_OF_MEMORY, ERROR_NOT_ENOUGH_MEMORY}, {}};
     }
-    enum_present_devices(match_device);
-    return true;
+    const walk_end walk = walk_present_devices(
+        [](HDEVINFO set, SP_DEVINFO_DATA& element, void*) { match_device(set, element); }, nullptr);
+    const std::string_view found = found_instance_id.view();
+    const outcome end{found.empty() ? QV7_E_NO_DEVICE : proceed,
+                      !found.empty()    ? 0
+                      : found_read_error ? found_read_error
+                                         : walk.error};
+    if (sink) {
+        sink->report(sink->context, {step::devices_listed, walk.listed, walk.listed ? 0 : walk.error,
+                                     {}, walk.devices, nullptr, nullptr});
+        sink->report(sink->context, {step::device_chosen, !found.empty(), end.error, found,
+                                     walk.devices, nullptr, nullptr});
+    }
+    return {end, found};
 }
 
-void walk_present_devices(device_callback callback, void* context) {
+walk_end walk_present_devices(device_callback callback, void* context) {
     const platform::unique_hdevinfo set{
         SetupDiGetClassDevsA(nullptr, nullptr, nullptr, present_devices_of_all_classes)};
     if (!set) {
-        return;
+        return {false, 0, GetLastError()};
     }
     SP_DEVINFO_DATA element{};
     for (DWORD index = 0;; ++index) {
         element.cbSize = platform::devinfo_data_size;
         if (!SetupDiEnumDeviceInfo(set.get(), index, &element)) {
-            break;  // end of the list, or an error: the walk ends either way
+            // The end of the list, or an error: the walk ends either way.
+            return {true, index, GetLastError()};
         }
         callback(set.get(), element, context);
     }
@@ -72,6 +92,7 @@ void match_device(HDEVINFO set, SP_DEVINFO_DATA& element) {
     }
     // A later match whose instance ID cannot be read leaves the result empty.
     found_instance_id = read_device_instance_id(set, element);
+    found_read_error = found_instance_id.empty() ? GetLastError() : 0;
 }
 
 }  // namespace ID_MAIN2

@@ -1,7 +1,9 @@
 // Owners for the platform's handles: one small type per handle kind, each
 // kind's invalid values and release function declared once, in its policy.
 // An owner releases a valid handle exactly once, when it goes out of scope
-// or is reset, and never touches an invalid one.
+// or is reset, and never touches an invalid one. A release keeps the
+// thread's last error, so an owner going out of scope after a failed call
+// leaves that call's error for the caller.
 //
 // The library, qvinst and the test programs all hold their handles here.
 #pragma once
@@ -36,7 +38,9 @@ public:
     void reset(pointer handle = Policy::invalid()) noexcept {
         const pointer old = std::exchange(handle_, handle);
         if (Policy::is_valid(old)) {
+            const DWORD last_error = GetLastError();
             Policy::close(old);
+            SetLastError(last_error);
         }
     }
 

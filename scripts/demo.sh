@@ -15,19 +15,26 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-library=$root/dist/QUORVANT.dll
-programs=${QV_DEMO_PROGRAMS:-$root/build/win32/tests/e2e}
 sample_inf=$root/samples/quorvant-sample.inf
 compact_id=PCI5156000151560001
 hardware_ids=('PCI\VEN_5156&DEV_0001&SUBSYS_00015156&REV_01' 'PCI\VEN_5156&DEV_0001&SUBSYS_00015156')
 source scripts/lib/wine_prefix.sh
-require_built demo "$library" "$root/dist/qvinst.exe" "$programs/qv_device.exe" "$programs/newdev_substitute.dll"
+# The 32-bit files; the x64 ones in a 64-bit prefix where this machine runs
+# no 32-bit programs.
+dist=$root/dist build=$root/build/win32 arch=win32
+if ! runs_32bit_programs; then
+  echo "demo: this machine runs no 32-bit programs; showing the x64 library instead"
+  dist=$root/dist/x64 build=$root/build/win64 arch=win64
+fi
+library=$dist/QUORVANT.dll
+programs=${QV_DEMO_PROGRAMS:-$build/tests/e2e}
+require_built demo "$library" "$dist/qvinst.exe" "$programs/qv_device.exe" "$programs/newdev_substitute.dll"
 
 
 qv_device() { wine "$programs/qv_device.exe" "$@" | tr -d '\r'; }
 
 echo "== demo: QUORVANT.dll installs a driver under Wine"
-wine_prefix_start demo
+wine_prefix_start demo "$arch"
 echo "   (private prefix $WINEPREFIX)"
 system32="$WINEPREFIX/drive_c/windows/system32"
 cp "$programs/newdev_substitute.dll" "$system32/newdev.dll"
@@ -36,7 +43,7 @@ cp "$sample_inf" "$WINEPREFIX/drive_c/quorvant-sample/"
 inf='C:\quorvant-sample\quorvant-sample.inf'
 export WINEDLLOVERRIDES="mscoree,mshtml=;newdev=n"
 
-qvinst() { wine "$root/dist/qvinst.exe" "$@" | tr -d '\r'; }
+qvinst() { wine "$dist/qvinst.exe" "$@" | tr -d '\r'; }
 
 device=$(qv_device create "${hardware_ids[@]}")
 echo

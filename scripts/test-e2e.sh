@@ -16,6 +16,10 @@ library=$(realpath -m "${QV_E2E_LIBRARY:-dist/QUORVANT.dll}")
 qvinst=$(realpath -m "${QV_E2E_QVINST:-dist/qvinst.exe}")
 programs=$(realpath -m "${QV_E2E_PROGRAMS:-build/win32/tests/e2e}")
 source scripts/lib/wine_prefix.sh
+if ! runs_32bit_programs; then
+  not_run test-e2e "the 32-bit tier: dist/QUORVANT.dll, qvinst.exe and the NSIS setup program in a 32-bit prefix"
+  exit 0
+fi
 require_built test-e2e "$library" "$qvinst" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
   "$programs/newdev_without_entry.dll"
 

@@ -51,6 +51,10 @@ echo "e2e64: the x64 library from a 64-bit caller"
   | tr -d '\r' | tee "$tmp/x64.log" || status=$?
 runner_passed "$tmp/x64.log" e2e64-x64 || status=1
 
+if ! runs_32bit_programs; then
+  not_run e2e64 "the 32-bit library from a 32-bit caller under WOW64, through the helper, and the NSIS setup program"
+  exit "$status"
+fi
 echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
 (cd "$tmp/run32" && wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/x86/QUORVANT.dll")" \
   "$(winpath "$programs32/newdev_substitute.dll")" \

@@ -21,15 +21,22 @@ cd "$root"
 
 calls=${ENDURANCE_CALLS:-1000}
 cycles=${ENDURANCE_CYCLES:-1000}
-library=$(realpath -m "${ENDURANCE_LIBRARY:-dist/QUORVANT.dll}")
-programs=$(realpath -m "${ENDURANCE_PROGRAMS:-build/win32}")
+source scripts/lib/wine_prefix.sh
+# The 32-bit library; where this machine runs no 32-bit programs, the x64
+# library in a 64-bit prefix, so that the run still proves one of them.
+library=dist/QUORVANT.dll programs=build/win32 arch=win32
+if ! runs_32bit_programs; then
+  not_run endurance "the 32-bit library's run; the x64 library's runs instead"
+  library=dist/x64/QUORVANT.dll programs=build/win64 arch=win64
+fi
+library=$(realpath -m "${ENDURANCE_LIBRARY:-$library}")
+programs=$(realpath -m "${ENDURANCE_PROGRAMS:-$programs}")
 runner=$programs/tests/wine_bench/qv_endurance.exe
 substitute=$programs/tests/e2e/newdev_substitute.dll
-source scripts/lib/wine_prefix.sh
 require_built test-endurance "$library" "$runner" "$substitute"
 
 started=$(date +%s)
-wine_prefix_start endurance
+wine_prefix_start endurance "$arch"
 echo "endurance: prefix $WINEPREFIX ready in $(( $(date +%s) - started )) s"
 
 status=0

@@ -18,6 +18,12 @@ done
 
 bash scripts/build.sh --no-demo
 
+# What a tier could not run on this machine is said where it happens and
+# again at the end.
+QV_NOT_RUN_LOG=$(mktemp "${TMPDIR:-/tmp}/qv-not-run.XXXXXX")
+export QV_NOT_RUN_LOG
+trap 'rm -f "$QV_NOT_RUN_LOG"' EXIT
+
 echo "== host unit tests"
 ctest --test-dir build/host --output-on-failure -j "$(nproc)"
 
@@ -25,3 +31,8 @@ for tier in "${tiers[@]}"; do
   echo "== $tier"
   bash "scripts/test-$tier.sh"
 done
+
+if [ -s "$QV_NOT_RUN_LOG" ]; then
+  echo "== not run on this machine"
+  cat "$QV_NOT_RUN_LOG"
+fi

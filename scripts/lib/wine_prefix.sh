@@ -12,6 +12,47 @@
 #   require_built NAME FILE...  stops the script when a built file is missing
 #   runner_passed LOG NAME   whether LOG ends with "N passed, 0 failed"; a
 #                            runner that died before its closing line fails
+#   runs_32bit_programs      whether this machine runs 32-bit x86 programs
+#   not_run NAME WHAT        says loudly that WHAT was not run on this machine
+#                            for want of 32-bit programs, and records it for
+#                            scripts/test.sh's summary
+#   wine ARGS                Wine's loader: the usual one, or the 64-bit one
+#                            where 32-bit programs cannot run
+#
+# Every tier runs under a UTF-8 locale that every Debian machine has, whatever
+# the caller's: Wine takes its ANSI code page from it, and under the C locale
+# it cannot map a byte above 0x7F to a file name.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
+
+# Some kernels run 64-bit user code only (IA-32 emulation built out or
+# switched off): there every 32-bit x86 program, the 32-bit Wine loader
+# among them, fails to start with ENOEXEC, and so does every 32-bit Windows
+# program under Wine, in a 32-bit prefix or under WOW64. 64-bit Wine runs.
+# A missing 32-bit loader is no such machine: it is a broken installation,
+# and the tiers fail on it.
+runs_32bit_programs() {
+  local out
+  [ -x /lib/ld-linux.so.2 ] || return 0
+  out=$(/lib/ld-linux.so.2 --version 2>&1 >/dev/null) && return 0
+  ! grep -q 'Exec format error' <<<"$out"
+}
+
+not_run() {
+  local line="$1: NOT RUN on this machine: $2 (its kernel runs no 32-bit x86 programs: an i386 program fails with ENOEXEC)"
+  echo "$line" >&2
+  if [ -n "${QV_NOT_RUN_LOG:-}" ]; then
+    echo "$line" >>"$QV_NOT_RUN_LOG"
+  fi
+}
+
+if runs_32bit_programs; then
+  wine_loader=wine
+else
+  wine_loader=/usr/lib/wine/wine64
+  export WINELOADER=$wine_loader
+fi
+wine() { "$wine_loader" "$@"; }
 
 wine_prefix_stop() {
   WINEPREFIX="$wine_tmp/pfx" wineserver -k >/dev/null 2>&1 || true
@@ -26,7 +67,7 @@ wine_prefix_start() {
   # Wine's own dialogs and add-on installers stay out of the way while the
   # prefix is made. No entry for newdev: the programs switch it through the
   # registry, and an entry here would take precedence.
-  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1
 }
 
 # shellcheck disable=SC1003  # the backslash is the replacement, not an escape

@@ -20,8 +20,8 @@ constexpr DWORD devinfo_size = platform::layout_32_bit.devinfo_data;
 constexpr DWORD params_size = platform::layout_32_bit.install_params;
 constexpr DWORD drvinfo_size = platform::layout_32_bit.driver_info;
 constexpr DWORD reg_multi_sz = 7;
-constexpr DWORD error_file_not_found = 2;
-constexpr DWORD error_no_compat_drivers = 0xE0000228;
+constexpr DWORD error_file_not_found = ERROR_FILE_NOT_FOUND;
+constexpr DWORD error_no_compat_drivers = ERROR_NO_COMPAT_DRIVERS;
 constexpr std::string_view newdev_file = "\\NEWDEV.DLL";
 constexpr std::uintptr_t process_heap = 0x9000;
 
@@ -716,14 +716,10 @@ BOOL FreeLibrary(HMODULE module) {
     return op.result<BOOL>(TRUE);
 }
 
-DWORD GetLastError() {
-    // Logged, but leaves the last error as it is.
-    const DWORD error = the_machine().last_error;
-    ++sim::platform_depth;
-    the_machine().visible.log.push_back(sim::call{"GetLastError", nullptr, {}, {}, error});
-    --sim::platform_depth;
-    return error;
-}
+// The thread's last error is no operation: reading or setting it is not
+// logged. Every other operation clears it or sets its own, so an error read
+// late reads as 0.
+DWORD GetLastError() { return the_machine().last_error; }
 
 void SetLastError(DWORD error) { the_machine().last_error = error; }
 

@@ -103,7 +103,9 @@ inline constexpr DWORD SPDIT_COMPATDRIVER = 2;
 inline constexpr DWORD DIF_SELECTBESTCOMPATDRV = 0x17;
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
@@ -113,6 +115,8 @@ inline constexpr DWORD ERROR_NO_SUCH_DEVINST = 0xE000020B;
 inline constexpr DWORD ERROR_INVALID_DATA = 13;
 inline constexpr DWORD ERROR_NO_DRIVER_SELECTED = 0xE0000203;
 inline constexpr DWORD ERROR_NO_DEVICE_SELECTED = 0xE0000211;
+inline constexpr DWORD ERROR_NO_COMPAT_DRIVERS = 0xE0000228;
+inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 
 // Setup API.
 HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, PCSTR enumerator, HWND parent, DWORD flags);

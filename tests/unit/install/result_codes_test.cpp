@@ -32,39 +32,43 @@ struct result_case {
     std::string inf_path;
     std::string wanted;
     int result;
+    DWORD last_error;  // the caller's last error after the call
 };
 
 void PrintTo(const result_case& row, std::ostream* os) { *os << row.name << " -> " << row.result; }
 
 using result_codes = sim_table_test<result_case>;
 
-TEST_P(result_codes, returned) {
+TEST_P(result_codes, returned_with_the_deciding_error) {
     standard_machine();
     GetParam().arrange();
+    SetLastError(0xdeadbeef);
     EXPECT_EQ(install(GetParam().inf_path, GetParam().wanted), GetParam().result);
+    EXPECT_EQ(GetLastError(), GetParam().last_error);
 }
 
 INSTANTIATE_TEST_SUITE_P(table, result_codes, testing::Values(
-    result_case{"installed_needs_restart_3", restart_flag, nic_inf_path, nic_compact_id, 3},
-    result_case{"installed_needs_reboot_2", reboot_flag, nic_inf_path, nic_compact_id, 2},
-    result_case{"installed_1", no_change, nic_inf_path, nic_compact_id, 1},
-    result_case{"no_device_matches_minus_1", no_change, nic_inf_path, "PCI10EC81390000000000000000", -1},
+    result_case{"installed_needs_restart_3", restart_flag, nic_inf_path, nic_compact_id, 3, 0},
+    result_case{"installed_needs_reboot_2", reboot_flag, nic_inf_path, nic_compact_id, 2, 0},
+    result_case{"installed_1", no_change, nic_inf_path, nic_compact_id, 1, 0},
+    result_case{"no_device_matches_minus_1", no_change, nic_inf_path, "PCI10EC81390000000000000000", -1,
+                ERROR_NO_MORE_ITEMS},
     result_case{"instance_id_of_last_match_unreadable_minus_1", instance_id_of_match_unreadable, nic_inf_path,
-                nic_compact_id, -1},
+                nic_compact_id, -1, ERROR_INVALID_DATA},
     result_case{"inf_holds_no_compatible_driver_minus_2", inf_without_compatible_driver, nic_inf_path,
-                nic_compact_id, -2},
-    result_case{"inf_missing_minus_2", no_change, "C:\\drivers\\missing.inf", nic_compact_id, -2},
-    result_case{"inf_unreadable_minus_2", inf_unreadable, nic_inf_path, nic_compact_id, -2},
+                nic_compact_id, -2, ERROR_NO_COMPAT_DRIVERS},
+    result_case{"inf_missing_minus_2", no_change, "C:\\drivers\\missing.inf", nic_compact_id, -2, ERROR_FILE_NOT_FOUND},
+    result_case{"inf_unreadable_minus_2", inf_unreadable, nic_inf_path, nic_compact_id, -2, ERROR_NO_COMPAT_DRIVERS},
     result_case{"earlier_step_failed_device_vanished_minus_2", device_vanished_after_search, nic_inf_path,
-                nic_compact_id, -2},
+                nic_compact_id, -2, ERROR_NO_SUCH_DEVINST},
     result_case{"install_failed_other_error_minus_3", install_fails_access_denied, nic_inf_path, nic_compact_id,
-                -3},
-    result_case{"inf_path_empty_minus_4", no_change, "", nic_compact_id, -4},
-    result_case{"newdev_not_loadable_minus_7", newdev_not_loadable, nic_inf_path, nic_compact_id, -7},
+                -3, 5},
+    result_case{"inf_path_empty_minus_4", no_change, "", nic_compact_id, -4, ERROR_INVALID_PARAMETER},
+    result_case{"newdev_not_loadable_minus_7", newdev_not_loadable, nic_inf_path, nic_compact_id, -7, ERROR_MOD_NOT_FOUND},
     result_case{"install_failed_not_nt_driver_minus_8", install_fails_not_nt_driver, nic_inf_path,
-                nic_compact_id, -8},
+                nic_compact_id, -8, 0xE000022D},
     result_case{"newdev_lacks_entry_point_minus_9", newdev_without_entry_point, nic_inf_path, nic_compact_id,
-                -9}),
+                -9, ERROR_PROC_NOT_FOUND}),
     row_name());
 
 // What each outcome leaves behind.
@@ -162,6 +166,86 @@ INSTANTIATE_TEST_SUITE_P(paths, install_set_destroyed_once, testing::Values(
     destroy_case{"not_nt_driver", install_fails_not_nt_driver, -8},
     destroy_case{"install_failed", install_fails_access_denied, -3},
     destroy_case{"installed", no_change, 1}),
+    row_name());
+
+
+// The steps the routine reports to a sink, in order, each with its outcome
+// and, for a failed step, the platform's error, which the one that decided
+// the result leaves for the caller. The sink changes no result.
+using ID_MAIN2::step;
+struct reported {
+    step what;
+    bool ok;
+    bool operator==(const reported& other) const { return what == other.what && ok == other.ok; }
+};
+void PrintTo(const reported& r, std::ostream* os) { *os << static_cast<int>(r.what) << (r.ok ? "" : "!"); }
+
+struct sink_case {
+    std::string name;
+    arrange_fn arrange;
+    std::string wanted;
+    int result;
+    std::vector<reported> steps;
+};
+
+void PrintTo(const sink_case& row, std::ostream* os) { *os << row.name; }
+
+using steps_reported = sim_table_test<sink_case>;
+
+TEST_P(steps_reported, in_order) {
+    standard_machine();
+    GetParam().arrange();
+    std::vector<ID_MAIN2::step_report> seen;
+    const ID_MAIN2::step_sink sink{
+        [](void* context, const ID_MAIN2::step_report& r) {
+            static_cast<std::vector<ID_MAIN2::step_report>*>(context)->push_back(r);
+        },
+        &seen};
+    EXPECT_EQ(ID_MAIN2::install_driver_for_device(nullptr, GetParam().wanted, nic_inf_path.c_str(), &sink),
+              GetParam().result);
+    const DWORD last_error = GetLastError();
+
+    std::vector<reported> steps;
+    DWORD first_error = 0;
+    for (const ID_MAIN2::step_report& r : seen) {
+        steps.push_back({r.what, r.ok});
+        EXPECT_EQ(r.ok, r.error == 0) << "step " << static_cast<int>(r.what);
+        first_error = first_error ? first_error : r.error;
+    }
+    EXPECT_EQ(steps, GetParam().steps);
+    EXPECT_EQ(last_error, first_error) << "the first failed step decides";
+    expect_clean_platform();
+}
+
+const std::vector<reported> through_selection = {
+    {step::devices_listed, true},     {step::device_chosen, true},      {step::set_created, true},
+    {step::device_opened, true},      {step::device_selected, true},    {step::install_params_read, true},
+    {step::search_limited, true},     {step::driver_list_built, true},  {step::class_installer_run, true},
+    {step::driver_selected, true},    {step::system_directory_read, true}, {step::newdev_loaded, true}};
+
+std::vector<reported> selected_then(std::vector<reported> rest) {
+    std::vector<reported> all = through_selection;
+    all.insert(all.end(), rest.begin(), rest.end());
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(paths, steps_reported, testing::Values(
+    sink_case{"installed", no_change, nic_compact_id, 1,
+              selected_then({{step::entry_point_found, true}, {step::installer_called, true},
+                             {step::newdev_freed, true}, {step::set_destroyed, true}})},
+    sink_case{"no_device", no_change, "PNPPNP0501", -1,
+              {{step::devices_listed, true}, {step::device_chosen, false}}},
+    sink_case{"device_vanished", device_vanished_after_search, nic_compact_id, -2,
+              {{step::devices_listed, true}, {step::device_chosen, true}, {step::set_created, true},
+               {step::device_opened, false}, {step::device_selected, false},
+               {step::install_params_read, false}, {step::search_limited, false},
+               {step::set_destroyed, true}}},
+    sink_case{"no_entry_point", newdev_without_entry_point, nic_compact_id, -9,
+              selected_then({{step::entry_point_found, false}, {step::newdev_freed, true},
+                             {step::set_destroyed, true}})},
+    sink_case{"install_failed", install_fails_access_denied, nic_compact_id, -3,
+              selected_then({{step::entry_point_found, true}, {step::installer_called, false},
+                             {step::newdev_freed, true}, {step::set_destroyed, true}})}),
     row_name());
 
 }  // namespace
