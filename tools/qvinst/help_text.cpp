@@ -104,7 +104,7 @@ std::string exit_status_table() {
     out += "  install ends with the status of the library's result code:\n";
     for (auto* row = result_codes_begin(); row != result_codes_end(); ++row) {
         out += status_line(row->exit_status,
-                           "result " + std::to_string(row->code) + " " + std::string(row->name));
+                           "result " + std::to_string(row->value) + " " + std::string(row->name));
     }
     out += status_line(exit_unknown_result, "any other result code");
     return out;

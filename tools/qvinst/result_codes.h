@@ -17,8 +17,7 @@
 //   30    a result code outside the library's table
 #pragma once
 
-#include <cstddef>
-#include <string_view>
+#include "install/result_codes.h"
 
 namespace qvinst {
 
@@ -30,12 +29,8 @@ inline constexpr int exit_no_native_qvinst = 4;
 inline constexpr int exit_reboot_needed = 3010;
 inline constexpr int exit_unknown_result = 30;
 
-struct result_code_info {
-    int code;
-    std::string_view name;     // the name in quorvant.h
-    std::string_view meaning;  // one line
-    int exit_status;
-};
+// A row of the library's table of result codes (install/result_codes.def).
+using result_code_info = result_codes::row;
 
 // Every code the library documents, from 3 down to -10.
 const result_code_info* result_codes_begin();
