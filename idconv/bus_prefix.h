@@ -70,13 +70,12 @@ constexpr const format::bus* classify_prepared(const prepared_item& prepared,
     if (prepared.trimmed.empty()) {
         return nullptr;
     }
-    bus_class cls = bus_class::unknown;
     for (const std::uint8_t row : by_first_byte.rows_for(prepared.head[0])) {
         if (row == first_byte_index::no_row) {
             break;
         }
         const format::bus& bus = format::buses[row];
-        if (match_prefix(bus.cls, prepared, bus.prefix, cls, field_pos)) {
+        if (match_prefix(prepared, bus.prefix, field_pos)) {
             return &bus;
         }
     }

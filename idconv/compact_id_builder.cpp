@@ -93,11 +93,6 @@ constexpr bool rows_state_their_longest_compact_id() {
 static_assert(rows_state_their_longest_compact_id());
 static_assert(compact_id::capacity == fmt::max_length_pci);
 
-// The first `width` characters of `value`.
-constexpr std::string_view cut(std::string_view value, std::size_t width) noexcept {
-    return first_chars(value, width);
-}
-
 // Whether the item contains the marker (letter case counts). "Q" is rare in
 // hardware IDs, so the search looks for it and compares the marker around
 // each one it finds.
@@ -105,7 +100,7 @@ bool contains_irq_holder(std::string_view item) noexcept {
     constexpr std::size_t q_offset = irq_holder_marker.find('Q');
     for (std::size_t q = item.find('Q', q_offset); q != std::string_view::npos;
          q = item.find('Q', q + 1)) {
-        if (cut(chars_from(item, q - q_offset), irq_holder_marker.size()) == irq_holder_marker) {
+        if (first_chars(chars_from(item, q - q_offset), irq_holder_marker.size()) == irq_holder_marker) {
             return true;
         }
     }
@@ -158,16 +153,16 @@ void extract_pci(std::string_view body, slots& s) noexcept {
     field_reader fields(body);
     while (!fields.at_end()) {
         if (fields.take_key(fmt::pci_vendor_key)) {
-            s.vendor = cut(fields.take_value(), fmt::vendor_width);
+            s.vendor = first_chars(fields.take_value(), fmt::vendor_width);
         } else if (fields.take_key(fmt::pci_device_key)) {
-            s.device = cut(fields.take_value(), fmt::device_width);
+            s.device = first_chars(fields.take_value(), fmt::device_width);
         } else if (fields.take_key(fmt::pci_revision_key)) {
-            s.revision = cut(fields.take_value(), fmt::revision_width);
+            s.revision = first_chars(fields.take_value(), fmt::revision_width);
         } else if (fields.take_key(fmt::pci_subsystem_key)) {
-            s.subsystem = cut(fields.take_value(), pci_subsystem_taken);
+            s.subsystem = first_chars(fields.take_value(), pci_subsystem_taken);
         } else if (fields.take_key(fmt::pci_class_code_key)) {
             const std::string_view value = fields.take_value();
-            s.class_code = cut(value, fmt::pci_class_code_taken);
+            s.class_code = first_chars(value, fmt::pci_class_code_taken);
             if (value.size() == fmt::pci_class_code_with_interface) {
                 s.interface = chars_from(value, fmt::pci_class_code_taken);
             }
@@ -183,13 +178,13 @@ bool extract_usb(std::string_view body, slots& s) noexcept {
     field_reader fields(body);
     while (!fields.at_end()) {
         if (fields.take_key(fmt::usb_vendor_key)) {
-            s.vendor = cut(fields.take_value(), fmt::vendor_width);
+            s.vendor = first_chars(fields.take_value(), fmt::vendor_width);
         } else if (fields.take_key(fmt::usb_device_key)) {
-            s.device = cut(fields.take_value(), fmt::device_width);
+            s.device = first_chars(fields.take_value(), fmt::device_width);
         } else if (fields.take_key(fmt::usb_revision_key)) {
-            s.revision = cut(fields.take_value(), fmt::revision_width);
+            s.revision = first_chars(fields.take_value(), fmt::revision_width);
         } else if (fields.take_key(fmt::usb_interface_key)) {
-            s.interface = cut(fields.take_value(), fmt::interface_width);
+            s.interface = first_chars(fields.take_value(), fmt::interface_width);
         } else {
             fields.take_value();  // any other key, or none
             continue;
@@ -205,8 +200,8 @@ constexpr bool is_hex_digit(char c) noexcept {
 
 // Returns false when the product part is not one to four hexadecimal digits.
 bool extract_pnp(std::string_view body, slots& s) noexcept {
-    const std::string_view vendor = cut(body, fmt::pnp_vendor_length);
-    const std::string_view product = cut(chars_from(body, vendor.size()), fmt::pnp_product_max);
+    const std::string_view vendor = first_chars(body, fmt::pnp_vendor_length);
+    const std::string_view product = first_chars(chars_from(body, vendor.size()), fmt::pnp_product_max);
     if (product.empty()) {
         return false;
     }
@@ -276,7 +271,7 @@ void put_pci_slots(compact_id_writer& id, const slots& s) noexcept {
     } else {
         // Vendor half first; either half may be short or missing.
         id.put(chars_from(s.subsystem, fmt::pci_subsystem_half));
-        id.put(cut(s.subsystem, fmt::pci_subsystem_half));
+        id.put(first_chars(s.subsystem, fmt::pci_subsystem_half));
     }
     id.put(s.class_code, fmt::pci_class_code_default);
     if (s.class_code.size() == fmt::pci_class_code_short) {
@@ -363,7 +358,7 @@ void compact_id_builder::take_item(std::string_view raw_item) noexcept {
         }
         break;
     case fmt::field_rule::whole_body:
-        slots_.vendor = cut(body, fmt::vendor_width);
+        slots_.vendor = first_chars(body, fmt::vendor_width);
         break;
     case fmt::field_rule::none:
         break;

@@ -72,16 +72,15 @@ constexpr prepared_item prepare_item(std::string_view item) noexcept {
 }
 
 // Tests whether the prepared item begins with `prefix`. On a match sets
-// `out_class` to `cls` and `out_field_pos` to the position behind the prefix,
-// stepped over one "*" that follows it unless that "*" ends the item, and
-// returns true; otherwise leaves both untouched. `prefix` is upper case.
-constexpr bool match_prefix(bus_class cls, const prepared_item& item, std::string_view prefix,
-                            bus_class& out_class, std::size_t& out_field_pos) noexcept {
+// `out_field_pos` to the position behind the prefix, stepped over one "*"
+// that follows it unless that "*" ends the item, and returns true; otherwise
+// leaves it untouched. `prefix` is upper case.
+constexpr bool match_prefix(const prepared_item& item, std::string_view prefix,
+                            std::size_t& out_field_pos) noexcept {
     if (prefix.size() > item.trimmed.size() || prefix.size() >= prepared_item::head_capacity ||
         std::string_view(item.head, prefix.size()) != prefix) {
         return false;
     }
-    out_class = cls;
     out_field_pos = prefix.size() + 1;
     // Step over one "*" behind the prefix, unless it is the item's last character.
     if (item.trimmed.size() > out_field_pos && item.head[out_field_pos - 1] == '*') {

@@ -1,10 +1,9 @@
 // The platform seam: every operating-system operation that install/ calls,
 // with its records and constants, under its Windows name.
 //
-// On the win32 build these are the real Windows headers and libraries
-// (setupapi, kernel32). On the host build the same names are served by the
-// simulated platform in platform/sim/, so the code in install/ is one source
-// for both builds.
+// On the Windows builds these are the real Windows headers and libraries
+// (setupapi, kernel32). The host build is given the same names by a
+// simulation of its own, so the code in install/ is one source for both.
 #pragma once
 
 #include "platform/system_headers.h"

@@ -109,6 +109,16 @@ struct mapped_view_policy {
     static void close(pointer view) noexcept { UnmapViewOfFile(view); }
 };
 using unique_mapped_view = unique_any<mapped_view_policy>;
+
+// An open INF file: INVALID_HANDLE_VALUE owns nothing, as SetupOpenInfFile
+// returns it on failure.
+struct hinf_policy {
+    using pointer = HINF;
+    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool is_valid(pointer inf) noexcept { return inf != INVALID_HANDLE_VALUE; }
+    static void close(pointer inf) noexcept { SetupCloseInfFile(inf); }
+};
+using unique_hinf = unique_any<hinf_policy>;
 #endif
 
 // Holds an SRW lock exclusively for its scope.

@@ -16,12 +16,20 @@
 #   the 32-bit one, interleaved BENCH_HELPER_REPETITIONS times (default 15);
 #   target: the helper adds at most 100 ms per call. See
 #   tests/wine_bench/helper_bench.cpp.
+# - qvinst drivers: in a 64-bit prefix, one device and INFs of 2,000, 5,000
+#   and 20,000 model lines that name it; dist/x64/qvinst.exe drivers
+#   against the x64 library's own call on the same INF (qv_device call),
+#   each timed once per size. Target: drivers takes at most twice the
+#   library's call.
 # - Endurance: scripts/test-endurance.sh with BENCH_ENDURANCE_CALLS calls
 #   (default 10,000); the growth of open handles, committed private memory
 #   and heap bytes in use against the run's fixed slack, and the time per
 #   call.
 #
 #   bash scripts/bench-wine.sh      (or bash scripts/bench.sh for the whole table)
+#
+# BENCH_WINE_PARTS names the parts to run (default: endurance helper search
+# drivers); BENCH_DRIVER_LINES the INF sizes of the drivers part.
 #
 # About two minutes on an idle machine. Measures dist/QUORVANT.dll as the
 # last build left it, and brings the programs in build/win32 up to date;
@@ -46,7 +54,7 @@ if [ ! -f "$library" ] || [ ! -f build/win32/build.ninja ]; then
   bash scripts/build.sh --no-demo >&2
 fi
 cmake --build build/win32 --target qv_search_bench qv_endurance qv_helper_bench newdev_substitute >&2
-cmake --build build/win64 --target QUORVANT64 newdev_substitute >&2
+cmake --build build/win64 --target QUORVANT64 newdev_substitute qv_device >&2
 
 if [ -n "${BENCH_RESULTS_DIR:-}" ]; then
   results=$BENCH_RESULTS_DIR
@@ -56,10 +64,13 @@ else
   trap 'rm -rf "$results"' EXIT
 fi
 
+parts=" ${BENCH_WINE_PARTS:-endurance helper search drivers} "
+part() { [[ $parts == *" $1 "* ]]; }
 row() { printf '%s\t%s\t%s\t%s\n' "$1" "$2" "$3" "${4:-}"; }
 # The value of key=... on a "result" line.
 field() { sed -n "s/.*[ ]$2=\([^ ]*\).*/\1/p" <<<"$1"; }
 
+if part endurance; then
 # ---- endurance: its own prefix, before the search bench fills one with devices
 echo "bench-wine: endurance, $endurance_calls calls" >&2
 started=$(date +%s)
@@ -80,6 +91,20 @@ if [ -z "$failed_checks" ]; then
   exit 1
 fi
 
+
+row "Wine endurance, $endurance_calls calls: handle growth" \
+  "$(field "$endurance" handle_growth)" "handles" "<= $(field "$endurance" handle_slack)"
+row "Wine endurance, $endurance_calls calls: committed private memory growth" \
+  "$(field "$endurance" private_growth)" "bytes" "<= $(field "$endurance" private_slack)"
+row "Wine endurance, $endurance_calls calls: heap bytes in use growth" \
+  "$(field "$endurance" heap_growth)" "bytes" "<= $(field "$endurance" heap_slack)"
+row "Wine endurance: time per call (install, -2, -1 in turn)" \
+  "$(field "$endurance" us_per_call)" "us/call"
+row "Wine endurance: failed checks" "$failed_checks" "checks" "<= 0"
+row "Wine endurance, whole run (prefix, calls, samples)" "$endurance_seconds" "s"
+fi
+
+if part helper; then
 # ---- the 64-bit helper: a 64-bit prefix of its own
 helper_repetitions=${BENCH_HELPER_REPETITIONS:-15}
 echo "bench-wine: the 64-bit helper against the call in process, $helper_repetitions runs each" >&2
@@ -103,7 +128,9 @@ row "Wine x64: the same call in process (refused at the installer)" "$(field "$h
 row "Wine x64: what the helper adds" "$(field "$helper" overhead_ms)" "ms/call" "<= 100"
 row "Wine x64: a bare 64-bit process started and waited for from a 32-bit one" \
   "$(field "$helper" bare_start_ms)" "ms"
+fi
 
+if part search; then
 # ---- search: a prefix of its own, devices added size by size
 echo "bench-wine: device search, ${sizes[*]} devices, $repetitions interleaved runs each" >&2
 started=$(date +%s)
@@ -151,14 +178,44 @@ created_s=$(grep '^result ' "$results/search.log" | sed 's/.* create_s=\([^ ]*\)
 row "Wine search, creating ${sizes[-1]} devices in one process" "$created_s" "s"
 row "Wine search, whole run (prefix, devices, $repetitions x 2 walks per size)" \
   "$search_seconds" "s"
+fi
 
-row "Wine endurance, $endurance_calls calls: handle growth" \
-  "$(field "$endurance" handle_growth)" "handles" "<= $(field "$endurance" handle_slack)"
-row "Wine endurance, $endurance_calls calls: committed private memory growth" \
-  "$(field "$endurance" private_growth)" "bytes" "<= $(field "$endurance" private_slack)"
-row "Wine endurance, $endurance_calls calls: heap bytes in use growth" \
-  "$(field "$endurance" heap_growth)" "bytes" "<= $(field "$endurance" heap_slack)"
-row "Wine endurance: time per call (install, -2, -1 in turn)" \
-  "$(field "$endurance" us_per_call)" "us/call"
-row "Wine endurance: failed checks" "$failed_checks" "checks" "<= 0"
-row "Wine endurance, whole run (prefix, calls, samples)" "$endurance_seconds" "s"
+if part drivers; then
+# ---- qvinst drivers: one device, INFs of growing size that name it
+read -ra driver_sizes <<<"${BENCH_DRIVER_LINES:-2000 5000 20000}"
+echo "bench-wine: qvinst drivers against the library's call, ${driver_sizes[*]} model lines" >&2
+(
+  source scripts/lib/wine_prefix.sh
+  wine_prefix_start drivers-bench win64
+  hwid='PCI\VEN_5156&DEV_0B0B&SUBSYS_00015156'
+  qv_device="$root/build/win64/tests/e2e/qv_device.exe"
+  wine "$qv_device" create "$hwid" >/dev/null
+  seconds() { local t=$(date +%s.%N); "$@" >/dev/null 2>&1 || true; awk -v a="$t" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }'; }
+  for size in "${driver_sizes[@]}"; do
+    inf="$wine_tmp/lines-$size.inf"
+    { printf '[Version]\nSignature="$Windows NT$"\nClass=System\n'
+      printf 'ClassGuid={4d36e97d-e325-11ce-bfc1-08002be10318}\nProvider=Bench\n'
+      printf 'DriverVer=01/01/2024,1.0.0.0\n[Manufacturer]\nBench=Models,NTamd64\n[Models.NTamd64]\n'
+      awk -v n="$size" -v id="$hwid" 'BEGIN { for (i = 0; i < n; i++) printf "\"Bench device %d\"=Install_%d,%s\n", i, i % 2, id }'
+      printf '[Install_0]\n[Install_1]\n'; } >"$inf"
+    library_s=$(seconds wine "$qv_device" call "$(winpath "$root/dist/x64/QUORVANT.dll")" \
+      "$(winpath "$inf")" PCI51560B0B51560001)
+    drivers_s=$(seconds wine "$root/dist/x64/qvinst.exe" drivers "$(winpath "$inf")" \
+      PCI51560B0B51560001)
+    echo "result lines=$size drivers_s=$drivers_s library_s=$library_s"
+  done
+) >"$results/drivers.log" 2>&1 || {
+  cat "$results/drivers.log" >&2
+  echo "bench-wine: the drivers benchmark failed" >&2
+  exit 1
+}
+cat "$results/drivers.log" >&2
+for line in $(grep -o 'lines=[0-9]*' "$results/drivers.log" | cut -d= -f2); do
+  result=$(grep "^result lines=$line " "$results/drivers.log")
+  row "Wine qvinst drivers, $line model lines naming the device" "$(field "$result" drivers_s)" "s"
+  row "  the library's call on the same INF" "$(field "$result" library_s)" "s"
+  row "  drivers / the library's call" "$(awk -v a="$(field "$result" drivers_s)" \
+    -v b="$(field "$result" library_s)" 'BEGIN { printf "%.2f", a / b }')" "ratio" "<= 2"
+done
+fi
+

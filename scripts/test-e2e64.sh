@@ -70,7 +70,7 @@ echo "e2e64: the x64 library from a 64-bit caller"
   --qvinst "$(winpath "$tmp/x64/qvinst.exe")" \
   --setup "$(winpath "$tmp/setup/driver-setup-amd64-dist.exe")" \
   --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")" \
-  arguments installer selection conversion faults lifetime qvinst setup) \
+  arguments installer selection conversion faults lifetime qvinst diagnosis setup) \
   | tr -d '\r' | tee "$tmp/x64.log" || status=$?
 runner_passed "$tmp/x64.log" e2e64-x64 || status=1
 

@@ -10,6 +10,7 @@
 //                                          prints the result; exit code 0 for 1, 2, 3
 //
 // Exit code 1 on failure, 2 on a usage error.
+#include "tests/e2e/quorvant_library.h"
 #include "tests/e2e/virtual_devices.h"
 
 #include <cstdio>
@@ -21,7 +22,7 @@ namespace {
 int usage() {
     std::fputs(
         "usage: qv_device create HWID [HWID...] | remove ID | list | show ID\n"
-        "                 | driver-value ID NAME\n",
+        "                 | driver-value ID NAME | call LIBRARY INF COMPACT_ID\n",
         stderr);
     return 2;
 }
@@ -78,6 +79,17 @@ int driver_value(const std::string& id, const std::string& name) {
     return 0;
 }
 
+int call(const std::string& library_path, const std::string& inf, const std::string& wanted) {
+    const e2e::quorvant_library library(library_path);
+    if (!library.loaded()) {
+        std::fprintf(stderr, "qv_device: %s\n", library.error().c_str());
+        return 1;
+    }
+    const int result = library.install(inf, wanted);
+    std::printf("%d\n", result);
+    return result > 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,5 +101,6 @@ int main(int argc, char** argv) {
     if (command == "list" && args.size() == 1) return list();
     if (command == "show" && args.size() == 2) return show(args[1]);
     if (command == "driver-value" && args.size() == 3) return driver_value(args[1], args[2]);
+    if (command == "call" && args.size() == 4) return call(args[1], args[2], args[3]);
     return usage();
 }

@@ -40,15 +40,29 @@ void expect_has(checks& c, const std::string& text, const std::string& part) {
     c.expect(text.find(part) != std::string::npos, part + " not in " + text);
 }
 
-// The package's INF with its only models section decorated for 64-bit x64.
-std::string amd64_only_inf(const driver_package& package) {
+// The package's INF with its models under `decorations` only, one section
+// each.
+std::string decorated_inf(const driver_package& package, const std::vector<std::string>& decorations) {
     std::string text = driver_inf_text(package);
     const std::string manufacturer = "%Provider%=Models\r\n";
     const std::string models = "[Models]\r\n";
-    text.replace(text.find(manufacturer), manufacturer.size(), "%Provider%=Models,NTamd64\r\n");
-    text.replace(text.find(models), models.size(), "[Models.NTamd64]\r\n");
+    const std::size_t at = text.find(models);
+    const std::size_t end = text.find("\r\n\r\n", at);
+    const std::string lines = text.substr(at + models.size(), end + 2 - at - models.size());
+    std::string listed = "%Provider%=Models";
+    std::string sections;
+    for (const std::string& d : decorations) {
+        listed += "," + d;
+        sections += "[Models." + d + "]\r\n" + lines;
+    }
+    text.replace(at, end + 2 - at, sections);
+    text.replace(text.find(manufacturer), manufacturer.size(), listed + "\r\n");
     return text;
 }
+
+// The decoration of the architecture this runner, and the qvinst it
+// starts, is not built for.
+const std::string other_architecture = sizeof(void*) == 8 ? "NTx86" : "NTamd64";
 
 struct drivers_case {
     const char* name;
@@ -74,8 +88,12 @@ void run_qvinst_diagnosis_cases(run_context& ctx) {
          device_compact_id, exit_no_driver, "\"not_an_inf\""},
         {"other model ID is no_matching_model", "diag-other.inf", driver_inf_text(other_model),
          device_compact_id, exit_no_driver, "\"no_matching_model\""},
-        {"NTamd64-only models are other_architecture", "diag-amd64.inf", amd64_only_inf(package),
-         device_compact_id, exit_no_driver, "\"other_architecture\""},
+        {"models for the other architecture only are other_architecture", "diag-other-arch.inf",
+         decorated_inf(package, {other_architecture}), device_compact_id, exit_no_driver,
+         "\"other_architecture\""},
+        {"models for a later Windows are other_os_version", "diag-later.inf",
+         decorated_inf(package, {"NTx86.99.0", "NTamd64.99.0", "NTarm64.99.0"}), device_compact_id,
+         exit_no_driver, "\"other_os_version\""},
         {"no matching device is no_device", "diag-good.inf", driver_inf_text(package),
          absent_compact_id, exit_no_device, "\"no_device\""},
     };

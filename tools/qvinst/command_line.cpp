@@ -21,14 +21,10 @@ struct command_shape {
     std::string_view operands_text;  // for the error message
 };
 
-constexpr std::size_t unbounded = static_cast<std::size_t>(-1);
-
 constexpr command_shape command_shapes[] = {
-    {command::id, "id", 1, unbounded, "one or more hardware-ID texts"},
-    {command::list, "list", 0, 0, "no operands"},
-    {command::find, "find", 1, 1, "one compact ID"},
-    {command::install, "install", 2, 2, "an INF path and a compact ID"},
-    {command::drivers, "drivers", 2, 2, "an INF path and a compact ID"},
+#define QV_COMMAND(name, least, most, operands, synopsis, help, handler) \
+    {command::name, #name, least, most, operands},
+#include "tools/qvinst/commands.def"
 };
 
 const command_shape* shape_named(std::string_view name) {
@@ -45,10 +41,11 @@ bool is_option(std::string_view arg) { return arg.size() > 1 && arg.front() == '
 }  // namespace
 
 std::string_view command_name(command what) {
-    switch (what) {
-        case command::help: return "--help";
-        case command::version: return "--version";
-        default: break;
+    if (what == command::help) {
+        return option_help;
+    }
+    if (what == command::version) {
+        return option_version;
     }
     for (const command_shape& shape : command_shapes) {
         if (shape.what == what) {

@@ -1,23 +1,24 @@
-// The command line of qvinst: options, a command and its operands.
-//
-//   qvinst [--json] id TEXT...
-//   qvinst [--json] list
-//   qvinst [--json] find COMPACT-ID
-//   qvinst [--json] [--explain] install INF COMPACT-ID
-//   qvinst [--json] drivers INF COMPACT-ID
-//   qvinst --help | --version
-//
-// Options may stand anywhere; "--" ends them, so that an operand may begin
-// with "-".
+// The command line of qvinst: options, a command of commands.def and its
+// operands, or --help or --version alone. Options may stand anywhere; "--"
+// ends them, so that an operand may begin with "-".
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qvinst {
 
-enum class command { help, version, id, list, find, install, drivers };
+// A command that takes any number of operands.
+inline constexpr std::size_t unbounded = static_cast<std::size_t>(-1);
+
+enum class command {
+    help,
+    version,
+#define QV_COMMAND(name, least, most, operands, synopsis, help, handler) name,
+#include "tools/qvinst/commands.def"
+};
 
 struct invocation {
     command what = command::help;

@@ -3,23 +3,33 @@
 
 #include "tools/qvinst/device_reports.h"
 #include "tools/qvinst/device_survey.h"
+#include "tools/qvinst/explained_install.h"
 #include "tools/qvinst/help_text.h"
 #include "tools/qvinst/quorvant_dll.h"
 #include "tools/qvinst/result_codes.h"
 
 namespace qvinst {
 
-command_result run_list(bool json) {
+command_result run_list(const invocation& call) {
     const std::vector<device_row> devices = survey_present_devices();
-    return {json ? list_json(devices) : list_text(devices), {}, exit_success};
+    return {call.json ? list_json(devices) : list_text(devices), {}, exit_success};
 }
 
-command_result run_find(const std::string& wanted, bool json) {
-    const find_outcome outcome = find_matching_devices(wanted);
-    return {json ? find_json(outcome) : find_text(outcome), {}, find_exit_status(outcome)};
+command_result run_find(const invocation& call) {
+    const std::optional<find_outcome> outcome = find_matching_devices(call.operands.at(0));
+    if (!outcome) {
+        return {{}, "qvinst: out of memory\n", exit_trouble};
+    }
+    return {call.json ? find_json(*outcome) : find_text(*outcome), {}, find_exit_status(*outcome)};
 }
 
-command_result run_install(const std::string& inf_path, const std::string& compact_id, bool json) {
+command_result run_install(const invocation& call) {
+    const std::string& inf_path = call.operands.at(0);
+    const std::string& compact_id = call.operands.at(1);
+    const bool json = call.json;
+    if (call.explain) {
+        return run_install_explained(inf_path, compact_id, json);
+    }
     quorvant_dll library;
     std::string error;
     if (!library.load(quorvant_dll_path(), error)) {

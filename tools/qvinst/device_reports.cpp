@@ -128,7 +128,7 @@ std::string install_json(std::string_view inf_path, std::string_view compact_id,
     json.begin_object()
         .key("inf").string(inf_path)
         .key("compact_id").string(compact_id)
-        .key("code").number(code)
+        .key("result").number(code)
         .key("name").string(info.name)
         .key("meaning").string(info.meaning)
         .key("exit_status").number(info.exit_status)

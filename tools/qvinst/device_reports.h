@@ -30,7 +30,7 @@ int find_exit_status(const find_outcome& outcome);
 
 // "CODE NAME: meaning"
 std::string install_text(int code);
-// {"inf":...,"compact_id":...,"code":N,"name":...,"meaning":...,"exit_status":N}
+// {"inf":...,"compact_id":...,"result":N,"name":...,"meaning":...,"exit_status":N}
 std::string install_json(std::string_view inf_path, std::string_view compact_id, int code);
 
 }  // namespace qvinst

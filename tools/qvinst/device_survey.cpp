@@ -4,7 +4,6 @@
 #include "idconv/id_conv.h"
 #include "install/ID_MAIN2.h"
 
-#include <new>
 #include <string>
 #include <utility>
 
@@ -33,7 +32,7 @@ std::vector<device_row> survey_present_devices() {
     return rows;
 }
 
-find_outcome find_matching_devices(std::string_view wanted) {
+std::optional<find_outcome> find_matching_devices(std::string_view wanted) {
     find_outcome outcome;
     outcome.wanted = std::string(wanted);
     outcome.rule = idconv::match_rule_for(wanted);
@@ -41,7 +40,7 @@ find_outcome find_matching_devices(std::string_view wanted) {
     // One walk: the library's own search step decides the choice, and the
     // matching devices are collected beside it.
     if (!ID_MAIN2::start_search(wanted)) {
-        throw std::bad_alloc();
+        return std::nullopt;
     }
     auto search_and_collect = [&outcome](HDEVINFO set, SP_DEVINFO_DATA& element) {
         ID_MAIN2::match_device(set, element);

@@ -6,6 +6,7 @@
 
 #include "tools/qvinst/device_rows.h"
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -17,7 +18,7 @@ std::vector<device_row> survey_present_devices();
 // The devices that match `wanted`, decided by the library's match rule, and
 // the device that the library's search ends with. One walk: the library's
 // own search step runs for every device, and the matches are collected
-// beside it.
-find_outcome find_matching_devices(std::string_view wanted);
+// beside it. None when the library has no memory to start the search.
+std::optional<find_outcome> find_matching_devices(std::string_view wanted);
 
 }  // namespace qvinst

@@ -15,13 +15,14 @@ constexpr std::string_view selected_mark = "* ";
 constexpr std::string_view unselected_mark = "  ";
 constexpr std::string_view list_separator = ", ";
 constexpr std::string_view platform_log = "%windir%\\inf\\setupapi.dev.log";
-// "0x" and eight hexadecimal digits, and the terminating zero.
-constexpr std::size_t hex_text_size = 11;
-
-std::string hex(std::uint32_t value) {
-    char text[hex_text_size];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
+// "error":N,"error_name":..,"error_text":.., each null without an error.
+void write_error(json_writer& json, const std::optional<platform_error>& error) {
+    json.key("error");
+    error ? json.number(error->code) : json.null();
+    json.key("error_name");
+    error ? json.string(error->name) : json.null();
+    json.key("error_text");
+    error ? json.string(error->text) : json.null();
 }
 
 std::string joined(const std::vector<std::string>& items) {
@@ -51,7 +52,7 @@ void append_driver_text(std::string& out, const driver_candidate& d) {
         out += or_dash(field);
         out += field_separator;
     }
-    out += d.rank ? hex(*d.rank) : std::string("rank unknown");
+    out += d.rank ? hex_text(*d.rank) : std::string("rank unknown");
     out += field_separator;
     out += or_dash(d.section);
     out += field_separator;
@@ -83,6 +84,7 @@ std::string_view reason_word(no_driver_reason reason) {
         case no_driver_reason::not_an_inf: return "not_an_inf";
         case no_driver_reason::no_matching_model: return "no_matching_model";
         case no_driver_reason::other_architecture: return "other_architecture";
+        case no_driver_reason::other_os_version: return "other_os_version";
         case no_driver_reason::class_installer_declined: return "class_installer_declined";
     }
     return "?";
@@ -116,7 +118,8 @@ std::string drivers_text(const drivers_outcome& o) {
     out += "selected: none\n";
     out += "reason: " + std::string(reason_word(o.reason)) + ": " + o.reason_detail + "\n";
     if (o.reason == no_driver_reason::no_matching_model ||
-        o.reason == no_driver_reason::other_architecture) {
+        o.reason == no_driver_reason::other_architecture ||
+        o.reason == no_driver_reason::other_os_version) {
         append_models_text(out, o.models);
     }
     return out;
@@ -169,6 +172,7 @@ std::string drivers_json(const drivers_outcome& o) {
         json.string(reason_word(o.reason));
     }
     json.key("reason_text").string(o.reason_detail);
+    write_error(json, o.reason_error);
     json.key("models").begin_array();
     for (const model_section& m : o.models) {
         json.begin_object();
@@ -200,9 +204,9 @@ std::string explained_step_text(const explained_step& s) {
     }
     if (s.error) {
         out += s.detail.empty() ? ": " : "; ";
-        out += s.error_name + " (" + error_number_text(*s.error) + ")";
-        if (!s.error_text.empty()) {
-            out += " " + s.error_text;
+        out += s.error->name + " (" + error_number_text(s.error->code) + ")";
+        if (!s.error->text.empty()) {
+            out += " " + s.error->text;
         }
     }
     return out + "\n";
@@ -223,18 +227,7 @@ std::string explained_json(const std::vector<explained_step>& steps, int code) {
         json.begin_object();
         json.key("step").string(s.step);
         json.key("ok").boolean(s.ok);
-        json.key("error");
-        if (s.error) {
-            json.number(*s.error);
-        } else {
-            json.null();
-        }
-        json.key("error_name");
-        if (s.error) {
-            json.string(s.error_name);
-        } else {
-            json.null();
-        }
+        write_error(json, s.error);
         json.key("detail").string(s.detail);
         json.end_object();
     }

@@ -11,6 +11,14 @@
 
 namespace qvinst {
 
+// An error the platform reported, by number, name and text (the text may
+// be empty: the system has none for it).
+struct platform_error {
+    std::uint32_t code = 0;
+    std::string name;
+    std::string text;
+};
+
 // One driver of the device's compatible-driver list.
 struct driver_candidate {
     std::string description;
@@ -29,7 +37,8 @@ struct driver_candidate {
 struct model_section {
     std::string section;     // e.g. "Models.NTamd64"
     std::string decoration;  // e.g. "NTamd64"; empty for the undecorated section
-    bool applies = false;    // this process would read it
+    bool applies = false;    // the platform reads it for this process
+    bool this_architecture = true;  // it is for this process's architecture
     std::vector<std::string> ids;  // the hardware and compatible IDs of its lines
 };
 
@@ -41,6 +50,7 @@ enum class no_driver_reason {
     not_an_inf,
     no_matching_model,
     other_architecture,
+    other_os_version,
     class_installer_declined,
 };
 std::string_view reason_word(no_driver_reason reason);
@@ -53,6 +63,7 @@ struct drivers_outcome {
     std::vector<driver_candidate> drivers;
     no_driver_reason reason = no_driver_reason::none;
     std::string reason_detail;  // the reason in words, with the platform's error
+    std::optional<platform_error> reason_error;
     std::vector<model_section> models;  // shown when the models decide
     int code = 0;  // the result code the watched run ended with
 };
@@ -61,7 +72,8 @@ std::string drivers_text(const drivers_outcome& outcome);
 // {"inf":..,"device":ID|null,"hardware_ids":[..],"compatible_ids":[..],
 //  "drivers":[{"description","manufacturer","provider","version","date",
 //  "rank","section","inf","excluded","selected"}],"reason":WORD|null,
-//  "reason_text":..,"models":[{"section","decoration","applies","ids"}]}
+//  "reason_text":..,"error":N|null,"error_name":..|null,"error_text":..|null,
+//  "models":[{"section","decoration","applies","ids"}]}
 std::string drivers_json(const drivers_outcome& outcome);
 // 0 when a driver is selected; otherwise the status install ends with
 // (11 no device, 12 no driver).
@@ -71,9 +83,7 @@ int drivers_exit_status(const drivers_outcome& outcome);
 struct explained_step {
     std::string step;    // what was done, in words
     bool ok = true;
-    std::optional<std::uint32_t> error;  // the platform's error of a failed step
-    std::string error_name;
-    std::string error_text;
+    std::optional<platform_error> error;  // the platform's error of a failed step
     std::string detail;  // what it found or used
 };
 
@@ -81,8 +91,8 @@ struct explained_step {
 std::string explained_step_text(const explained_step& step);
 // The closing lines: the result code and where the platform's log is.
 std::string explained_result_text(int code);
-// {"steps":[{"step","ok","error","error_name","detail"}],"result":N,
-//  "name":..,"exit_status":N}
+// {"steps":[{"step","ok","error","error_name","error_text","detail"}],
+//  "result":N,"name":..,"exit_status":N,"log":..}
 std::string explained_json(const std::vector<explained_step>& steps, int code);
 
 }  // namespace qvinst

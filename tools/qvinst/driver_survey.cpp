@@ -1,15 +1,18 @@
 // qvinst drivers: the installation routine watched up to the driver
 // selection, the candidate drivers read from the set it built, and, when
 // none is selected, the reason read from the INF.
-#include "tools/qvinst/explained_install.h"
+#include "tools/qvinst/driver_survey.h"
 
 #include "include/quorvant.h"
+#include "platform/unique_handle.h"
+#include "tools/qvinst/explained_install.h"
 #include "install/ID_MAIN2.h"
 #include "platform/observed_platform.h"
 #include "tools/qvinst/inf_models.h"
 #include "tools/qvinst/platform_errors.h"
 #include "tools/qvinst/result_codes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -98,15 +101,14 @@ std::optional<SP_DRVINSTALL_PARAMS> driver_install_params(HDEVINFO set, SP_DEVIN
     call.params.cbSize = sizeof call.params;
     void* const handler = AddVectoredExceptionHandler(1, end_guarded_thread);
     DWORD id = 0;
-    const HANDLE thread = CreateThread(nullptr, 0, call_driver_install_params, &call,
-                                       CREATE_SUSPENDED, &id);
+    const platform::unique_handle thread{
+        CreateThread(nullptr, 0, call_driver_install_params, &call, CREATE_SUSPENDED, &id)};
     DWORD exit_code = guarded_call_raised;
     if (thread) {
         guarded_thread = id;
-        ResumeThread(thread);
-        WaitForSingleObject(thread, INFINITE);
-        GetExitCodeThread(thread, &exit_code);
-        CloseHandle(thread);
+        ResumeThread(thread.get());
+        WaitForSingleObject(thread.get(), INFINITE);
+        GetExitCodeThread(thread.get(), &exit_code);
         guarded_thread = 0;
     }
     if (handler) {
@@ -141,22 +143,132 @@ public:
     bool selected() const { return selected_; }
     std::optional<DWORD> limit_error() const { return limit_error_; }
 
+    // The INF, read once per run.
+    const inf_reading& inf() {
+        if (!inf_) {
+            inf_ = read_inf_models(outcome.inf_path);
+        }
+        return *inf_;
+    }
+
 private:
+    // Where the platform cannot tell a driver's rank (SetupDiGetDriverInstallParams
+    // unavailable), each record it gives of a driver may cost a reading of
+    // the whole INF: the candidates are then the INF's lines that name the
+    // device, read once, checked against the number of drivers and the
+    // selected one, whose record the routine has read already. Otherwise,
+    // or when they do not agree, every record is the platform's.
     void read_candidates(const seen::step& s) {
-        SP_DRVINFO_DATA_V2_A driver{};
-        for (DWORD index = 0;; ++index) {
-            driver.cbSize = driver_record_size;
-            if (!SetupDiEnumDriverInfoA(s.set, s.element, SPDIT_COMPATDRIVER, index, &driver)) {
-                return;
+        SP_DRVINFO_DATA_V2_A first{};
+        const bool selected = s.ok && s.driver;
+        if (!selected && !driver_at(s, 0, first)) {
+            return;
+        }
+        SP_DRVINFO_DATA_A& any = selected ? *const_cast<SP_DRVINFO_DATA_A*>(s.driver) : first;
+        params_available_ = driver_install_params(s.set, s.element, any).has_value();
+        if (params_available_ || !candidates_from_inf(s, any, selected)) {
+            outcome.drivers.clear();
+            candidates_from_platform(s);
+        }
+    }
+
+    static bool driver_at(const seen::step& s, DWORD index, SP_DRVINFO_DATA_V2_A& driver) {
+        driver.cbSize = driver_record_size;
+        return SetupDiEnumDriverInfoA(s.set, s.element, SPDIT_COMPATDRIVER, index, &driver) != FALSE;
+    }
+
+    bool names_device(const model_line& line) const {
+        return std::any_of(line.ids.begin(), line.ids.end(), [this](const std::string& id) {
+            return contains_id(outcome.hardware_ids, id) || contains_id(outcome.compatible_ids, id);
+        });
+    }
+
+    static bool same_driver(const SP_DRVINFO_DATA_A& driver, const model_line& line) {
+        return line.manufacturer == driver.MfgName && line.description == driver.Description;
+    }
+
+    static driver_candidate candidate(const SP_DRVINFO_DATA_A& driver) {
+        driver_candidate c;
+        c.description = driver.Description;
+        c.manufacturer = driver.MfgName;
+        c.provider = driver.ProviderName;
+        c.version = version_text(driver.DriverVersion);
+        c.date = date_text(driver.DriverDate);
+        return c;
+    }
+
+    bool excluded_by_inf(std::string_view hardware_id) {
+        return contains_id(inf().excluded_ids, "*") || contains_id(inf().excluded_ids, hardware_id);
+    }
+
+    static std::string_view first_id(const model_line& line) {
+        return line.ids.empty() ? std::string_view() : std::string_view(line.ids.front());
+    }
+
+    // `record` is the selected driver's when `selected`, else the first one's.
+    bool candidates_from_inf(const seen::step& s, SP_DRVINFO_DATA_A& record, bool selected) {
+        std::vector<const model_line*> lines;
+        for (const model_line& line : inf().lines) {
+            if (line.applies && names_device(line)) {
+                lines.push_back(&line);
             }
-            driver_candidate c;
-            c.description = driver.Description;
-            c.manufacturer = driver.MfgName;
-            c.provider = driver.ProviderName;
-            c.version = version_text(driver.DriverVersion);
-            c.date = date_text(driver.DriverDate);
+        }
+        SP_DRVINFO_DATA_V2_A beyond{};
+        if (lines.empty() || driver_at(s, static_cast<DWORD>(lines.size()), beyond) ||
+            (!selected && !same_driver(record, *lines.front()))) {
+            return false;
+        }
+        // The selected driver's line: by its name, and where two lines share
+        // it, by the platform's record of its line.
+        constexpr std::size_t no_line = static_cast<std::size_t>(-1);
+        std::size_t chosen = no_line;
+        std::vector<std::size_t> named;
+        for (std::size_t i = 0; selected && i < lines.size(); ++i) {
+            if (same_driver(record, *lines[i])) {
+                named.push_back(i);
+            }
+        }
+        if (named.size() == 1) {
+            chosen = named.front();
+        } else if (!named.empty()) {
+            driver_candidate detail;
+            std::string hardware_id;
+            read_detail(s, record, detail, hardware_id);
+            for (const std::size_t i : named) {
+                if (lines[i]->section == detail.section &&
+                    contains_id({std::string(first_id(*lines[i]))}, hardware_id)) {
+                    chosen = i;
+                    break;
+                }
+            }
+        }
+        if (selected && chosen == no_line) {
+            return false;
+        }
+        const std::string inf_file(ID_MAIN2::full_inf_path(outcome.inf_path.c_str()).view());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            driver_candidate c = candidate(record);
+            c.description = lines[i]->description;
+            c.manufacturer = lines[i]->manufacturer;
+            c.section = lines[i]->section;
+            c.inf = inf_file;
+            c.excluded = excluded_by_inf(first_id(*lines[i]));
+            c.selected = chosen == i;
+            outcome.drivers.push_back(std::move(c));
+        }
+        return true;
+    }
+
+    void candidates_from_platform(const seen::step& s) {
+        SP_DRVINFO_DATA_V2_A driver{};
+        for (DWORD index = 0; driver_at(s, index, driver); ++index) {
+            driver_candidate c = candidate(driver);
             c.selected = s.driver && s.driver->Reserved == driver.Reserved;
-            read_detail(s, driver, c);
+            std::string hardware_id;
+            read_detail(s, driver, c, hardware_id);
+            // What the INF says about automatic selection, unless the
+            // platform tells.
+            c.excluded = excluded_by_inf(hardware_id);
             if (params_available_) {
                 const std::optional<SP_DRVINSTALL_PARAMS> params =
                     driver_install_params(s.set, s.element, driver);
@@ -170,42 +282,51 @@ private:
         }
     }
 
-    void read_detail(const seen::step& s, SP_DRVINFO_DATA_A& driver, driver_candidate& c) {
-        DWORD required = 0;
-        SetupDiGetDriverInfoDetailA(s.set, s.element, &driver, nullptr, 0, &required);
-        std::vector<char> buffer(std::max<DWORD>(required, sizeof(SP_DRVINFO_DETAIL_DATA_A)), '\0');
+    // The platform's record of the driver's line. Asked once with room for
+    // a long ID list, and again only when that is too short.
+    static void read_detail(const seen::step& s, SP_DRVINFO_DATA_A& driver, driver_candidate& c,
+                            std::string& hardware_id) {
+        std::vector<char> buffer(sizeof(SP_DRVINFO_DETAIL_DATA_A) + id_list_buffer_size, '\0');
         auto* detail = reinterpret_cast<SP_DRVINFO_DETAIL_DATA_A*>(buffer.data());
-        detail->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
-        if (!SetupDiGetDriverInfoDetailA(s.set, s.element, &driver, detail,
-                                         static_cast<DWORD>(buffer.size()), nullptr)) {
-            return;
+        for (DWORD required = 0;;) {
+            detail->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
+            if (SetupDiGetDriverInfoDetailA(s.set, s.element, &driver, detail,
+                                            static_cast<DWORD>(buffer.size()), &required)) {
+                break;
+            }
+            if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= buffer.size()) {
+                return;
+            }
+            buffer.assign(required, '\0');
+            detail = reinterpret_cast<SP_DRVINFO_DETAIL_DATA_A*>(buffer.data());
         }
         c.section = detail->SectionName;
         c.inf = detail->InfFileName;
-        // What the INF itself says about automatic selection.
-        const inf_reading inf = read_inf_models(c.inf);
-        c.excluded = c.excluded || contains_id(inf.excluded_ids, "*") ||
-                     contains_id(inf.excluded_ids, detail->HardwareID);
+        hardware_id = detail->HardwareID;
     }
 
     bool selected_ = false;
     bool params_available_ = true;
     std::optional<DWORD> limit_error_;
+    std::optional<inf_reading> inf_;
 };
 
-std::string with_error(std::string text, std::uint32_t error) {
-    explained_step named;
-    describe_platform_error(error, named);
-    text += " (" + named.error_name + ", " + error_number_text(error);
-    if (!named.error_text.empty()) {
-        text += ": " + named.error_text;
+// The reason's words with the platform's error named after them.
+std::string with_error(drivers_outcome& o, std::string text, std::uint32_t code) {
+    o.reason_error = describe_platform_error(code);
+    text += " (" + o.reason_error->name + ", " + error_number_text(code);
+    if (!o.reason_error->text.empty()) {
+        text += ": " + o.reason_error->text;
     }
     return text + ")";
 }
 
-bool any_model_names_device(const drivers_outcome& o, bool applying) {
+// Whether a models section that the platform reads (or, with `applying`
+// false, one it does not read, for this architecture or another) names one
+// of the device's IDs.
+bool any_model_names_device(const drivers_outcome& o, bool applying, bool this_architecture) {
     for (const model_section& m : o.models) {
-        if (m.applies != applying) {
+        if (m.applies != applying || (!applying && m.this_architecture != this_architecture)) {
             continue;
         }
         for (const std::string& id : m.ids) {
@@ -218,7 +339,7 @@ bool any_model_names_device(const drivers_outcome& o, bool applying) {
 }
 
 // Why the watched run selected no driver.
-void explain_no_driver(drivers_outcome& o, const driver_observer& watcher) {
+void explain_no_driver(drivers_outcome& o, driver_observer& watcher) {
     if (o.code == QV7_E_NO_INF_PATH) {
         o.reason = no_driver_reason::inf_missing;
         o.reason_detail = "the INF path is empty";
@@ -231,17 +352,17 @@ void explain_no_driver(drivers_outcome& o, const driver_observer& watcher) {
                                         : "the device " + found + " could not be opened";
         return;
     }
-    const inf_reading inf = read_inf_models(o.inf_path);
+    const inf_reading& inf = watcher.inf();
     o.models = inf.models;
     if (inf.trouble == no_driver_reason::inf_missing) {
         o.reason = inf.trouble;
-        o.reason_detail = with_error("the INF file is missing or cannot be read", inf.error);
+        o.reason_detail = with_error(o, "the INF file is missing or cannot be read", inf.error);
         return;
     }
     if (inf.trouble == no_driver_reason::not_an_inf) {
         o.reason = inf.trouble;
         o.reason_detail =
-            with_error("the file is not an INF: it has no [Version] signature", inf.error);
+            with_error(o, "the file is not an INF: it has no [Version] signature", inf.error);
         return;
     }
     if (!o.drivers.empty()) {
@@ -250,18 +371,25 @@ void explain_no_driver(drivers_outcome& o, const driver_observer& watcher) {
             "the INF offers compatible drivers, but the class installer selected none";
         return;
     }
-    if (any_model_names_device(o, true)) {
+    if (any_model_names_device(o, true, true)) {
         o.reason = no_driver_reason::class_installer_declined;
         o.reason_detail = "a model line names one of the device's IDs, but the platform built no "
                           "compatible driver from it";
         if (watcher.limit_error()) {
-            o.reason_detail = with_error(o.reason_detail + "; the search could not be limited to "
+            o.reason_detail = with_error(o, o.reason_detail + "; the search could not be limited to "
                                                            "the INF",
                                          *watcher.limit_error());
         }
         return;
     }
-    if (any_model_names_device(o, false)) {
+    if (any_model_names_device(o, false, true)) {
+        o.reason = no_driver_reason::other_os_version;
+        o.reason_detail = "the INF names the device only in models sections that this system does "
+                          "not read: decorated for another version of Windows, or passed over "
+                          "for a closer one";
+        return;
+    }
+    if (any_model_names_device(o, false, false)) {
         o.reason = no_driver_reason::other_architecture;
         o.reason_detail = "the INF names the device only in models sections decorated for another "
                           "architecture than this process's";
@@ -274,7 +402,10 @@ void explain_no_driver(drivers_outcome& o, const driver_observer& watcher) {
 
 }  // namespace
 
-command_result run_drivers(const std::string& inf_path, const std::string& compact_id, bool json) {
+command_result run_drivers(const invocation& call) {
+    const std::string& inf_path = call.operands.at(0);
+    const std::string& compact_id = call.operands.at(1);
+    const bool json = call.json;
     driver_observer watcher;
     watcher.outcome.inf_path = inf_path;
     {

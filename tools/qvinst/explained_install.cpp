@@ -16,15 +16,6 @@ namespace seen = platform::observed;
 
 // The size field of SP_DRVINFO_DATA_V2_A, as the library sets it.
 constexpr DWORD driver_record_size = platform::driver_info_size;
-// "0x" and eight hexadecimal digits, and the terminating zero.
-constexpr std::size_t hex_text_size = 11;
-
-std::string hex(DWORD value) {
-    char text[hex_text_size];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
-    return text;
-}
-
 std::string reboot_words(DWORD reboot) {
     std::string words;
     if (reboot & DI_NEEDRESTART) {
@@ -33,7 +24,7 @@ std::string reboot_words(DWORD reboot) {
     if (reboot & DI_NEEDREBOOT) {
         words += " DI_NEEDREBOOT";
     }
-    return hex(reboot) + (words.empty() ? std::string(" (neither restart nor reboot)") : words);
+    return hex_text(reboot) + (words.empty() ? std::string(" (neither restart nor reboot)") : words);
 }
 
 DWORD count_compatible_drivers(HDEVINFO set, SP_DEVINFO_DATA* element) {
@@ -148,8 +139,7 @@ private:
         step.ok = s.ok;
         step.detail = std::move(detail);
         if (!s.ok) {
-            step.error = s.error;
-            describe_platform_error(s.error, step);
+            step.error = describe_platform_error(s.error);
         }
         record(std::move(step));
     }
@@ -171,15 +161,14 @@ private:
 
 }  // namespace
 
-void describe_platform_error(std::uint32_t code, explained_step& step) {
-    const platform_error_info* known = find_platform_error(code);
-    step.error_name = known ? std::string(known->name) : "error " + error_number_text(code);
-    if (known && !known->text.empty()) {
-        step.error_text = std::string(known->text);
-        return;
+platform_error describe_platform_error(std::uint32_t code) {
+    platform_error error{code, "error " + error_number_text(code), {}};
+    if (const platform_error_info* known = find_platform_error(code)) {
+        error.name = std::string(known->name);
+        error.text = std::string(known->text);
     }
-    if (is_setup_api_error(code)) {
-        return;  // the system's message table does not know the family
+    if (!error.text.empty() || is_setup_api_error(code)) {
+        return error;  // the system's message table does not know the family
     }
     char* message = nullptr;
     const DWORD length = FormatMessageA(
@@ -189,9 +178,10 @@ void describe_platform_error(std::uint32_t code, explained_step& step) {
         std::string text(message, length);
         const std::size_t end = text.find_last_not_of("\r\n ");
         text.erase(end == std::string::npos ? 0 : end + 1);
-        step.error_text = text;
+        error.text = text;
     }
     LocalFree(message);
+    return error;
 }
 
 command_result run_install_explained(const std::string& inf_path, const std::string& compact_id,

@@ -1,4 +1,4 @@
-// install --explain and drivers: the library's own installation routine,
+// install --explain: the library's own installation routine,
 // compiled into qvinst over the recording wrappers of the platform seam,
 // watched step by step.
 #pragma once
@@ -16,13 +16,8 @@ namespace qvinst {
 command_result run_install_explained(const std::string& inf_path, const std::string& compact_id,
                                      bool json);
 
-// Runs the installation up to the driver selection (NEWDEV.DLL is never
-// loaded) and reports the device, the candidate drivers and, when none is
-// selected, why.
-command_result run_drivers(const std::string& inf_path, const std::string& compact_id, bool json);
-
 // The platform error's name and text: the Setup API's from qvinst's table,
 // the system's text from the system.
-void describe_platform_error(std::uint32_t code, explained_step& step);
+platform_error describe_platform_error(std::uint32_t code);
 
 }  // namespace qvinst

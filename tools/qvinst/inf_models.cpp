@@ -2,6 +2,8 @@
 #include "tools/qvinst/inf_models.h"
 
 #include "platform/platform.h"
+#include "platform/unique_handle.h"
+#include "tools/qvinst/decoration_rule.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,17 +17,11 @@ constexpr const char* signature_key = "Signature";
 constexpr const char* manufacturer_section = "Manufacturer";
 constexpr const char* control_flags_section = "ControlFlags";
 // ExcludeFromSelect, undecorated and for Windows NT on this architecture.
-constexpr const char* exclude_keys[] = {"ExcludeFromSelect", "ExcludeFromSelect.NT",
-#if defined(_WIN64)
-                                        "ExcludeFromSelect.NTamd64"};
-constexpr std::string_view this_architecture = "amd64";
-#else
-                                        "ExcludeFromSelect.NTx86"};
-constexpr std::string_view this_architecture = "x86";
-#endif
-constexpr std::string_view nt_prefix = "NT";
-// Fields of a manufacturer line: 1 the models section, 2.. its decorations.
-// Fields of a model line: 1 the install section, 2.. its IDs.
+constexpr std::string_view exclude_key = "ExcludeFromSelect";
+// Fields of a manufacturer line: 0 its name, 1 the models section, 2.. its
+// decorations. Fields of a model line: 0 its name, 1 the install section,
+// 2.. its IDs.
+constexpr DWORD key_field = 0;
 constexpr DWORD first_name_field = 1;
 constexpr DWORD first_list_field = 2;
 
@@ -62,19 +58,44 @@ std::vector<std::string> fields_from(INFCONTEXT& line, DWORD first) {
     return out;
 }
 
-std::vector<std::string> model_ids(HINF inf, const std::string& section) {
-    std::vector<std::string> ids;
+// The section's IDs into `models`, and each of its lines into `lines`.
+void read_model_section(HINF inf, const std::string& manufacturer, model_section models,
+                        inf_reading& out) {
     INFCONTEXT line{};
-    for (BOOL more = SetupFindFirstLineA(inf, section.c_str(), nullptr, &line); more;
+    for (BOOL more = SetupFindFirstLineA(inf, models.section.c_str(), nullptr, &line); more;
          more = SetupFindNextLine(&line, &line)) {
-        for (std::string& id : fields_from(line, first_list_field)) {
-            ids.push_back(std::move(id));
-        }
+        std::vector<std::string> ids = fields_from(line, first_list_field);
+        models.ids.insert(models.ids.end(), ids.begin(), ids.end());
+        out.lines.push_back({manufacturer, field_text(line, key_field),
+                             field_text(line, first_name_field), std::move(ids), models.applies});
     }
-    return ids;
+    out.models.push_back(std::move(models));
+}
+
+// The version of the running system, as RtlGetVersion tells it: the
+// version functions of kernel32 report an older one to programs that do
+// not declare this one in their manifest.
+target_system running_system() {
+    target_system system;
+    system.architecture = build_architecture;
+    using rtl_get_version_fn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const FARPROC found = ntdll ? GetProcAddress(ntdll, "RtlGetVersion") : nullptr;
+    OSVERSIONINFOEXW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (found && reinterpret_cast<rtl_get_version_fn>(reinterpret_cast<void (*)()>(found))(
+                     &version) == 0) {
+        system.major = version.dwMajorVersion;
+        system.minor = version.dwMinorVersion;
+        system.build = version.dwBuildNumber;
+        system.product_type = version.wProductType;
+        system.suite_mask = version.wSuiteMask;
+    }
+    return system;
 }
 
 void read_models(HINF inf, inf_reading& out) {
+    const target_system system = running_system();
     INFCONTEXT line{};
     for (BOOL more = SetupFindFirstLineA(inf, manufacturer_section, nullptr, &line); more;
          more = SetupFindNextLine(&line, &line)) {
@@ -82,21 +103,27 @@ void read_models(HINF inf, inf_reading& out) {
         if (base.empty()) {
             continue;
         }
+        const std::string manufacturer = field_text(line, key_field);
         const std::vector<std::string> decorations = fields_from(line, first_list_field);
-        out.models.push_back({base, {}, decoration_applies({}, decorations), model_ids(inf, base)});
-        for (const std::string& decoration : decorations) {
-            const std::string section = base + "." + decoration;
-            out.models.push_back({section, decoration, decoration_applies(decoration, decorations),
-                                  model_ids(inf, section)});
+        const std::optional<std::size_t> chosen = chosen_decoration(decorations, system);
+        read_model_section(inf, manufacturer,
+                           {base, {}, reads_undecorated(decorations, system), for_architecture({}, system), {}}, out);
+        for (std::size_t i = 0; i < decorations.size(); ++i) {
+            read_model_section(inf, manufacturer,
+                               {base + "." + decorations[i], decorations[i], chosen == i,
+                                for_architecture(decorations[i], system), {}},
+                               out);
         }
     }
 }
 
 void read_exclusions(HINF inf, inf_reading& out) {
-    for (const char* key : exclude_keys) {
+    const std::string keys[] = {std::string(exclude_key), std::string(exclude_key) + ".NT",
+                                std::string(exclude_key) + ".NT" + std::string(build_architecture)};
+    for (const std::string& key : keys) {
         INFCONTEXT line{};
-        for (BOOL more = SetupFindFirstLineA(inf, control_flags_section, key, &line); more;
-             more = SetupFindNextMatchLineA(&line, key, &line)) {
+        for (BOOL more = SetupFindFirstLineA(inf, control_flags_section, key.c_str(), &line); more;
+             more = SetupFindNextMatchLineA(&line, key.c_str(), &line)) {
             for (std::string& id : fields_from(line, first_name_field)) {
                 out.excluded_ids.push_back(std::move(id));
             }
@@ -105,28 +132,6 @@ void read_exclusions(HINF inf, inf_reading& out) {
 }
 
 }  // namespace
-
-bool decoration_applies(std::string_view decoration, const std::vector<std::string>& listed) {
-    if (decoration.empty()) {
-        // The undecorated section is read when no listed decoration applies,
-        // and never by a 64-bit process.
-#if defined(_WIN64)
-        static_cast<void>(listed);
-        return false;
-#else
-        return std::none_of(listed.begin(), listed.end(), [&](const std::string& d) {
-            return decoration_applies(d, listed);
-        });
-#endif
-    }
-    // NT[architecture][.version...]
-    const std::string_view head = decoration.substr(0, decoration.find('.'));
-    if (head.size() < nt_prefix.size() || !same_text(head.substr(0, nt_prefix.size()), nt_prefix)) {
-        return false;
-    }
-    const std::string_view architecture = head.substr(nt_prefix.size());
-    return architecture.empty() || same_text(architecture, this_architecture);
-}
 
 bool contains_id(const std::vector<std::string>& ids, std::string_view id) {
     return std::any_of(ids.begin(), ids.end(),
@@ -141,31 +146,29 @@ inf_reading read_inf_models(const std::string& path) {
         out.error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_ACCESS_DENIED;
         return out;
     }
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (!platform::unique_handle{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)}) {
         out.trouble = no_driver_reason::inf_missing;
         out.error = GetLastError();
         return out;
     }
-    CloseHandle(file);
 
     UINT error_line = 0;
-    const HINF inf = SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_WIN4, &error_line);
-    if (inf == INVALID_HANDLE_VALUE) {
+    const platform::unique_hinf inf{
+        SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_WIN4, &error_line)};
+    if (!inf) {
         out.trouble = no_driver_reason::not_an_inf;
         out.error = GetLastError();
         return out;
     }
     INFCONTEXT signature{};
-    if (!SetupFindFirstLineA(inf, version_section, signature_key, &signature)) {
+    if (!SetupFindFirstLineA(inf.get(), version_section, signature_key, &signature)) {
         out.trouble = no_driver_reason::not_an_inf;
         out.error = GetLastError();
     } else {
-        read_models(inf, out);
-        read_exclusions(inf, out);
+        read_models(inf.get(), out);
+        read_exclusions(inf.get(), out);
     }
-    SetupCloseInfFile(inf);
     return out;
 }
 

@@ -13,18 +13,24 @@
 
 namespace qvinst {
 
+// One line of a models section: a driver the platform can build from it.
+struct model_line {
+    std::string manufacturer;  // the manufacturer line's name, as the platform reports it
+    std::string description;   // the line's name
+    std::string section;       // its install section
+    std::vector<std::string> ids;  // its hardware and compatible IDs
+    bool applies = false;      // its models section is the one this process reads
+};
+
 struct inf_reading {
     no_driver_reason trouble = no_driver_reason::none;  // inf_missing, not_an_inf or none
     std::uint32_t error = 0;  // the platform's error when the file could not be read
     std::vector<model_section> models;
+    std::vector<model_line> lines;  // every line of every models section, in file order
     std::vector<std::string> excluded_ids;  // ExcludeFromSelect; "*" excludes every driver
 };
 
 inf_reading read_inf_models(const std::string& path);
-
-// Whether a models section with this decoration ("" for none) is read by
-// this process, given the decorations its manufacturer line lists.
-bool decoration_applies(std::string_view decoration, const std::vector<std::string>& listed);
 
 // Whether `id` is in `ids`, compared as the platform compares IDs: without
 // regard to letter case.

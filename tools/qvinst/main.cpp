@@ -8,11 +8,13 @@
 
 #if defined(_WIN32)
 #include "tools/qvinst/device_commands.h"
-#include "tools/qvinst/explained_install.h"
+#include "tools/qvinst/driver_survey.h"
+#include "tools/qvinst/native_qvinst.h"
 #endif
 
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string>
 
 namespace {
@@ -30,36 +32,50 @@ command_result run_id(const invocation& call) {
     return {call.json ? id_json(rows) : id_text(rows), {}, id_exit_status(rows)};
 }
 
-command_result run(const invocation& call) {
-    switch (call.what) {
-        case command::help:
-            return {help_text(this_build), {}, exit_success};
-        case command::id:
-            return run_id(call);
-#if defined(_WIN32)
-        case command::version:
-            return run_version();
-        case command::list:
-            return run_list(call.json);
-        case command::find:
-            return run_find(call.operands.at(0), call.json);
-        case command::install:
-            if (call.explain) {
-                return run_install_explained(call.operands.at(0), call.operands.at(1), call.json);
-            }
-            return run_install(call.operands.at(0), call.operands.at(1), call.json);
-        case command::drivers:
-            return run_drivers(call.operands.at(0), call.operands.at(1), call.json);
-#else
-        case command::version:
-            return {"qvinst " + std::string(qvinst_version()) + " (host build: id only)\n", {},
-                    exit_success};
-        case command::list:
-        case command::find:
-        case command::install:
-        case command::drivers:
-            return {{}, needs_windows_text(command_name(call.what)), exit_usage};
+#if !defined(_WIN32)
+command_result run_needs_windows(const invocation& call) {
+    return {{}, needs_windows_text(command_name(call.what)), exit_usage};
+}
+
+command_result run_version() {
+    return {"qvinst " + std::string(qvinst_version()) + " (host build: id only)\n", {},
+            exit_success};
+}
 #endif
+
+struct command_handler {
+    command what;
+    command_result (*run)(const invocation& call);
+};
+
+constexpr command_handler handlers[] = {
+#define QV_COMMAND(name, least, most, operands, synopsis, help, handler) {command::name, handler},
+#if !defined(_WIN32)
+#define QV_WINDOWS_COMMAND(name, least, most, operands, synopsis, help, handler) \
+    {command::name, run_needs_windows},
+#endif
+#include "tools/qvinst/commands.def"
+};
+
+command_result run(const invocation& call) {
+#if defined(_WIN32)
+    // What a driver search finds depends on the process's architecture.
+    if (call.what == command::drivers || (call.what == command::install && call.explain)) {
+        if (std::optional<command_result> native = run_native_qvinst()) {
+            return *native;
+        }
+    }
+#endif
+    if (call.what == command::help) {
+        return {help_text(this_build), {}, exit_success};
+    }
+    if (call.what == command::version) {
+        return run_version();
+    }
+    for (const command_handler& handler : handlers) {
+        if (handler.what == call.what) {
+            return handler.run(call);
+        }
     }
     return {{}, "qvinst: unknown command\n", exit_usage};
 }

@@ -31,7 +31,23 @@ constexpr platform_error_info error_table[] = {
     {259, "ERROR_NO_MORE_ITEMS", ""},
     {740, "ERROR_ELEVATION_REQUIRED", ""},
     {1223, "ERROR_CANCELLED", ""},
+    {1459, "ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION", ""},
     {1784, "ERROR_INVALID_USER_BUFFER", ""},
+    // The signature checks (Authenticode) of the driver package: their
+    // text comes from the system.
+    {0x80092003, "CRYPT_E_FILE_ERROR", ""},
+    {0x80096004, "TRUST_E_CERT_SIGNATURE", ""},
+    {0x80096010, "TRUST_E_BAD_DIGEST", ""},
+    {0x800B0001, "TRUST_E_PROVIDER_UNKNOWN", ""},
+    {0x800B0003, "TRUST_E_SUBJECT_FORM_UNKNOWN", ""},
+    {0x800B0004, "TRUST_E_SUBJECT_NOT_TRUSTED", ""},
+    {0x800B0100, "TRUST_E_NOSIGNATURE", ""},
+    {0x800B0101, "CERT_E_EXPIRED", ""},
+    {0x800B0109, "CERT_E_UNTRUSTEDROOT", ""},
+    {0x800B010A, "CERT_E_CHAINING", ""},
+    {0x800B010C, "CERT_E_REVOKED", ""},
+    {0x800B010D, "CERT_E_UNTRUSTEDTESTROOT", ""},
+    {0x800B0111, "TRUST_E_EXPLICIT_DISTRUST", ""},
     // The Setup API's own errors.
     {setup(0x000), "ERROR_EXPECTED_SECTION_NAME", "A line of the INF stands before any section name."},
     {setup(0x001), "ERROR_BAD_SECTION_NAME_LINE", "A section name line of the INF is malformed."},
@@ -142,13 +158,14 @@ const platform_error_info* find_platform_error(std::uint32_t code) {
     return nullptr;
 }
 
-std::string error_number_text(std::uint32_t code) {
-    if (code < first_hex_value) {
-        return std::to_string(code);
-    }
+std::string hex_text(std::uint32_t value) {
     char text[hex_text_size];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(code));
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
     return text;
+}
+
+std::string error_number_text(std::uint32_t code) {
+    return code < first_hex_value ? std::to_string(code) : hex_text(code);
 }
 
 const platform_error_info* platform_errors_begin() { return std::begin(error_table); }

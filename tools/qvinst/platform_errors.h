@@ -26,6 +26,9 @@ bool is_setup_api_error(std::uint32_t code);
 // The entry for `code`; null when qvinst does not know its name.
 const platform_error_info* find_platform_error(std::uint32_t code);
 
+// "0x" and eight upper-case hexadecimal digits.
+std::string hex_text(std::uint32_t value);
+
 // "0xE0000228" for Setup API errors and other values with the high bit
 // set, "2" for system errors.
 std::string error_number_text(std::uint32_t code);

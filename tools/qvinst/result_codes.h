@@ -7,6 +7,8 @@
 //         export, out of memory, output not written)
 //   2     bad arguments, or a command this build does not offer
 //   3     id: at least one text has no compact ID
+//   4     drivers, install --explain: under WOW64, the native qvinst that
+//         runs them cannot be started
 //   3010  installed, and a reboot (result 2) or restart (result 3) is needed
 //   10-N  result -N: 11 no device, 12 no driver, 13 installation failed,
 //         14 no INF path, 17 no NEWDEV.DLL, 18 not an NT driver, 19 no entry
@@ -15,8 +17,7 @@
 //   30    a result code outside the library's table
 #pragma once
 
-#include <cstddef>
-#include <string_view>
+#include "install/result_codes.h"
 
 namespace qvinst {
 
@@ -24,15 +25,12 @@ inline constexpr int exit_success = 0;
 inline constexpr int exit_trouble = 1;
 inline constexpr int exit_usage = 2;
 inline constexpr int exit_no_compact_id = 3;
+inline constexpr int exit_no_native_qvinst = 4;
 inline constexpr int exit_reboot_needed = 3010;
 inline constexpr int exit_unknown_result = 30;
 
-struct result_code_info {
-    int code;
-    std::string_view name;     // the name in quorvant.h
-    std::string_view meaning;  // one line
-    int exit_status;
-};
+// A row of the library's table of result codes (install/result_codes.def).
+using result_code_info = result_codes::row;
 
 // Every code the library documents, from 3 down to -10.
 const result_code_info* result_codes_begin();

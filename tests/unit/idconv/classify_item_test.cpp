@@ -132,7 +132,8 @@ INSTANTIATE_TEST_SUITE_P(rows, classify_edges, testing::Values(
     classify_case{"item_is_a_comma_list", "PCI\\VEN_1,USB\\VID_2", bus::pci, 5}),
     row_name{});
 
-// match_prefix: sets both outputs on a match, leaves them untouched otherwise.
+// match_prefix: sets the field position on a match, leaves it untouched
+// otherwise.
 struct match_prefix_case {
     std::string name;
     std::string item;
@@ -149,21 +150,18 @@ class match_prefix_outputs : public testing::TestWithParam<match_prefix_case> {}
 
 TEST_P(match_prefix_outputs, set_only_on_match) {
     const match_prefix_case& row = GetParam();
-    constexpr bus untouched_class = bus::none;
     constexpr std::size_t untouched_pos = 777;
-    bus cls = untouched_class;
     std::size_t pos = untouched_pos;
     const idconv::prepared_item prepared = idconv::prepare_item(row.item);
-    EXPECT_EQ(idconv::match_prefix(bus::modemwave, prepared, row.prefix, cls, pos), row.matches);
-    EXPECT_EQ(cls, row.matches ? bus::modemwave : untouched_class);
+    EXPECT_EQ(idconv::match_prefix(prepared, row.prefix, pos), row.matches);
     EXPECT_EQ(pos, row.matches ? row.field_pos : untouched_pos);
 }
 
 INSTANTIATE_TEST_SUITE_P(rows, match_prefix_outputs, testing::Values(
-    match_prefix_case{"match_sets_both", "PCI\\X", "PCI\\", true, 5},
+    match_prefix_case{"match_sets_the_position", "PCI\\X", "PCI\\", true, 5},
     match_prefix_case{"lower_case_item_matches", "usb\\x", "USB\\", true, 5},
     match_prefix_case{"star_stepped", "ACPI\\*X", "ACPI\\", true, 7},
-    match_prefix_case{"other_prefix_leaves_outputs", "USB\\X", "PCI\\", false, 0},
+    match_prefix_case{"other_prefix_leaves_the_position", "USB\\X", "PCI\\", false, 0},
     match_prefix_case{"item_shorter_than_prefix", "PC", "PCI\\", false, 0},
     match_prefix_case{"empty_item", "", "*", false, 0},
     match_prefix_case{"prefix_inside_item_only", "XPCI\\", "PCI\\", false, 0}),

@@ -2,7 +2,7 @@
 // allocation_failure.h.
 #include "allocation_failure.h"
 
-#include "platform/sim/sim_control.h"
+#include "tests/sim/sim_control.h"
 
 #include <cstdlib>
 #include <new>

@@ -6,7 +6,7 @@
 
 #include "include/quorvant.h"
 #include "install/ID_MAIN2.h"
-#include "platform/sim/sim_control.h"
+#include "tests/sim/sim_control.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 
 #include "include/quorvant.h"
 #include "tools/qvinst/device_reports.h"
+#include "tools/qvinst/driver_reports.h"
 #include "tools/qvinst/result_codes.h"
 
 #include <optional>
@@ -171,10 +172,38 @@ TEST(InstallOutput, TextGivesCodeNameAndMeaning) {
 
 TEST(InstallOutput, JsonCarriesTheArgumentsTheCodeAndTheExitStatus) {
     EXPECT_EQ(qvinst::install_json("C:\\drv\\a.inf", "USB0A1B2C3D000001", QV7_E_NO_DEVICE),
-              R"({"inf":"C:\\drv\\a.inf","compact_id":"USB0A1B2C3D000001","code":-1,)"
+              R"({"inf":"C:\\drv\\a.inf","compact_id":"USB0A1B2C3D000001","result":-1,)"
               R"("name":"QV7_E_NO_DEVICE","meaning":"no present device matches the compact ID )"
               R"j((or the instance ID of the last match cannot be read)","exit_status":11})j"
               "\n");
 }
 
 }  // namespace
+
+// --- one JSON shape ---------------------------------------------------------
+
+// Every command that reports a result code does so under "result", and
+// every platform error stands as its number with its name and text.
+TEST(JsonShape, ResultAndErrorsStandUnderTheSameKeysInEveryCommand) {
+    const qvinst::platform_error denied{5, "ERROR_ACCESS_DENIED", "Access is denied."};
+    const std::string error_fields =
+        R"("error":5,"error_name":"ERROR_ACCESS_DENIED","error_text":"Access is denied.")";
+    qvinst::explained_step step;
+    step.step = "NEWDEV loaded";
+    step.ok = false;
+    step.error = denied;
+    const std::string explained = qvinst::explained_json({step}, QV7_E_NO_NEWDEV);
+    EXPECT_NE(explained.find(error_fields), std::string::npos) << explained;
+    EXPECT_NE(explained.find(R"("result":-7,)"), std::string::npos) << explained;
+    EXPECT_NE(qvinst::install_json("a.inf", "PCI1", QV7_E_NO_NEWDEV).find(R"("result":-7,)"),
+              std::string::npos);
+
+    qvinst::drivers_outcome drivers;
+    drivers.reason = qvinst::no_driver_reason::inf_missing;
+    drivers.reason_error = denied;
+    EXPECT_NE(qvinst::drivers_json(drivers).find(error_fields), std::string::npos);
+    drivers.reason_error.reset();
+    EXPECT_NE(qvinst::drivers_json(drivers).find(
+                  R"("error":null,"error_name":null,"error_text":null)"),
+              std::string::npos);
+}

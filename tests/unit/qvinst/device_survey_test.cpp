@@ -4,7 +4,7 @@
 #include "qvinst_test_support.h"
 
 #include "install/ID_MAIN2.h"
-#include "platform/sim/sim_control.h"
+#include "tests/sim/sim_control.h"
 #include "tools/qvinst/device_survey.h"
 
 #include <optional>
@@ -128,7 +128,7 @@ protected:
 TEST_P(FindOnSimulatedMachine, ShowsTheMatchesAndTheLibrarysChoice) {
     const find_case& row = GetParam();
     row.arrange();
-    const qvinst::find_outcome outcome = qvinst::find_matching_devices(row.wanted);
+    const qvinst::find_outcome outcome = qvinst::find_matching_devices(row.wanted).value();
 
     EXPECT_EQ(outcome.wanted, row.wanted);
     EXPECT_EQ(outcome.rule, row.rule);
@@ -208,7 +208,7 @@ TEST_F(SimulatedMachine, FindStartsFreshAfterAnEarlierSearch) {
     standard_machine();
     ID_MAIN2::find_device_instance_id(mouse_compact);
     ASSERT_EQ(ID_MAIN2::found_instance_id, mouse);
-    const qvinst::find_outcome outcome = qvinst::find_matching_devices("USB045E0040000000");
+    const qvinst::find_outcome outcome = qvinst::find_matching_devices("USB045E0040000000").value();
     EXPECT_TRUE(outcome.matches.empty());
     EXPECT_EQ(outcome.chosen_instance_id, "");
 }

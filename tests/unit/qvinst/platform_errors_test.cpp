@@ -52,6 +52,12 @@ INSTANTIATE_TEST_SUITE_P(
         error_case{"file_not_found_text_from_system", 2, "ERROR_FILE_NOT_FOUND", false, "2"},
         error_case{"mod_not_found_text_from_system", 126, "ERROR_MOD_NOT_FOUND", false, "126"},
         error_case{"unknown_system_error", 9999, "", false, "9999"},
+        error_case{"interactive_window_station", 1459, "ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION",
+                   false, "1459"},
+        error_case{"untrusted_root", 0x800B0109, "CERT_E_UNTRUSTEDROOT", false, "0x800B0109"},
+        error_case{"no_signature", 0x800B0100, "TRUST_E_NOSIGNATURE", false, "0x800B0100"},
+        error_case{"explicit_distrust", 0x800B0111, "TRUST_E_EXPLICIT_DISTRUST", false,
+                   "0x800B0111"},
         error_case{"hresult_in_hex", 0x80070005, "", false, "0x80070005"}),
     row_name{});
 

@@ -28,7 +28,7 @@ class ResultCodeRow : public testing::TestWithParam<code_case> {};
 TEST_P(ResultCodeRow, HasTheHeadersNameAndItsExitStatus) {
     const code_case& row = GetParam();
     const qvinst::result_code_info info = describe_result(row.code);
-    EXPECT_EQ(info.code, row.code);
+    EXPECT_EQ(info.value, row.code);
     EXPECT_EQ(info.name, row.code_name);
     EXPECT_FALSE(info.meaning.empty());
     EXPECT_EQ(info.exit_status, row.exit_status);
@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ResultCodeTable, HoldsEachCodeOnce) {
     std::set<int> codes;
     for (auto* row = qvinst::result_codes_begin(); row != qvinst::result_codes_end(); ++row) {
-        EXPECT_TRUE(codes.insert(row->code).second) << "code " << row->code << " listed twice";
+        EXPECT_TRUE(codes.insert(row->value).second) << "code " << row->value << " listed twice";
     }
     EXPECT_EQ(codes, (std::set<int>{3, 2, 1, -1, -2, -3, -4, -7, -8, -9, -10}));
 }
@@ -76,7 +76,7 @@ TEST(ResultCodeTable, FailureStatusesAreDistinctAndSurviveEightBits) {
                                  qvinst::exit_unknown_result};
     std::set<int> seen;
     for (auto* row = qvinst::result_codes_begin(); row != qvinst::result_codes_end(); ++row) {
-        if (row->code > 0) {
+        if (row->value > 0) {
             continue;
         }
         EXPECT_EQ(reserved.count(row->exit_status), 0u) << row->name;

@@ -3,7 +3,7 @@
 // afterwards (a log of every call, resources acquired and released).
 #pragma once
 
-#include "platform/sim/sim_platform.h"
+#include "tests/sim/sim_platform.h"
 
 #include <cstdint>
 #include <map>

@@ -1,6 +1,6 @@
 // The simulated platform: Setup API, kernel services and NEWDEV.DLL over an
 // in-process model of a machine.
-#include "platform/sim/sim_control.h"
+#include "tests/sim/sim_control.h"
 #include "platform/platform.h"
 
 #include <algorithm>
