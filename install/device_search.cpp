@@ -42,7 +42,7 @@ search_result find_device_instance_id(std::string_view wanted, const step_sink* 
 }
 
 walk_end walk_present_devices(device_callback callback, void* context) {
-    const platform::unique_hdevinfo set{
+    platform::unique_hdevinfo set{
         SetupDiGetClassDevsA(nullptr, nullptr, nullptr, present_devices_of_all_classes)};
     if (!set) {
         return {false, 0, GetLastError()};
@@ -51,8 +51,11 @@ walk_end walk_present_devices(device_callback callback, void* context) {
     for (DWORD index = 0;; ++index) {
         element.cbSize = platform::devinfo_data_size;
         if (!SetupDiEnumDeviceInfo(set.get(), index, &element)) {
-            // The end of the list, or an error: the walk ends either way.
-            return {true, index, GetLastError()};
+            // The end of the list, or an error: the walk ends either way,
+            // and its set is released at once, keeping the walk's error.
+            const DWORD error = GetLastError();
+            SetupDiDestroyDeviceInfoList(set.release());
+            return {true, index, error};
         }
         callback(set.get(), element, context);
     }

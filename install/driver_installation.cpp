@@ -94,10 +94,10 @@ outcome install(HWND parent, std::string_view wanted, const char* inf_path, cons
     if (end.result == proceed) {
         end = run_install_selected_driver(parent, set.get(), sink);
     }
-    if (sink) {
-        const bool destroyed = SetupDiDestroyDeviceInfoList(set.release()) != FALSE;
-        steps.done(step::set_destroyed, destroyed);
-    }
+    // Released here rather than by the owner, so that the release is a step
+    // of this routine like any other.
+    const bool destroyed = SetupDiDestroyDeviceInfoList(set.release()) != FALSE;
+    steps.done(step::set_destroyed, destroyed);
     return end;
 }
 
@@ -207,10 +207,8 @@ outcome run_install_selected_driver(HWND parent, HDEVINFO set, const step_sink* 
                      : end.error == platform::error_non_windows_nt_driver ? QV7_E_NOT_NT_DRIVER
                                                                           : QV7_E_INSTALL_FAILED;
     }
-    if (sink) {
-        const bool freed = FreeLibrary(newdev.release()) != FALSE;
-        steps.done(step::newdev_freed, freed);
-    }
+    const bool freed = FreeLibrary(newdev.release()) != FALSE;
+    steps.done(step::newdev_freed, freed);
     return end;
 }
 
