@@ -15,14 +15,22 @@
 namespace wow64 {
 namespace {
 
-// One row per helper: the process it serves and the file it is.
+// One row per case that needs a helper: the library's own machine, what
+// IsWow64Process2 reports for its process, and the helper's file. An x64
+// process that ARM64 Windows emulates is no WOW64 process to
+// IsWow64Process2, which reports it as it reports a native ARM64 one: only
+// the library's own machine tells them apart.
 struct helper_row {
+    USHORT image;
     USHORT process;
     USHORT native;
     const wchar_t* file_name;
 };
 constexpr helper_row helper_rows[] = {
-    {IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64, L"QUORVANT64.exe"},
+    {IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64, L"QUORVANT64.exe"},
+    {IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_ARM64, L"QUORVANTA64.exe"},
+    {IMAGE_FILE_MACHINE_AMD64, IMAGE_FILE_MACHINE_UNKNOWN, IMAGE_FILE_MACHINE_ARM64,
+     L"QUORVANTA64.exe"},
 };
 
 // Subfolders of System32 that the WOW64 file system redirector leaves alone.
@@ -68,9 +76,11 @@ machines machines_without_is_wow64_process2(bool wow64) {
                  : machines{IMAGE_FILE_MACHINE_UNKNOWN, IMAGE_FILE_MACHINE_UNKNOWN};
 }
 
-const wchar_t* helper_file_name(machines m) {
+const wchar_t* helper_file_name(USHORT image, machines m) {
     for (const helper_row& row : helper_rows) {
-        if (row.process == m.process && row.native == m.native) return row.file_name;
+        if (row.image == image && row.process == m.process && row.native == m.native) {
+            return row.file_name;
+        }
     }
     return nullptr;
 }
@@ -357,7 +367,7 @@ platform::unique_handle start_helper(const wide_text& helper, const wchar_t* fil
 
 bridged run_in_64bit_helper(const char* inf_path, const char* compact_id) {
     const bridged in_process{not_delegated, 0};
-    const wchar_t* const file_name = helper_file_name(this_process_machines());
+    const wchar_t* const file_name = helper_file_name(this_image_machine, this_process_machines());
     wide_text helper;
     wide_text inf;
     if (!file_name || !find_helper(helper, file_name) || !native_inf_path(inf, inf_path)) {

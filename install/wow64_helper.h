@@ -37,9 +37,18 @@ struct machines {
 // x86 process on x64.
 machines machines_without_is_wow64_process2(bool wow64);
 
-// The helper that runs the call for a process on these machines, or null
-// when the call runs in this process.
-const wchar_t* helper_file_name(machines m);
+// The machine this library is built for.
+#if defined(__aarch64__) || defined(_M_ARM64)
+inline constexpr USHORT this_image_machine = IMAGE_FILE_MACHINE_ARM64;
+#elif defined(__x86_64__) || defined(_M_X64)
+inline constexpr USHORT this_image_machine = IMAGE_FILE_MACHINE_AMD64;
+#else
+inline constexpr USHORT this_image_machine = IMAGE_FILE_MACHINE_I386;
+#endif
+
+// The helper that runs the call for a library built for `image` in a
+// process on these machines, or null when the call runs in this process.
+const wchar_t* helper_file_name(USHORT image, machines m);
 
 // ---- The call and its outcome.
 

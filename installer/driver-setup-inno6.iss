@@ -29,8 +29,8 @@ SetupArchitecture=x64
 ArchitecturesAllowed=x64os
 ArchitecturesInstallIn64BitMode=x64os
 #else
-; x86 and x64 Windows; not ARM64 Windows, for which the release has no
-; helper yet.
+; x86 and x64 Windows; not ARM64 Windows, until the hand-over to the
+; release's ARM64 helper is proven there.
 ArchitecturesAllowed=x86os or x64os
 #endif
 ; {app} is the private folder under the Windows directory; Setup installs

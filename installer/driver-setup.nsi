@@ -38,7 +38,7 @@ SetCompressor /SOLID lzma
 !define QV_EXIT_UNKNOWN_RESULT 30 ; a result outside the library's table
 !define QV_EXIT_NO_LIBRARY 40     ; the library could not be loaded or called
 !define QV_EXIT_NO_ANSI_PATH 41   ; no folder whose ANSI name names the files
-!define QV_EXIT_ARM64 42          ; ARM64 Windows: no ARM64 helper in this release
+!define QV_EXIT_ARM64 42          ; ARM64 Windows: its hand-over not yet proven
 
 Name "Driver setup"
 OutFile "${QV_OUTFILE}"
@@ -83,8 +83,8 @@ Function .onInit
   ${If} ${Errors}
     StrCpy $LogFile ""
   ${EndIf}
-  ; The one place that refuses ARM64 Windows: once the release ships an
-  ; ARM64 helper, ship it beside the library and remove this test.
+  ; The one place that refuses ARM64 Windows: once the hand-over to the
+  ; ARM64 helper is proven, ship it beside the library and remove this test.
   ${If} ${IsNativeARM64}
     !insertmacro QvRefuse "This driver setup does not run on ARM64 Windows yet." ${QV_EXIT_ARM64}
   ${EndIf}

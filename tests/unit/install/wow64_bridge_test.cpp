@@ -21,25 +21,30 @@ constexpr USHORT x86 = IMAGE_FILE_MACHINE_I386;
 constexpr USHORT x64 = IMAGE_FILE_MACHINE_AMD64;
 constexpr USHORT arm64 = IMAGE_FILE_MACHINE_ARM64;
 
-TEST(wow64_helper_choice, only_an_x86_process_on_x64_gets_quorvant64) {
+TEST(wow64_helper_choice, a_helper_only_where_the_process_may_not_install) {
     struct row {
         const char* name;
+        USHORT image;
         wow64::machines m;
         const wchar_t* helper;
     };
     const row rows[] = {
-        {"x86 on x64", {x86, x64}, L"QUORVANT64.exe"},
-        {"x86 on ARM64", {x86, arm64}, nullptr},
-        {"no WOW64 process on x64", {unknown, x64}, nullptr},
-        {"no WOW64 process on ARM64", {unknown, arm64}, nullptr},
-        {"32-bit Windows", {unknown, x86}, nullptr},
-        {"IsWow64Process2 absent, WOW64", wow64::machines_without_is_wow64_process2(true),
-         L"QUORVANT64.exe"},
-        {"IsWow64Process2 absent, no WOW64", wow64::machines_without_is_wow64_process2(false),
-         nullptr},
+        {"x86 library, x86 on x64", x86, {x86, x64}, L"QUORVANT64.exe"},
+        {"x86 library, x86 on ARM64", x86, {x86, arm64}, L"QUORVANTA64.exe"},
+        {"x86 library, 32-bit Windows", x86, {unknown, x86}, nullptr},
+        {"x86 library, IsWow64Process2 absent, WOW64", x86,
+         wow64::machines_without_is_wow64_process2(true), L"QUORVANT64.exe"},
+        {"x86 library, IsWow64Process2 absent, no WOW64", x86,
+         wow64::machines_without_is_wow64_process2(false), nullptr},
+        {"x64 library on x64", x64, {unknown, x64}, nullptr},
+        {"x64 library emulated on ARM64", x64, {unknown, arm64}, L"QUORVANTA64.exe"},
+        {"x64 library, IsWow64Process2 absent", x64,
+         wow64::machines_without_is_wow64_process2(false), nullptr},
+        {"ARM64 library on ARM64", arm64, {unknown, arm64}, nullptr},
+        {"unknown process machine on x64", x86, {unknown, x64}, nullptr},
     };
     for (const row& r : rows) {
-        const wchar_t* chosen = wow64::helper_file_name(r.m);
+        const wchar_t* chosen = wow64::helper_file_name(r.image, r.m);
         EXPECT_EQ(chosen ? std::wstring(chosen) : L"(none)",
                   r.helper ? std::wstring(r.helper) : L"(none)")
             << r.name;
