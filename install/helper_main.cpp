@@ -34,10 +34,12 @@ HANDLE parse_handle(const char* text) {
 }
 
 // The INF path in this process's ANSI code page, exactly: no best-fit or
-// default character. Longest: every code unit as two bytes.
-char inf_path[2 * wow64::longest_inf_units + 1];
+// default character. Longest: every code unit as two bytes. On the stack:
+// a zero-filled array of this size at namespace scope would be stored in
+// the program file.
+using ansi_path = char[2 * wow64::longest_inf_units + 1];
 
-bool to_ansi(std::u16string_view path) {
+bool to_ansi(std::u16string_view path, ansi_path& inf_path) {
     const auto* units = reinterpret_cast<const wchar_t*>(path.data());
     const int count = static_cast<int>(path.size());
     const bool utf8 = GetACP() == CP_UTF8;
@@ -70,7 +72,8 @@ int main(int argc, char** argv) {
     }
     char wanted[idconv::compact_id::capacity + 2] = {};
     std::memcpy(wanted, request.wanted.data(), request.wanted.size());
-    if (!to_ansi(request.inf_path)) {
+    ansi_path inf_path;
+    if (!to_ansi(request.inf_path, inf_path)) {
         // No ANSI name for the file here: the call runs in the caller.
         wow64::write_answer(view, wow64::not_delegated, 0);
         return 0;
