@@ -6,7 +6,6 @@
 #include "tools/qvinst/platform_errors.h"
 #include "tools/qvinst/result_codes.h"
 
-#include <cstdio>
 #include <vector>
 
 namespace qvinst {
@@ -130,9 +129,7 @@ private:
 
     void record(explained_step s) {
         if (live_) {
-            const std::string line = explained_step_text(s);
-            std::fwrite(line.data(), 1, line.size(), stdout);
-            std::fflush(stdout);
+            write_out(explained_step_text(s));
         }
         steps_.push_back(std::move(s));
     }
