@@ -50,27 +50,3 @@ using install_selected_driver_fn = BOOL(WINAPI*)(HWND parent, HDEVINFO set, LPCS
 inline constexpr DWORD error_non_windows_nt_driver = 0xE000022D;
 
 }  // namespace platform
-
-#if defined(QV_OBSERVED_PLATFORM)
-// A build that observes the installation: the names install/ calls lead to
-// the recording wrappers of observed_platform.h.
-#include "platform/observed_platform.h"
-#define SetupDiGetClassDevsA ::platform::observed::get_class_devs
-#define SetupDiEnumDeviceInfo ::platform::observed::enum_device_info
-#define SetupDiGetDeviceRegistryPropertyA ::platform::observed::get_device_registry_property
-#define SetupDiGetDeviceInstanceIdA ::platform::observed::get_device_instance_id
-#define SetupDiDestroyDeviceInfoList ::platform::observed::destroy_device_info_list
-#define SetupDiCreateDeviceInfoList ::platform::observed::create_device_info_list
-#define SetupDiOpenDeviceInfoA ::platform::observed::open_device_info
-#define SetupDiSetSelectedDevice ::platform::observed::set_selected_device
-#define SetupDiGetDeviceInstallParamsA ::platform::observed::get_device_install_params
-#define SetupDiSetDeviceInstallParamsA ::platform::observed::set_device_install_params
-#define SetupDiBuildDriverInfoList ::platform::observed::build_driver_info_list
-#define SetupDiCallClassInstaller ::platform::observed::call_class_installer
-#define SetupDiGetSelectedDriverA ::platform::observed::get_selected_driver
-#define GetSystemDirectoryA ::platform::observed::get_system_directory
-#define LoadLibraryA ::platform::observed::load_library
-#define GetProcAddress ::platform::observed::get_proc_address
-#define GetLastError ::platform::observed::get_last_error
-#define FreeLibrary ::platform::observed::free_library
-#endif

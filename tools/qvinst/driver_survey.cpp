@@ -1,5 +1,5 @@
-// qvinst drivers: the installation routine watched up to the driver
-// selection, the candidate drivers read from the set it built, and, when
+// qvinst drivers: the installation routine's stages up to the driver
+// selection, the candidate drivers read from the set they built, and, when
 // none is selected, the reason read from the INF.
 #include "tools/qvinst/driver_survey.h"
 
@@ -7,7 +7,6 @@
 #include "platform/unique_handle.h"
 #include "tools/qvinst/explained_install.h"
 #include "install/ID_MAIN2.h"
-#include "platform/observed_platform.h"
 #include "tools/qvinst/inf_models.h"
 #include "tools/qvinst/platform_errors.h"
 #include "tools/qvinst/result_codes.h"
@@ -19,8 +18,6 @@
 
 namespace qvinst {
 namespace {
-
-namespace seen = platform::observed;
 
 constexpr DWORD driver_record_size = platform::driver_info_size;
 constexpr DWORD id_list_buffer_size = ID_MAIN2::hardware_id_buffer_size;
@@ -120,25 +117,34 @@ std::optional<SP_DRVINSTALL_PARAMS> driver_install_params(HDEVINFO set, SP_DEVIN
     return call.params;
 }
 
-class driver_observer final : public seen::observer {
+// The driver selection as it ended: the set and element it worked on, and
+// the selected driver's record when one is selected.
+struct selection_step {
+    HDEVINFO set;
+    SP_DEVINFO_DATA* element;
+    bool ok;
+    const SP_DRVINFO_DATA_A* driver;
+};
+
+class selection_reader {
 public:
     drivers_outcome outcome;
+    std::string found_id;  // the device the search chose; empty when none
 
-    void on_step(const seen::step& s) override {
-        if (s.op == seen::operation::open_device_info && s.ok) {
-            outcome.instance_id = std::string(s.text);
-            outcome.hardware_ids = read_id_list(s.set, s.element, SPDRP_HARDWAREID);
-            outcome.compatible_ids = read_id_list(s.set, s.element, SPDRP_COMPATIBLEIDS);
-        } else if (s.op == seen::operation::get_selected_driver) {
-            read_candidates(s);
-            selected_ = s.ok;
-        } else if (s.op == seen::operation::set_device_install_params && !s.ok) {
-            limit_error_ = s.error;
+    void on_step(const ID_MAIN2::step_report& r) {
+        if (r.what == ID_MAIN2::step::device_opened && r.ok) {
+            outcome.instance_id = std::string(r.detail);
+            outcome.hardware_ids = read_id_list(r.set, r.element, SPDRP_HARDWAREID);
+            outcome.compatible_ids = read_id_list(r.set, r.element, SPDRP_COMPATIBLEIDS);
+        } else if (r.what == ID_MAIN2::step::search_limited && !r.ok) {
+            limit_error_ = r.error;
         }
     }
 
-    // Stop before NEWDEV.DLL: drivers installs nothing.
-    bool may_load_installer(std::string_view) override { return false; }
+    void selection_ended(const selection_step& s) {
+        read_candidates(s);
+        selected_ = s.ok;
+    }
 
     bool selected() const { return selected_; }
     std::optional<DWORD> limit_error() const { return limit_error_; }
@@ -158,7 +164,7 @@ private:
     // device, read once, checked against the number of drivers and the
     // selected one, whose record the routine has read already. Otherwise,
     // or when they do not agree, every record is the platform's.
-    void read_candidates(const seen::step& s) {
+    void read_candidates(const selection_step& s) {
         SP_DRVINFO_DATA_V2_A first{};
         const bool selected = s.ok && s.driver;
         if (!selected && !driver_at(s, 0, first)) {
@@ -172,7 +178,7 @@ private:
         }
     }
 
-    static bool driver_at(const seen::step& s, DWORD index, SP_DRVINFO_DATA_V2_A& driver) {
+    static bool driver_at(const selection_step& s, DWORD index, SP_DRVINFO_DATA_V2_A& driver) {
         driver.cbSize = driver_record_size;
         return SetupDiEnumDriverInfoA(s.set, s.element, SPDIT_COMPATDRIVER, index, &driver) != FALSE;
     }
@@ -206,7 +212,7 @@ private:
     }
 
     // `record` is the selected driver's when `selected`, else the first one's.
-    bool candidates_from_inf(const seen::step& s, SP_DRVINFO_DATA_A& record, bool selected) {
+    bool candidates_from_inf(const selection_step& s, SP_DRVINFO_DATA_A& record, bool selected) {
         std::vector<const model_line*> lines;
         for (const model_line& line : inf().lines) {
             if (line.applies && names_device(line)) {
@@ -259,7 +265,7 @@ private:
         return true;
     }
 
-    void candidates_from_platform(const seen::step& s) {
+    void candidates_from_platform(const selection_step& s) {
         SP_DRVINFO_DATA_V2_A driver{};
         for (DWORD index = 0; driver_at(s, index, driver); ++index) {
             driver_candidate c = candidate(driver);
@@ -284,7 +290,7 @@ private:
 
     // The platform's record of the driver's line. Asked once with room for
     // a long ID list, and again only when that is too short.
-    static void read_detail(const seen::step& s, SP_DRVINFO_DATA_A& driver, driver_candidate& c,
+    static void read_detail(const selection_step& s, SP_DRVINFO_DATA_A& driver, driver_candidate& c,
                             std::string& hardware_id) {
         std::vector<char> buffer(sizeof(SP_DRVINFO_DETAIL_DATA_A) + id_list_buffer_size, '\0');
         auto* detail = reinterpret_cast<SP_DRVINFO_DETAIL_DATA_A*>(buffer.data());
@@ -339,7 +345,7 @@ bool any_model_names_device(const drivers_outcome& o, bool applying, bool this_a
 }
 
 // Why the watched run selected no driver.
-void explain_no_driver(drivers_outcome& o, driver_observer& watcher) {
+void explain_no_driver(drivers_outcome& o, selection_reader& watcher) {
     if (o.code == QV7_E_NO_INF_PATH) {
         o.reason = no_driver_reason::inf_missing;
         o.reason_detail = "the INF path is empty";
@@ -347,7 +353,7 @@ void explain_no_driver(drivers_outcome& o, driver_observer& watcher) {
     }
     if (o.instance_id.empty()) {
         o.reason = no_driver_reason::no_device;
-        const std::string found(ID_MAIN2::found_instance_id.view());
+        const std::string& found = watcher.found_id;
         o.reason_detail = found.empty() ? "no present device matches the compact ID"
                                         : "the device " + found + " could not be opened";
         return;
@@ -400,18 +406,54 @@ void explain_no_driver(drivers_outcome& o, driver_observer& watcher) {
         "no model line of the INF names any of the device's hardware or compatible IDs";
 }
 
+// The installation routine up to the driver selection, as the library runs
+// it: NEWDEV.DLL is never loaded, drivers installs nothing.
+int select_driver(selection_reader& watcher, const std::string& compact_id) {
+    const std::string& inf_path = watcher.outcome.inf_path;
+    if (inf_path.empty()) {
+        return QV7_E_NO_INF_PATH;
+    }
+    const ID_MAIN2::search_result found = ID_MAIN2::find_device_instance_id(compact_id);
+    if (found.end.result != ID_MAIN2::proceed) {
+        return found.end.result;
+    }
+    watcher.found_id = std::string(found.instance_id);
+    const ID_MAIN2::full_path inf = ID_MAIN2::full_inf_path(inf_path.c_str());
+    if (inf.empty()) {
+        return QV7_E_NO_DRIVER;
+    }
+    const platform::unique_hdevinfo set{SetupDiCreateDeviceInfoList(nullptr, nullptr)};
+    if (!set.valid()) {
+        return QV7_E_NO_DRIVER;
+    }
+    SP_DEVINFO_DATA element{};
+    element.cbSize = platform::devinfo_data_size;
+    const ID_MAIN2::step_sink sink{[](void* context, const ID_MAIN2::step_report& r) {
+                                       static_cast<selection_reader*>(context)->on_step(r);
+                                   },
+                                   &watcher};
+    const ID_MAIN2::outcome opened = ID_MAIN2::open_device_for_inf(
+        set.get(), element, watcher.found_id.c_str(), inf, &sink);
+    if (opened.result != ID_MAIN2::proceed) {
+        return opened.result;
+    }
+    const ID_MAIN2::outcome end = ID_MAIN2::select_best_driver(set.get(), element, &sink);
+    SP_DRVINFO_DATA_V2_A driver{};
+    driver.cbSize = driver_record_size;
+    const bool selected = SetupDiGetSelectedDriverA(set.get(), &element, &driver) != FALSE;
+    watcher.selection_ended({set.get(), &element, selected, selected ? &driver : nullptr});
+    return end.result;
+}
+
 }  // namespace
 
 command_result run_drivers(const invocation& call) {
     const std::string& inf_path = call.operands.at(0);
     const std::string& compact_id = call.operands.at(1);
     const bool json = call.json;
-    driver_observer watcher;
+    selection_reader watcher;
     watcher.outcome.inf_path = inf_path;
-    {
-        const seen::observer_scope scope(watcher);
-        watcher.outcome.code = ID_MAIN2::install_driver_for_device(nullptr, compact_id, inf_path.c_str());
-    }
+    watcher.outcome.code = select_driver(watcher, compact_id);
     drivers_outcome& outcome = watcher.outcome;
     if (!watcher.selected()) {
         explain_no_driver(outcome, watcher);

@@ -1,4 +1,4 @@
-// qvinst drivers: the installation routine watched up to the driver
+// qvinst drivers: the installation routine's stages up to the driver
 // selection, its candidate drivers and, when none is selected, the reason.
 #pragma once
 

@@ -1,18 +1,17 @@
-// install --explain: the installation routine watched through the platform seam.
+// install --explain: the library's own installation routine, reporting its
+// steps as it takes them.
 #include "tools/qvinst/explained_install.h"
 
 #include "install/ID_MAIN2.h"
-#include "platform/observed_platform.h"
 #include "tools/qvinst/platform_errors.h"
 #include "tools/qvinst/result_codes.h"
 
-#include <cstdio>
 #include <vector>
 
 namespace qvinst {
 namespace {
 
-namespace seen = platform::observed;
+using ID_MAIN2::step;
 
 // The size field of SP_DRVINFO_DATA_V2_A, as the library sets it.
 constexpr DWORD driver_record_size = platform::driver_info_size;
@@ -38,125 +37,105 @@ DWORD count_compatible_drivers(HDEVINFO set, SP_DEVINFO_DATA* element) {
     }
 }
 
-class explaining_observer final : public seen::observer {
+// The selected driver's description, and where the platform found it.
+std::string selected_text(HDEVINFO set, SP_DEVINFO_DATA* element) {
+    SP_DRVINFO_DATA_V2_A driver{};
+    driver.cbSize = driver_record_size;
+    if (!SetupDiGetSelectedDriverA(set, element, &driver)) {
+        return "none";
+    }
+    std::string text = driver.Description;
+    SP_DRVINFO_DETAIL_DATA_A detail{};
+    detail.cbSize = sizeof detail;
+    DWORD required = 0;
+    // The fixed part holds the section and INF names; the ID list that
+    // follows may not fit, which leaves them filled in.
+    SetupDiGetDriverInfoDetailA(set, element, &driver, &detail, sizeof detail, &required);
+    if (detail.SectionName[0] != '\0') {
+        text += " (section " + std::string(detail.SectionName) + " of " +
+                std::string(detail.InfFileName) + ")";
+    }
+    return text;
+}
+
+// The routine's steps in words, as they end.
+class explainer {
 public:
-    explicit explaining_observer(bool live) : live_(live) {}
+    explicit explainer(bool live) : live_(live) {}
 
     const std::vector<explained_step>& steps() const { return steps_; }
 
-    void on_step(const seen::step& s) override {
-        switch (s.op) {
-            case seen::operation::get_class_devs:
-                walk_set_ = s.set;
-                devices_ = 0;
-                if (!s.ok) {
-                    // The walk ends here, with no device.
-                    add("present devices listed", s);
-                    walk_set_ = nullptr;
-                    device_chosen();
-                }
-                return;
-            case seen::operation::enum_device_info:
-                devices_ += s.ok ? 1 : 0;
-                return;
-            case seen::operation::destroy_device_info_list:
-                if (walk_set_ && s.set == walk_set_) {
-                    walk_set_ = nullptr;
-                    device_chosen();
-                } else {
-                    add("set destroyed", s);
-                }
-                return;
-            case seen::operation::create_device_info_list:
-                return add("set created", s);
-            case seen::operation::open_device_info:
-                return add("device opened", s, std::string(s.text));
-            case seen::operation::set_selected_device:
-                return add("device made the set's selected device", s);
-            case seen::operation::get_device_install_params:
-                return add("install parameters read", s);
-            case seen::operation::set_device_install_params:
-                return add("search limited to the INF", s, std::string(s.text));
-            case seen::operation::build_driver_info_list: {
-                const DWORD count = count_compatible_drivers(s.set, s.element);
-                return add("driver list built", s,
-                           std::to_string(count) + (count == 1 ? " candidate" : " candidates"));
-            }
-            case seen::operation::call_class_installer:
-                return add("class installer run", s, "DIF_SELECTBESTCOMPATDRV");
-            case seen::operation::get_selected_driver:
-                return add("driver selected", s, s.driver ? selected_text(s) : "none");
-            case seen::operation::get_system_directory:
-                return add("system directory read", s, std::string(s.text));
-            case seen::operation::load_library:
-                return add("NEWDEV loaded", s, "from " + std::string(s.text));
-            case seen::operation::get_proc_address:
-                return add("installer entry point found", s, std::string(s.text));
-            case seen::operation::install_selected_driver:
-                return add("installer called", s,
-                           std::string(s.ok ? "returned TRUE" : "returned FALSE") +
-                               ", reboot word " + reboot_words(s.value));
-            case seen::operation::free_library:
-                return add("NEWDEV freed", s);
-            case seen::operation::get_device_registry_property:
-            case seen::operation::get_device_instance_id:
-            case seen::operation::get_last_error:
-                return;  // parts of the steps above
-        }
+    ID_MAIN2::step_sink sink() {
+        return {[](void* context, const ID_MAIN2::step_report& r) {
+                    static_cast<explainer*>(context)->on_step(r);
+                },
+                this};
     }
 
 private:
-    static std::string selected_text(const seen::step& s) {
-        std::string text = s.driver->Description;
-        SP_DRVINFO_DETAIL_DATA_A detail{};
-        detail.cbSize = sizeof detail;
-        DWORD required = 0;
-        // The fixed part holds the section and INF names; the ID list that
-        // follows may not fit, which leaves them filled in.
-        SetupDiGetDriverInfoDetailA(s.set, s.element, const_cast<SP_DRVINFO_DATA_A*>(s.driver),
-                                    &detail, sizeof detail, &required);
-        if (detail.SectionName[0] != '\0') {
-            text += " (section " + std::string(detail.SectionName) + " of " +
-                    std::string(detail.InfFileName) + ")";
+    void on_step(const ID_MAIN2::step_report& r) {
+        const std::string detail(r.detail);
+        switch (r.what) {
+            case step::devices_listed:
+                if (!r.ok) {
+                    add("present devices listed", r);  // the walk ends here, with no device
+                }
+                return;
+            case step::device_chosen: {
+                explained_step chosen;
+                chosen.step = "device chosen";
+                chosen.ok = r.ok;
+                chosen.detail = r.ok ? detail
+                                     : "none of the " + std::to_string(r.value) +
+                                           " present devices matches";
+                return record(std::move(chosen));
+            }
+            case step::set_created: return add("set created", r);
+            case step::device_opened: return add("device opened", r, detail);
+            case step::device_selected: return add("device made the set's selected device", r);
+            case step::install_params_read: return add("install parameters read", r);
+            case step::search_limited: return add("search limited to the INF", r, detail);
+            case step::driver_list_built: {
+                const DWORD count = count_compatible_drivers(r.set, r.element);
+                return add("driver list built", r,
+                           std::to_string(count) + (count == 1 ? " candidate" : " candidates"));
+            }
+            case step::class_installer_run:
+                return add("class installer run", r, "DIF_SELECTBESTCOMPATDRV");
+            case step::driver_selected:
+                return add("driver selected", r, r.ok ? selected_text(r.set, r.element) : "none");
+            case step::system_directory_read: return add("system directory read", r, detail);
+            case step::newdev_loaded: return add("NEWDEV loaded", r, "from " + detail);
+            case step::entry_point_found: return add("installer entry point found", r, detail);
+            case step::installer_called:
+                return add("installer called", r,
+                           std::string(r.ok ? "returned TRUE" : "returned FALSE") +
+                               ", reboot word " + reboot_words(r.value));
+            case step::newdev_freed: return add("NEWDEV freed", r);
+            case step::set_destroyed: return add("set destroyed", r);
         }
-        return text;
     }
 
-    void device_chosen() {
-        const std::string found(ID_MAIN2::found_instance_id.view());
-        explained_step step;
-        step.step = "device chosen";
-        step.ok = !found.empty();
-        step.detail = found.empty() ? "none of the " + std::to_string(devices_) +
-                                          " present devices matches"
-                                    : found;
-        record(std::move(step));
-    }
-
-    void add(std::string what, const seen::step& s, std::string detail = {}) {
-        explained_step step;
-        step.step = std::move(what);
-        step.ok = s.ok;
-        step.detail = std::move(detail);
-        if (!s.ok) {
-            step.error = describe_platform_error(s.error);
+    void add(std::string what, const ID_MAIN2::step_report& r, std::string detail = {}) {
+        explained_step s;
+        s.step = std::move(what);
+        s.ok = r.ok;
+        s.detail = std::move(detail);
+        if (!r.ok) {
+            s.error = describe_platform_error(r.error);
         }
-        record(std::move(step));
+        record(std::move(s));
     }
 
-    void record(explained_step step) {
+    void record(explained_step s) {
         if (live_) {
-            const std::string line = explained_step_text(step);
-            std::fwrite(line.data(), 1, line.size(), stdout);
-            std::fflush(stdout);
+            write_out(explained_step_text(s));
         }
-        steps_.push_back(std::move(step));
+        steps_.push_back(std::move(s));
     }
 
     bool live_;
     std::vector<explained_step> steps_;
-    HDEVINFO walk_set_ = nullptr;
-    unsigned devices_ = 0;
 };
 
 }  // namespace
@@ -186,13 +165,11 @@ platform_error describe_platform_error(std::uint32_t code) {
 
 command_result run_install_explained(const std::string& inf_path, const std::string& compact_id,
                                      bool json) {
-    explaining_observer watcher(!json);
-    int code = 0;
-    {
-        const seen::observer_scope scope(watcher);
-        // As qv7_installdevice does: no parent window.
-        code = ID_MAIN2::install_driver_for_device(nullptr, compact_id, inf_path.c_str());
-    }
+    explainer watcher(!json);
+    const ID_MAIN2::step_sink sink = watcher.sink();
+    // As qv7_installdevice does: no parent window.
+    const int code =
+        ID_MAIN2::install_driver_for_device(nullptr, compact_id, inf_path.c_str(), &sink);
     const int status = describe_result(code).exit_status;
     if (json) {
         return {explained_json(watcher.steps(), code), {}, status};

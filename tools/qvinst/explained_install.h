@@ -1,6 +1,5 @@
-// install --explain: the library's own installation routine,
-// compiled into qvinst over the recording wrappers of the platform seam,
-// watched step by step.
+// install --explain: the library's own installation routine, reporting
+// each step it takes.
 #pragma once
 
 #include "tools/qvinst/command_result.h"

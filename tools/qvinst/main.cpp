@@ -87,6 +87,8 @@ bool write_all(std::FILE* stream, const std::string& text) {
 
 }  // namespace
 
+bool qvinst::write_out(const std::string& text) { return write_all(stdout, text); }
+
 int main(int argc, char** argv) {
     try {
         invocation call;
@@ -96,7 +98,7 @@ int main(int argc, char** argv) {
             return exit_usage;
         }
         const command_result result = run(call);
-        const bool written = write_all(stdout, result.out);
+        const bool written = write_out(result.out);
         write_all(stderr, result.err);
         if (!written) {
             std::fputs("qvinst: cannot write the output\n", stderr);
