@@ -164,39 +164,10 @@ answer read_answer(const unsigned char* section) {
 
 #if defined(_WIN32)
 
-#include "platform/unique_handle.h"
-
 namespace wow64 {
 namespace {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
-
-// A wide text on the process heap, grown on demand; empty when a growth
-// found no memory.
-class wide_text {
-public:
-    wide_text() = default;
-    wide_text(const wide_text&) = delete;
-    wide_text& operator=(const wide_text&) = delete;
-
-    // Room for `units` code units and a zero; false when there is no memory.
-    bool reserve(std::size_t units) {
-        if (units < capacity_) return true;
-        block_.reset(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (units + 1) * sizeof(wchar_t)));
-        capacity_ = block_ ? units + 1 : 0;
-        size_ = 0;
-        return block_.valid();
-    }
-    wchar_t* data() const { return static_cast<wchar_t*>(block_.get()); }
-    DWORD capacity() const { return static_cast<DWORD>(capacity_); }
-    void set_size(std::size_t units) { size_ = units; }
-    std::wstring_view view() const { return {data(), size_}; }
-
-private:
-    platform::unique_heap_block block_;
-    std::size_t capacity_ = 0;
-    std::size_t size_ = 0;
-};
 
 // Fills `text` through a platform call that reports the length it wrote
 // (less than the capacity it was given) or the capacity it needs; false
@@ -215,6 +186,37 @@ bool read_growing(wide_text& text, Read read) {
     }
 }
 
+}  // namespace
+
+bool path_beside_own_module(wide_text& path, std::wstring_view name) {
+    HMODULE self = nullptr;
+    wide_text own;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&path_beside_own_module), &self) ||
+        !read_growing(own, [&](wchar_t* buffer, DWORD size) {
+            return GetModuleFileNameW(self, buffer, size);
+        })) {
+        return false;
+    }
+    const std::wstring_view folder = own.view().substr(0, own.view().rfind(L'\\') + 1);
+    const bool plain = folder.size() + name.size() < platform::max_path ||
+                       folder.substr(0, 4) == L"\\\\?\\";
+    const bool unc = !plain && folder.substr(0, 2) == L"\\\\";
+    const std::wstring_view prefix = plain ? L"" : unc ? L"\\\\?\\UNC" : L"\\\\?\\";
+    const std::wstring_view kept = unc ? folder.substr(1) : folder;
+    if (folder.empty() || !path.reserve(prefix.size() + kept.size() + name.size())) {
+        return false;
+    }
+    wchar_t* out = path.data();
+    out = std::copy(prefix.begin(), prefix.end(), out);
+    out = std::copy(kept.begin(), kept.end(), out);
+    out = std::copy(name.begin(), name.end(), out);
+    *out = L'\0';
+    path.set_size(static_cast<std::size_t>(out - path.data()));
+    return true;
+}
+
 machines this_process_machines() {
     using is_wow64_process2_fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
@@ -231,37 +233,13 @@ machines this_process_machines() {
     return machines_without_is_wow64_process2(IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
 }
 
-// The helper's full path: this library's own file, by its wide name, with
-// its file name replaced by the helper's; a path of MAX_PATH characters or
-// more in its "\\?\" form, which the platform takes at any length. False
-// when the library's name cannot be read or no such helper file exists.
+namespace {
+
+// The helper's full path, when such a file stands beside this library.
 bool find_helper(wide_text& path, const wchar_t* file_name) {
-    HMODULE self = nullptr;
-    wide_text own;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&run_in_64bit_helper), &self) ||
-        !read_growing(own, [&](wchar_t* buffer, DWORD size) {
-            return GetModuleFileNameW(self, buffer, size);
-        })) {
+    if (!path_beside_own_module(path, file_name)) {
         return false;
     }
-    const std::wstring_view folder = own.view().substr(0, own.view().rfind(L'\\') + 1);
-    const std::wstring_view name(file_name);
-    const bool plain = folder.size() + name.size() < platform::max_path ||
-                       folder.substr(0, 4) == L"\\\\?\\";
-    const bool unc = !plain && folder.substr(0, 2) == L"\\\\";
-    const std::wstring_view prefix = plain ? L"" : unc ? L"\\\\?\\UNC" : L"\\\\?\\";
-    const std::wstring_view kept = unc ? folder.substr(1) : folder;
-    if (folder.empty() || !path.reserve(prefix.size() + kept.size() + name.size())) {
-        return false;
-    }
-    wchar_t* out = path.data();
-    out = std::copy(prefix.begin(), prefix.end(), out);
-    out = std::copy(kept.begin(), kept.end(), out);
-    out = std::copy(name.begin(), name.end(), out);
-    *out = L'\0';
-    path.set_size(static_cast<std::size_t>(out - path.data()));
     const DWORD attributes = GetFileAttributesW(path.data());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }

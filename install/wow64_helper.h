@@ -15,6 +15,9 @@
 #pragma once
 
 #include "platform/platform.h"
+#if defined(_WIN32)
+#include "platform/unique_handle.h"
+#endif
 
 #include <cstddef>
 #include <cstdint>
@@ -50,6 +53,11 @@ inline constexpr USHORT this_image_machine = IMAGE_FILE_MACHINE_I386;
 // process on these machines, or null when the call runs in this process.
 const wchar_t* helper_file_name(USHORT image, machines m);
 
+#if defined(_WIN32)
+// This process's machines, from IsWow64Process2 where the system has it.
+machines this_process_machines();
+#endif
+
 // ---- The call and its outcome.
 
 // What run_in_64bit_helper returns: the result code and the last error the
@@ -67,6 +75,45 @@ struct bridged {
 // helper (the call in process then gives what it gives). `inf_path` is not
 // empty.
 bridged run_in_64bit_helper(const char* inf_path, const char* compact_id);
+
+// ---- The files beside this module.
+
+#if defined(_WIN32)
+// A wide text on the process heap, grown on demand; empty when a growth
+// found no memory.
+class wide_text {
+public:
+    wide_text() = default;
+    wide_text(const wide_text&) = delete;
+    wide_text& operator=(const wide_text&) = delete;
+
+    // Room for `units` code units and a zero; false when there is no memory.
+    bool reserve(std::size_t units) {
+        if (units < capacity_) return true;
+        block_.reset(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (units + 1) * sizeof(wchar_t)));
+        capacity_ = block_ ? units + 1 : 0;
+        size_ = 0;
+        return block_.valid();
+    }
+    wchar_t* data() const { return static_cast<wchar_t*>(block_.get()); }
+    DWORD capacity() const { return static_cast<DWORD>(capacity_); }
+    void set_size(std::size_t units) { size_ = units; }
+    std::wstring_view view() const { return {data(), size_}; }
+
+private:
+    platform::unique_heap_block block_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
+};
+
+// The full path of `name` (a file name, or a path below the folder) in the
+// folder of the module this code is linked into (the library, the helper,
+// qvinst), from the module's wide name, whole: a path of MAX_PATH
+// characters or more in its "\\?\" form, which the platform takes at any
+// length. False when the module's name cannot be read or there is no
+// memory; whether the file exists is the caller's to find out.
+bool path_beside_own_module(wide_text& path, std::wstring_view name);
+#endif
 
 // ---- The caller's file-system view.
 

@@ -63,11 +63,33 @@ std::string command_line_argument(const std::string& text) {
     return quoted_text;
 }
 
+std::wstring ansi_to_wide(const std::string& text) {
+    std::wstring out(text.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, out.data(),
+                                      static_cast<int>(out.size()));
+    out.resize(n > 0 ? static_cast<std::size_t>(n) - 1 : 0);
+    return out;
+}
+
 child_outcome run_child(const std::string& program, const std::vector<std::string>& arguments,
                         unsigned long timeout_ms) {
+    return run_child(ansi_to_wide(program), arguments, timeout_ms);
+}
+
+child_outcome run_child(const std::wstring& program, const std::vector<std::string>& arguments,
+                        unsigned long timeout_ms) {
     child_outcome outcome;
-    std::string command = command_line_argument(program);
-    for (const auto& argument : arguments) command += " " + command_line_argument(argument);
+    // The command for messages, with the program's path as the code page
+    // holds it.
+    std::string command(program.size() * 2 + 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, program.c_str(), -1, command.data(),
+                        static_cast<int>(command.size()), nullptr, nullptr);
+    command = "\"" + std::string(command.c_str()) + "\"";
+    std::wstring line = L"\"" + program + L"\"";
+    for (const auto& argument : arguments) {
+        command += " " + command_line_argument(argument);
+        line += L" " + ansi_to_wide(command_line_argument(argument));
+    }
 
     auto out = std::make_unique<pipe_reader>();
     auto err = std::make_unique<pipe_reader>();
@@ -81,14 +103,14 @@ child_outcome run_child(const std::string& program, const std::vector<std::strin
         return outcome;
     }
 
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = child_in.get();
     startup.hStdOutput = child_out.get();
     startup.hStdError = child_err.get();
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &info)) {
         outcome.problem = with_error("cannot start " + command);
         return outcome;

@@ -22,6 +22,12 @@ struct child_outcome {
 
 child_outcome run_child(const std::string& program, const std::vector<std::string>& arguments,
                         unsigned long timeout_ms = child_timeout_ms);
+// The same for a program whose path the ANSI code page cannot hold.
+child_outcome run_child(const std::wstring& program, const std::vector<std::string>& arguments,
+                        unsigned long timeout_ms = child_timeout_ms);
+
+// `text` read in the ANSI code page, as the platform's ANSI calls read it.
+std::wstring ansi_to_wide(const std::string& text);
 
 // One argument quoted for a command line, so that the child's C runtime
 // hands it back unchanged (empty texts, spaces, tabs, quotes, backslashes).

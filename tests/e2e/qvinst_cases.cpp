@@ -1,5 +1,6 @@
 // qvinst.exe as an installer author runs it: each case starts it as a child
-// process with arguments, beside QUORVANT.dll or alone in a folder, and
+// process with arguments, beside QUORVANT.dll, alone in a folder or beside
+// the DLL in a folder whose name the ANSI code page cannot hold, and
 // checks its whole exit status, what it prints on stdout (text and --json)
 // and on stderr. list, find and install work on virtual devices created for
 // the group; install reaches the NEWDEV the runner puts in place, and the
@@ -53,8 +54,14 @@ struct made_device {
     const device_plan* plan = nullptr;
 };
 
+// Which copy of qvinst.exe a case runs: the one beside QUORVANT.dll, one
+// alone in a folder, or one beside a copy of the DLL in a folder whose name
+// the ANSI code page lacks a character of, where the code page's nearest
+// name leads to another file named QUORVANT.dll.
+enum class copy { beside_library, alone, foreign_folder, count };
+
 // What the cases share: the devices (removed when the group ends), the
-// INF, and qvinst.exe beside QUORVANT.dll and alone.
+// INF, and the copies of qvinst.exe.
 struct fixture {
     std::vector<virtual_device> owned;
     made_device pci_a, pci_b, usb, acpi, no_compact, odd;
@@ -62,8 +69,8 @@ struct fixture {
     driver_package package{model_hardware_id, "qvinst test device", "01/15/2024,1.0.0.0", "qvinst"};
     std::string inf;
     std::string absent_inf;
-    std::string qvinst;
-    std::string qvinst_alone;
+    std::wstring qvinst[static_cast<int>(copy::count)];
+    std::string foreign_dll;  // the path of the DLL in the foreign folder, in UTF-8
 };
 
 bool make(fixture& f, checks& c, made_device& made, const device_plan& plan) {
@@ -76,13 +83,43 @@ bool make(fixture& f, checks& c, made_device& made, const device_plan& plan) {
     return true;
 }
 
+std::string utf8(const std::wstring& text) {
+    std::string out(text.size() * 3 + 1, '\0');
+    out.resize(static_cast<std::size_t>(WideCharToMultiByte(
+        CP_UTF8, 0, text.c_str(), -1, out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
+    return out.c_str();
+}
+
+// Copies qvinst.exe, and with `library` QUORVANT.dll, into `folder`; returns
+// the copy of qvinst.exe.
+std::wstring copy_qvinst(checks& c, const std::string& shipped, const std::wstring& folder,
+                         bool library) {
+    const std::wstring from = ansi_to_wide(shipped.substr(0, shipped.rfind('\\') + 1));
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const wchar_t* file : {L"qvinst.exe", library ? L"QUORVANT.dll" : nullptr}) {
+        c.expect(!file || CopyFileW((from + file).c_str(), (folder + L"\\" + file).c_str(), FALSE),
+                 "cannot copy qvinst.exe and its library to " + utf8(folder));
+    }
+    return folder + L"\\qvinst.exe";
+}
+
 bool prepare(run_context& ctx, fixture& f, checks& c) {
-    f.qvinst = ctx.qvinst;
-    const std::string alone_folder = ctx.folder + "qvinst-alone";
-    CreateDirectoryA(alone_folder.c_str(), nullptr);
-    f.qvinst_alone = alone_folder + "\\qvinst.exe";
-    c.expect(CopyFileA(f.qvinst.c_str(), f.qvinst_alone.c_str(), FALSE) != FALSE,
-             "cannot copy " + f.qvinst + " to " + f.qvinst_alone);
+    const std::wstring foreign_name = L"qvinst-\u0100";
+    std::string fitted(16, '\0');
+    WideCharToMultiByte(CP_ACP, 0, foreign_name.c_str(), -1, fitted.data(),
+                        static_cast<int>(fitted.size()), nullptr, nullptr);
+    fitted = ctx.folder + fitted.c_str();
+    c.expect(ansi_to_wide(fitted) != ansi_to_wide(ctx.folder) + foreign_name,
+             "the ANSI code page holds every character of " + utf8(foreign_name));
+    f.qvinst[static_cast<int>(copy::beside_library)] = ansi_to_wide(ctx.qvinst);
+    f.qvinst[static_cast<int>(copy::alone)] =
+        copy_qvinst(c, ctx.qvinst, ansi_to_wide(ctx.folder + "qvinst-alone"), false);
+    f.qvinst[static_cast<int>(copy::foreign_folder)] =
+        copy_qvinst(c, ctx.qvinst, ansi_to_wide(ctx.folder) + foreign_name, true);
+    f.foreign_dll = utf8(ansi_to_wide(ctx.folder) + foreign_name + L"\\QUORVANT.dll");
+    CreateDirectoryA(fitted.c_str(), nullptr);
+    c.expect(write_file(fitted + "\\QUORVANT.dll", "not the library\n"),
+             "cannot write " + fitted + "\\QUORVANT.dll");
     f.inf = write_inf(ctx, "qvinst.inf", f.package);
     f.absent_inf = ctx.folder + "qvinst-absent.inf";
     DeleteFileA(f.absent_inf.c_str());
@@ -142,7 +179,7 @@ std::vector<std::string> list_rows(const fixture& f, bool as_json) {
 struct conditions {
     newdev_kind newdev = newdev_kind::substitute;
     substitute_behaviour behaviour{newdev_protocol::succeed_action};
-    bool beside_library = true;  // false: the copy of qvinst.exe without QUORVANT.dll
+    copy program = copy::beside_library;
     std::string bound{};         // device that must have the group's driver afterwards
     std::string unbound{};       // device that must have no driver afterwards
 };
@@ -161,7 +198,8 @@ std::vector<qvinst_case> qvinst_cases(const fixture& f) {
     using newdev_protocol::install_action;
     using newdev_protocol::succeed_action;
     const std::string usage = "usage: qvinst";
-    const conditions alone{newdev_kind::substitute, {succeed_action}, false};
+    const conditions alone{newdev_kind::substitute, {succeed_action}, copy::alone};
+    const conditions foreign{newdev_kind::substitute, {succeed_action}, copy::foreign_folder};
     const std::string usb_id = usb.compact_id;
     return {
         {"list: every present device in enumeration order, with hardware and compact ID",
@@ -200,7 +238,7 @@ std::vector<qvinst_case> qvinst_cases(const fixture& f) {
           "\",\"rule\":\"whole text\",\"devices\":[],\"chosen\":null}\n"}},
         {"install: driver installed onto the device find chose, 1", {"install", f.inf, pci_window},
          exit_done, {"1 QV7_INSTALLED: "}, "",
-         {newdev_kind::substitute, {install_action}, true, f.pci_last.instance_id,
+         {newdev_kind::substitute, {install_action}, copy::beside_library, f.pci_last.instance_id,
           f.pci_first.instance_id}},
         {"install: reboot needed, 2, exit status 3010", {"install", f.inf, usb_id},
          exit_restart_needed, {"2 QV7_INSTALLED_NEEDS_REBOOT: "}, "",
@@ -242,6 +280,12 @@ std::vector<qvinst_case> qvinst_cases(const fixture& f) {
          {std::string("qvinst ") + version + "\n", std::string("QUORVANT.dll ") + version + ".0 ("}},
         {"--version without the DLL: qvinst's version, exit status 1", {"--version"}, exit_trouble,
          {std::string("qvinst ") + version + "\n"}, "QUORVANT.dll", alone},
+        {"--version in a folder named outside the code page: the DLL beside it, by its path",
+         {"--version"}, exit_done,
+         {std::string("QUORVANT.dll ") + version + ".0 (" + f.foreign_dll + ")\n"}, "", foreign},
+        {"install in a folder named outside the code page: through the DLL beside it, 2",
+         {"install", f.inf, usb_id}, exit_restart_needed, {"2 QV7_INSTALLED_NEEDS_REBOOT: "}, "",
+         {newdev_kind::substitute, {succeed_action, need_reboot}, copy::foreign_folder}},
         {"--help: the exit-status table", {"--help"}, exit_done,
          {"3010  result 2 QV7_INSTALLED_NEEDS_REBOOT"}},
         {"bad arguments, none: usage on stderr, exit status 2", {}, exit_usage, {}, usage},
@@ -285,7 +329,7 @@ void run_case(run_context& ctx, const fixture& f, const qvinst_case& row) {
     if (use_newdev(c, ctx, row.given.newdev)) {
         steer_substitute(row.given.behaviour);
         const child_outcome run =
-            run_child(row.given.beside_library ? f.qvinst : f.qvinst_alone, row.arguments);
+            run_child(f.qvinst[static_cast<int>(row.given.program)], row.arguments);
         c.expect(run.finished, run.problem);
         if (run.finished) {
             c.expect_equal("exit status", run.exit_status, row.status);

@@ -6,6 +6,7 @@
 // the current folder, on PATH or at a best-fit name. The arguments reach it
 // unchanged, the INF path naming the file the caller's view names; only a
 // well-formed answer counts, and the caller's last error is the helper's.
+#include "tests/e2e/child_process.h"
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
 
@@ -41,14 +42,6 @@ private:
     bool moved_ = false;
 };
 
-std::wstring wide(const std::string& text) {
-    std::wstring out(text.size() + 1, L'\0');
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, out.data(),
-                                      static_cast<int>(out.size()));
-    out.resize(n > 0 ? static_cast<std::size_t>(n) - 1 : 0);
-    return out;
-}
-
 // Files and folders made for one case, removed when it ends (files first,
 // folders deepest first).
 class made_for_case {
@@ -69,7 +62,7 @@ public:
         return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
     }
     bool write(const std::string& path, const std::string& bytes) {
-        files_.push_back(wide(path));
+        files_.push_back(ansi_to_wide(path));
         return write_file(path, bytes);
     }
 
@@ -148,7 +141,7 @@ void run_silent_helper_cases(run_context& ctx, const std::string& inf) {
         auto device = make_device(c, device_ids);
         const helper_moved_away away(ctx);
         made_for_case made;
-        const std::wstring helper = wide(folder_of(ctx.library.path()) + helper_name);
+        const std::wstring helper = ansi_to_wide(folder_of(ctx.library.path()) + helper_name);
         c.expect(away.moved() && made.copy(standin_path(), helper), "cannot put the stand-in in place");
         SetEnvironmentVariableA("QV_HELPER_STANDIN", row.behaviour);
         if (device && away.moved() && use_newdev(c, ctx, newdev_kind::substitute)) {
@@ -182,8 +175,8 @@ void run_folder_cases(run_context& ctx, const driver_package& package, const std
          L"Pr\u014Dg Files", L"Prog Files"},
         {"a helper path of more than 260 characters", L"deep\\" + deep + L"\\" + deep + L"\\" + deep, L""},
     };
-    const std::wstring root = L"\\\\?\\" + wide(ctx.folder);
-    const std::wstring shipped = wide(folder_of(ctx.library.path()));
+    const std::wstring root = L"\\\\?\\" + ansi_to_wide(ctx.folder);
+    const std::wstring shipped = ansi_to_wide(folder_of(ctx.library.path()));
     for (const auto& row : folder_cases) {
         checks c;
         made_for_case made;

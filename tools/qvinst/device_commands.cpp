@@ -42,11 +42,11 @@ command_result run_install(const invocation& call) {
 
 command_result run_version() {
     command_result result{"qvinst " + std::string(qvinst_version()) + "\n", {}, exit_success};
-    const std::string path = quorvant_dll_path();
+    const std::wstring path = quorvant_dll_path();
     std::string version;
     std::string error;
     if (read_file_version(path, version, error)) {
-        result.out += "QUORVANT.dll " + version + " (" + path + ")\n";
+        result.out += "QUORVANT.dll " + version + " (" + path_text(path) + ")\n";
     } else {
         result.err = "qvinst: " + error + "\n";
         result.status = exit_trouble;

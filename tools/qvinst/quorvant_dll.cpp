@@ -1,6 +1,8 @@
 // The QUORVANT.dll next to qvinst.exe.
 #include "tools/qvinst/quorvant_dll.h"
 
+#include "install/wow64_helper.h"
+
 #include <winver.h>
 
 #include <cstdio>
@@ -9,51 +11,63 @@
 namespace qvinst {
 namespace {
 
-constexpr const char* library_file = "QUORVANT.dll";
+constexpr const wchar_t* library_file = L"QUORVANT.dll";
 constexpr const char* export_name = "qv7_installdevice";
-// Longest path GetModuleFileNameA is asked for.
-constexpr DWORD longest_path = 32768;
 // The fixed part of a version resource, and its signature.
-constexpr const char* fixed_version_block = "\\";
+constexpr const wchar_t* fixed_version_block = L"\\";
 constexpr DWORD fixed_version_signature = 0xFEEF04BD;
 
 std::string with_error(const std::string& text, DWORD error) {
     return text + " (error " + std::to_string(error) + ")";
 }
 
-std::string own_path() {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < buffer.size() || buffer.size() >= longest_path) {
-            return std::string(buffer.data(), length);
-        }
-        buffer.resize(buffer.size() * 2);
+// `text` in code page `page`; empty when a character has no counterpart
+// of its own there.
+std::string in_code_page(const std::wstring& text, UINT page) {
+    const DWORD flags = page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL lossy = FALSE;
+    BOOL* const lossy_out = page == CP_UTF8 ? nullptr : &lossy;
+    const int units = static_cast<int>(text.size());
+    const int size =
+        WideCharToMultiByte(page, flags, text.data(), units, nullptr, 0, nullptr, lossy_out);
+    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size <= 0 || WideCharToMultiByte(page, flags, text.data(), units, out.data(), size,
+                                         nullptr, lossy_out) != size || lossy) {
+        return {};
     }
+    return out;
+}
+
+std::string own_path_unreadable() {
+    return with_error("cannot read the path of qvinst.exe", GetLastError());
 }
 
 }  // namespace
 
-std::string quorvant_dll_path() {
-    const std::string self = own_path();
-    const std::size_t slash = self.find_last_of("\\/");
-    const std::string folder = slash == std::string::npos ? std::string() : self.substr(0, slash + 1);
-    return folder + library_file;
+std::wstring quorvant_dll_path() {
+    wow64::wide_text path;
+    return wow64::path_beside_own_module(path, library_file) ? std::wstring(path.view())
+                                                             : std::wstring();
 }
 
-bool quorvant_dll::load(const std::string& path, std::string& error) {
-    module_.reset(LoadLibraryA(path.c_str()));
+std::string path_text(const std::wstring& path) {
+    const std::string ansi = in_code_page(path, CP_ACP);
+    return ansi.empty() ? in_code_page(path, CP_UTF8) : ansi;
+}
+
+bool quorvant_dll::load(const std::wstring& path, std::string& error) {
+    if (path.empty()) {
+        error = own_path_unreadable();
+        return false;
+    }
+    module_.reset(LoadLibraryW(path.c_str()));
     if (!module_) {
-        error = with_error("cannot load " + path, GetLastError());
+        error = with_error("cannot load " + path_text(path), GetLastError());
         return false;
     }
     const FARPROC entry = GetProcAddress(module_.get(), export_name);
     if (!entry) {
-        error = with_error(path + " has no export " + export_name, GetLastError());
+        error = with_error(path_text(path) + " has no export " + export_name, GetLastError());
         module_.reset();
         return false;
     }
@@ -66,28 +80,29 @@ int quorvant_dll::install_device(const std::string& inf_path, const std::string&
     return install_device_(inf_path.c_str(), compact_id.c_str());
 }
 
-bool read_file_version(const std::string& path, std::string& version, std::string& error) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (size == 0) {
-        error = with_error("cannot read the version resource of " + path, GetLastError());
+bool read_file_version(const std::wstring& path, std::string& version, std::string& error) {
+    if (path.empty()) {
+        error = own_path_unreadable();
         return false;
     }
+    const std::string named = path_text(path);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     std::vector<char> block(size);
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) {
-        error = with_error("cannot read the version resource of " + path, GetLastError());
+    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, block.data())) {
+        error = with_error("cannot read the version resource of " + named, GetLastError());
         return false;
     }
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(block.data(), fixed_version_block, &value, &length) ||
+    if (!VerQueryValueW(block.data(), fixed_version_block, &value, &length) ||
         length < sizeof(VS_FIXEDFILEINFO)) {
-        error = path + " has no fixed file version";
+        error = named + " has no fixed file version";
         return false;
     }
     const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
     if (fixed->dwSignature != fixed_version_signature) {
-        error = path + " has a malformed version resource";
+        error = named + " has a malformed version resource";
         return false;
     }
     char text[64];
