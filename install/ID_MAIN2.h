@@ -88,19 +88,23 @@ struct search_result {
     std::string_view instance_id;
 };
 
-// Stores `wanted` in wanted_compact_id, empties found_instance_id and walks
-// all present devices with match_device.
-search_result find_device_instance_id(std::string_view wanted, const step_sink* sink = nullptr);
-
 // A step of the walk over present devices: receives the walk set and the
 // element of one device.
 using device_step = void (*)(HDEVINFO set, SP_DEVINFO_DATA& element);
 // The same with a context of the caller's, for steps that keep state.
 using device_callback = void (*)(HDEVINFO set, SP_DEVINFO_DATA& element, void* context);
 
-// The start of every search: empties found_instance_id and stores `wanted`
-// in wanted_compact_id; false when there is no memory to store it.
-bool start_search(std::string_view wanted);
+// A caller's look at every device the search walks, after the search's own
+// step has matched it: a callback and its context. Null in the library.
+struct device_visitor {
+    device_callback visit;
+    void* context;
+};
+
+// Stores `wanted` in wanted_compact_id, empties found_instance_id and walks
+// all present devices with match_device, and with `also` when it is set.
+search_result find_device_instance_id(std::string_view wanted, const step_sink* sink = nullptr,
+                                      device_visitor also = {nullptr, nullptr});
 
 // How a walk ended: whether the present devices could be listed, how many
 // were walked, and the platform's error of the listing when it failed, else

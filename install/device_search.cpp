@@ -15,18 +15,22 @@ namespace {
 DWORD found_read_error = 0;
 }  // namespace
 
-bool start_search(std::string_view wanted) {
+search_result find_device_instance_id(std::string_view wanted, const step_sink* sink,
+                                      device_visitor also) {
     found_instance_id.clear();
     found_read_error = 0;
-    return wanted_compact_id.assign(wanted);
-}
-
-search_result find_device_instance_id(std::string_view wanted, const step_sink* sink) {
-    if (!start_search(wanted)) {
+    if (!wanted_compact_id.assign(wanted)) {
         return {{QV7_E_OUT_OF_MEMORY, ERROR_NOT_ENOUGH_MEMORY}, {}};
     }
     const walk_end walk = walk_present_devices(
-        [](HDEVINFO set, SP_DEVINFO_DATA& element, void*) { match_device(set, element); }, nullptr);
+        [](HDEVINFO set, SP_DEVINFO_DATA& element, void* context) {
+            match_device(set, element);
+            const auto* visitor = static_cast<const device_visitor*>(context);
+            if (visitor->visit) {
+                visitor->visit(set, element, visitor->context);
+            }
+        },
+        &also);
     const std::string_view found = found_instance_id.view();
     const outcome end{found.empty() ? QV7_E_NO_DEVICE : proceed,
                       !found.empty()    ? 0

@@ -2,6 +2,7 @@
 #include "tools/qvinst/device_survey.h"
 
 #include "idconv/id_conv.h"
+#include "include/quorvant.h"
 #include "install/ID_MAIN2.h"
 
 #include <string>
@@ -37,21 +38,24 @@ std::optional<find_outcome> find_matching_devices(std::string_view wanted) {
     outcome.wanted = std::string(wanted);
     outcome.rule = idconv::match_rule_for(wanted);
 
-    // One walk: the library's own search step decides the choice, and the
-    // matching devices are collected beside it.
-    if (!ID_MAIN2::start_search(wanted)) {
+    // One walk: the library's own search decides the choice, and the
+    // matching devices are collected beside its step.
+    const ID_MAIN2::device_visitor collect{
+        [](HDEVINFO set, SP_DEVINFO_DATA& element, void* context) {
+            find_outcome& found = *static_cast<find_outcome*>(context);
+            device_row row = read_row(set, element);
+            if (ID_MAIN2::device_matches(found.wanted, row.compact_id)) {
+                row.instance_id = std::string(ID_MAIN2::read_device_instance_id(set, element));
+                found.matches.push_back(std::move(row));
+            }
+        },
+        &outcome};
+    const ID_MAIN2::search_result search =
+        ID_MAIN2::find_device_instance_id(wanted, nullptr, collect);
+    if (search.end.result == QV7_E_OUT_OF_MEMORY) {
         return std::nullopt;
     }
-    auto search_and_collect = [&outcome](HDEVINFO set, SP_DEVINFO_DATA& element) {
-        ID_MAIN2::match_device(set, element);
-        device_row row = read_row(set, element);
-        if (ID_MAIN2::device_matches(outcome.wanted, row.compact_id)) {
-            row.instance_id = std::string(ID_MAIN2::read_device_instance_id(set, element));
-            outcome.matches.push_back(std::move(row));
-        }
-    };
-    ID_MAIN2::walk_present_devices(search_and_collect);
-    outcome.chosen_instance_id = std::string(ID_MAIN2::found_instance_id);
+    outcome.chosen_instance_id = std::string(search.instance_id);
     mark_chosen_row(outcome);
     return outcome;
 }
