@@ -204,8 +204,8 @@ outcome run_install_selected_driver(HWND parent, HDEVINFO set, const step_sink* 
         steps.done(step::installer_called, installed, {}, reboot);
         end.error = steps.error();
         end.result = installed ? result_of_installation(reboot)
-                     : end.error == platform::error_non_windows_nt_driver ? QV7_E_NOT_NT_DRIVER
-                                                                          : QV7_E_INSTALL_FAILED;
+                     : end.error == ERROR_NON_WINDOWS_NT_DRIVER ? QV7_E_NOT_NT_DRIVER
+                                                                : QV7_E_INSTALL_FAILED;
     }
     const bool freed = FreeLibrary(newdev.release()) != FALSE;
     steps.done(step::newdev_freed, freed);

@@ -45,8 +45,4 @@ static_assert(sizeof(SP_DEVINSTALL_PARAMS_A::DriverPath) == max_path);
 using install_selected_driver_fn = BOOL(WINAPI*)(HWND parent, HDEVINFO set, LPCSTR reserved,
                                                  BOOL backup, PDWORD reboot);
 
-// Last error of a failed installation that names a driver not meant for
-// Windows NT (ERROR_NON_WINDOWS_NT_DRIVER).
-inline constexpr DWORD error_non_windows_nt_driver = 0xE000022D;
-
 }  // namespace platform

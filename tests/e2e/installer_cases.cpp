@@ -9,7 +9,6 @@ namespace {
 
 constexpr unsigned long need_restart = 0x80;
 constexpr unsigned long need_reboot = 0x100;
-constexpr unsigned long non_nt_driver_error = 0xE000022D;
 
 const std::vector<std::string> device_ids = {
     "PCI\\VEN_5156&DEV_0A02&SUBSYS_00015156&REV_01", "PCI\\VEN_5156&DEV_0A02&SUBSYS_00015156"};
@@ -42,14 +41,15 @@ const installer_case installer_cases[] = {
      {newdev_protocol::succeed_action, 0x200}, result::installed},
     {"success returned as 2 counts, gives 1", newdev_kind::substitute,
      {newdev_protocol::succeed_action, 0, 2}, result::installed},
-    {"failure with 0xE000022D gives -8", newdev_kind::substitute,
-     {newdev_protocol::fail_action, 0, 1, non_nt_driver_error}, result::non_nt_driver,
-     non_nt_driver_error},
+    {"failure with ERROR_NON_WINDOWS_NT_DRIVER gives -8", newdev_kind::substitute,
+     {newdev_protocol::fail_action, 0, 1, ERROR_NON_WINDOWS_NT_DRIVER}, result::non_nt_driver,
+     ERROR_NON_WINDOWS_NT_DRIVER},
     {"failure with ERROR_ACCESS_DENIED gives -3 and leaves that error", newdev_kind::substitute,
      {newdev_protocol::fail_action, 0, 1, ERROR_ACCESS_DENIED}, result::install_failed,
      ERROR_ACCESS_DENIED},
     {"failure with an untrusted publisher gives -3 and leaves that error", newdev_kind::substitute,
-     {newdev_protocol::fail_action, 0, 1, 0xE0000242}, result::install_failed, 0xE0000242},
+     {newdev_protocol::fail_action, 0, 1, ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED},
+     result::install_failed, ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED},
     {"failure with last error 0 gives -3", newdev_kind::substitute,
      {newdev_protocol::fail_action, 0, 1, 0}, result::install_failed, 0},
     {"NEWDEV without InstallSelectedDriver gives -9", newdev_kind::without_entry,

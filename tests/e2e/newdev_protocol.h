@@ -8,6 +8,7 @@
 #pragma once
 
 #include <windows.h>
+#include <setupapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -51,8 +52,6 @@ inline constexpr const char* seen_folder = "QV_NEWDEV_SEEN_FOLDER";
 inline constexpr const char* seen_names[] = {seen_calls,     seen_devices,  seen_device,
                                              seen_inf,       seen_module,   seen_arguments,
                                              seen_install,   seen_bits,     seen_folder};
-
-inline constexpr unsigned long error_in_wow64 = 0xE0000235;
 
 // When set, the file that mirrors the seen variables between processes:
 // one NAME=VALUE line each.

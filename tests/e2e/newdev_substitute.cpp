@@ -122,7 +122,7 @@ extern "C" __declspec(dllexport) BOOL WINAPI InstallSelectedDriver(HWND parent, 
 
     if (refused_in_wow64()) {
         report(newdev_protocol::seen_install, "refused in WOW64");
-        SetLastError(static_cast<DWORD>(newdev_protocol::error_in_wow64));
+        SetLastError(static_cast<DWORD>(ERROR_IN_WOW64));
         return FALSE;
     }
     if (action_is(newdev_protocol::fail_action)) {

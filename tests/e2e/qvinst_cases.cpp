@@ -25,11 +25,9 @@ constexpr unsigned long exit_usage = 2;
 constexpr unsigned long exit_no_compact_id = 3;
 constexpr unsigned long exit_restart_needed = 3010;
 constexpr unsigned long exit_no_device = 11;
-// InstallSelectedDriver's reboot word and the error of a non-NT driver.
+// InstallSelectedDriver's reboot word.
 constexpr unsigned long need_restart = 0x80;
 constexpr unsigned long need_reboot = 0x100;
-constexpr unsigned long non_nt_driver_error = 0xE000022D;
-constexpr unsigned long access_denied = 5;
 
 struct device_plan {
     const char* hardware_id;
@@ -255,14 +253,14 @@ std::vector<qvinst_case> qvinst_cases(const fixture& f) {
          {"-2 QV7_E_NO_DRIVER: "}},
         {"install: driver installer failed, -3, exit status 13", {"install", f.inf, usb_id}, 13,
          {"-3 QV7_E_INSTALL_FAILED: "}, "",
-         {newdev_kind::substitute, {fail_action, 0, 1, access_denied}}},
+         {newdev_kind::substitute, {fail_action, 0, 1, ERROR_ACCESS_DENIED}}},
         {"install: empty INF path, -4, exit status 14", {"install", "", usb_id}, 14,
          {"-4 QV7_E_NO_INF_PATH: "}},
         {"install: no NEWDEV.DLL, -7, exit status 17", {"install", f.inf, usb_id}, 17,
          {"-7 QV7_E_NO_NEWDEV: "}, "", {newdev_kind::missing}},
         {"install: not an NT driver, -8, exit status 18", {"install", f.inf, usb_id}, 18,
          {"-8 QV7_E_NOT_NT_DRIVER: "}, "",
-         {newdev_kind::substitute, {fail_action, 0, 1, non_nt_driver_error}}},
+         {newdev_kind::substitute, {fail_action, 0, 1, ERROR_NON_WINDOWS_NT_DRIVER}}},
         {"install: NEWDEV.DLL without InstallSelectedDriver, -9, exit status 19",
          {"install", f.inf, usb_id}, 19, {"-9 QV7_E_NO_ENTRY_POINT: "}, "",
          {newdev_kind::without_entry}},

@@ -59,7 +59,7 @@ const setup_case setup_cases[] = {
     {"no driver for the device: -2 -> 12", &unlisted_ids, {newdev_protocol::install_action},
      no_pnputil, result::no_driver, "QV7_E_NO_DRIVER", 12, nullptr},
     {"installer fails: -3 -> 13", &sample::hardware_ids,
-     {newdev_protocol::fail_action, 0, 1, 0xE0000242}, no_pnputil, result::install_failed,
+     {newdev_protocol::fail_action, 0, 1, ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED}, no_pnputil, result::install_failed,
      "QV7_E_INSTALL_FAILED", 13, nullptr},
 };
 

@@ -87,12 +87,12 @@ TEST_P(failed_installation, last_error_gives_result) {
 }
 
 INSTANTIATE_TEST_SUITE_P(errors, failed_installation, testing::Values(
-    last_error_case{"not_nt_driver_minus_8", 0xE000022D, -8},
+    last_error_case{"not_nt_driver_minus_8", ERROR_NON_WINDOWS_NT_DRIVER, -8},
     last_error_case{"zero_minus_3", 0, -3},
     last_error_case{"access_denied_minus_3", 5, -3},
-    last_error_case{"neighbour_code_below_minus_3", 0xE000022C, -3},
-    last_error_case{"neighbour_code_above_minus_3", 0xE000022E, -3},
-    last_error_case{"low_half_only_minus_3", 0x0000022D, -3}),
+    last_error_case{"neighbour_code_below_minus_3", ERROR_NON_WINDOWS_NT_DRIVER - 1, -3},
+    last_error_case{"neighbour_code_above_minus_3", ERROR_NON_WINDOWS_NT_DRIVER + 1, -3},
+    last_error_case{"low_half_only_minus_3", ERROR_NON_WINDOWS_NT_DRIVER & 0xFFFF, -3}),
     row_name());
 
 using installer_call = sim_test;

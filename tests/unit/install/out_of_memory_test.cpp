@@ -16,7 +16,7 @@ void no_change() {}
 void no_entry_point() { sim::platform().newdev.has_entry_point = false; }
 void not_nt_driver() {
     sim::platform().newdev.result = FALSE;
-    sim::platform().newdev.last_error = 0xE000022D;
+    sim::platform().newdev.last_error = ERROR_NON_WINDOWS_NT_DRIVER;
 }
 void two_adapters() { add_nic(nic2_instance_id); }
 

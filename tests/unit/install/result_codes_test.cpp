@@ -22,7 +22,7 @@ void install_fails(DWORD error) {
     sim::platform().newdev.last_error = error;
 }
 void install_fails_access_denied() { install_fails(5); }
-void install_fails_not_nt_driver() { install_fails(0xE000022D); }
+void install_fails_not_nt_driver() { install_fails(ERROR_NON_WINDOWS_NT_DRIVER); }
 void newdev_not_loadable() { sim::platform().newdev.loadable = false; }
 void newdev_without_entry_point() { sim::platform().newdev.has_entry_point = false; }
 
@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(table, result_codes, testing::Values(
     result_case{"inf_path_empty_minus_4", no_change, "", nic_compact_id, -4, ERROR_INVALID_PARAMETER},
     result_case{"newdev_not_loadable_minus_7", newdev_not_loadable, nic_inf_path, nic_compact_id, -7, ERROR_MOD_NOT_FOUND},
     result_case{"install_failed_not_nt_driver_minus_8", install_fails_not_nt_driver, nic_inf_path,
-                nic_compact_id, -8, 0xE000022D},
+                nic_compact_id, -8, ERROR_NON_WINDOWS_NT_DRIVER},
     result_case{"newdev_lacks_entry_point_minus_9", newdev_without_entry_point, nic_inf_path, nic_compact_id,
                 -9, ERROR_PROC_NOT_FOUND}),
     row_name());

@@ -129,8 +129,12 @@ TEST(wow64_section, malformed_requests_are_refused) {
 TEST(wow64_section, only_a_whole_answer_with_a_result_code_counts) {
     std::vector<unsigned char> section = section_with(u"C:\\a.inf", "PCI");
     const std::pair<int, DWORD> answered[] = {
-        {QV7_INSTALLED, 0}, {QV7_INSTALLED_NEEDS_RESTART, 0}, {QV7_E_INSTALL_FAILED, 0xE0000242},
-        {QV7_E_NO_NEWDEV, 126}, {QV7_E_OUT_OF_MEMORY, 8}, {wow64::not_delegated, 0}};
+        {QV7_INSTALLED, 0},
+        {QV7_INSTALLED_NEEDS_RESTART, 0},
+        {QV7_E_INSTALL_FAILED, ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED},
+        {QV7_E_NO_NEWDEV, ERROR_MOD_NOT_FOUND},
+        {QV7_E_OUT_OF_MEMORY, ERROR_NOT_ENOUGH_MEMORY},
+        {wow64::not_delegated, 0}};
     for (const auto& [result, error] : answered) {
         wow64::write_answer(section.data(), result, error);
         const wow64::answer got = wow64::read_answer(section.data());
