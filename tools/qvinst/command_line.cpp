@@ -13,22 +13,8 @@ constexpr std::string_view option_help_short = "-h";
 constexpr std::string_view option_version = "--version";
 constexpr std::string_view end_of_options = "--";
 
-struct command_shape {
-    command what;
-    std::string_view name;
-    std::size_t min_operands;
-    std::size_t max_operands;
-    std::string_view operands_text;  // for the error message
-};
-
-constexpr command_shape command_shapes[] = {
-#define QV_COMMAND(name, least, most, operands, synopsis, help, handler) \
-    {command::name, #name, least, most, operands},
-#include "tools/qvinst/commands.def"
-};
-
-const command_shape* shape_named(std::string_view name) {
-    for (const command_shape& shape : command_shapes) {
+const command_row* shape_named(std::string_view name) {
+    for (const command_row& shape : command_rows) {
         if (shape.name == name) {
             return &shape;
         }
@@ -47,7 +33,7 @@ std::string_view command_name(command what) {
     if (what == command::version) {
         return option_version;
     }
-    for (const command_shape& shape : command_shapes) {
+    for (const command_row& shape : command_rows) {
         if (shape.what == what) {
             return shape.name;
         }
@@ -103,7 +89,7 @@ bool parse_command_line(int argc, const char* const* argv, invocation& out, std:
         error = "no command given";
         return false;
     }
-    const command_shape* shape = shape_named(words.front());
+    const command_row* shape = shape_named(words.front());
     if (!shape) {
         error = "unknown command '" + words.front() + "'";
         return false;

@@ -20,6 +20,26 @@ enum class command {
 #include "tools/qvinst/commands.def"
 };
 
+// One row of commands.def: what parsing, dispatch and help read of it.
+struct command_row {
+    command what;
+    std::string_view name;
+    std::size_t min_operands;
+    std::size_t max_operands;
+    std::string_view operands_text;  // for the error message
+    std::string_view synopsis;
+    std::string_view help;
+    bool windows_only;
+};
+
+inline constexpr command_row command_rows[] = {
+#define QV_COMMAND(name, least, most, operands, synopsis, help, handler) \
+    {command::name, #name, least, most, operands, synopsis, help, false},
+#define QV_WINDOWS_COMMAND(name, least, most, operands, synopsis, help, handler) \
+    {command::name, #name, least, most, operands, synopsis, help, true},
+#include "tools/qvinst/commands.def"
+};
+
 struct invocation {
     command what = command::help;
     bool json = false;

@@ -1,6 +1,7 @@
 // The platform's choice among the decorations of a manufacturer line.
 #include "tools/qvinst/decoration_rule.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdlib>
@@ -18,19 +19,6 @@ struct decoration {
     std::string_view architecture;
     std::array<std::optional<unsigned long>, field_count> fields;
 };
-
-bool same_text(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // A number in decimal or, with "0x", hexadecimal; none for an empty field or
 // one that is no number.
@@ -84,6 +72,14 @@ auto preference(const decoration& d) {
 }
 
 }  // namespace
+
+bool same_text(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
 
 std::optional<std::size_t> chosen_decoration(const std::vector<std::string>& listed,
                                              const target_system& system) {

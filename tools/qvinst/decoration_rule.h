@@ -37,6 +37,10 @@ inline constexpr std::string_view build_architecture = "amd64";
 inline constexpr std::string_view build_architecture = "x86";
 #endif
 
+// Whether `a` and `b` are the same text without regard to letter case, as
+// the platform compares the names and IDs of an INF.
+bool same_text(std::string_view a, std::string_view b);
+
 // The index in `listed` of the decoration the platform reads; none when it
 // reads the undecorated section or no section of the line.
 std::optional<std::size_t> chosen_decoration(const std::vector<std::string>& listed,

@@ -2,8 +2,6 @@
 #include "tools/qvinst/device_commands.h"
 
 #include "tools/qvinst/device_reports.h"
-#include "tools/qvinst/device_survey.h"
-#include "tools/qvinst/explained_install.h"
 #include "tools/qvinst/help_text.h"
 #include "tools/qvinst/quorvant_dll.h"
 #include "tools/qvinst/result_codes.h"
@@ -30,9 +28,11 @@ command_result run_install(const invocation& call) {
     if (call.explain) {
         return run_install_explained(inf_path, compact_id, json);
     }
+    dll_path path;
+    find_quorvant_dll(path);
     quorvant_dll library;
     std::string error;
-    if (!library.load(quorvant_dll_path(), error)) {
+    if (!library.load(path, error)) {
         return {{}, "qvinst: " + error + "\n", exit_trouble};
     }
     const int code = library.install_device(inf_path, compact_id);
@@ -42,11 +42,12 @@ command_result run_install(const invocation& call) {
 
 command_result run_version() {
     command_result result{"qvinst " + std::string(qvinst_version()) + "\n", {}, exit_success};
-    const std::wstring path = quorvant_dll_path();
+    dll_path path;
+    find_quorvant_dll(path);
     std::string version;
     std::string error;
     if (read_file_version(path, version, error)) {
-        result.out += "QUORVANT.dll " + version + " (" + path_text(path) + ")\n";
+        result.out += "QUORVANT.dll " + version + " (" + path_text(path.view()) + ")\n";
     } else {
         result.err = "qvinst: " + error + "\n";
         result.status = exit_trouble;

@@ -1,17 +1,35 @@
-// The commands that need Windows (commands.def) and --version with the
-// DLL's version.
+// The commands that need Windows (commands.def), --version with the DLL's
+// version, and the hand-over to the native qvinst under WOW64.
 #pragma once
 
 #include "tools/qvinst/command_line.h"
 #include "tools/qvinst/command_result.h"
+
+#include <optional>
+#include <string>
 
 namespace qvinst {
 
 command_result run_list(const invocation& call);
 command_result run_find(const invocation& call);
 // Through the DLL's export; with --explain, the library's routine in
-// qvinst, step by step.
+// qvinst, step by step (explained_install.cpp).
 command_result run_install(const invocation& call);
+command_result run_install_explained(const std::string& inf_path, const std::string& compact_id,
+                                     bool json);
+// The installation routine's stages up to the driver selection, its
+// candidate drivers and, when none is selected, the reason
+// (driver_survey.cpp).
+command_result run_drivers(const invocation& call);
 command_result run_version();
+
+// On 64-bit Windows a 32-bit process sees other drivers than the
+// installation, which runs natively (QUORVANT64.exe), does: there the
+// 32-bit qvinst hands drivers and install --explain to the native qvinst in
+// the folder beside its own (x64\qvinst.exe), with the same arguments and
+// the same standard handles, and ends with its exit status. None when this
+// process runs natively; exit_no_native_qvinst with a message naming the
+// file when it is missing or cannot be started (native_qvinst.cpp).
+std::optional<command_result> run_native_qvinst();
 
 }  // namespace qvinst

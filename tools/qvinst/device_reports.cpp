@@ -37,6 +37,19 @@ std::string rule_reason(idconv::match_rule rule) {
 
 }  // namespace
 
+void mark_chosen_row(find_outcome& outcome) {
+    outcome.chosen_row.reset();
+    if (outcome.chosen_instance_id.empty()) {
+        return;
+    }
+    for (std::size_t i = outcome.matches.size(); i-- > 0;) {
+        if (outcome.matches[i].instance_id == outcome.chosen_instance_id) {
+            outcome.chosen_row = i;
+            return;
+        }
+    }
+}
+
 std::string rule_name(idconv::match_rule rule) {
     return rule == idconv::match_rule::pci_window
                ? "first " + std::to_string(idconv::format::pci_match_window) + " characters"
@@ -101,12 +114,7 @@ std::string find_json(const find_outcome& outcome) {
         json.end_object();
     }
     json.end_array();
-    json.key("chosen");
-    if (outcome.chosen_instance_id.empty()) {
-        json.null();
-    } else {
-        json.string(outcome.chosen_instance_id);
-    }
+    json.key("chosen").string_or_null(outcome.chosen_instance_id);
     json.end_object();
     return json.line();
 }

@@ -1,4 +1,6 @@
-// What qvinst knows about present devices: the rows of list and find.
+// What qvinst knows about present devices: the rows of list and find,
+// read with the library's own walk and its own search (device_survey.cpp),
+// so that qvinst's answers are the library's answers.
 #pragma once
 
 #include "idconv/id_conv.h"
@@ -6,6 +8,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qvinst {
@@ -31,5 +34,14 @@ struct find_outcome {
 // Fills in chosen_row from chosen_instance_id: the last match with that
 // instance ID, as the search keeps the last match.
 void mark_chosen_row(find_outcome& outcome);
+
+// Every present device in enumeration order.
+std::vector<device_row> survey_present_devices();
+
+// The devices that match `wanted`, decided by the library's match rule, and
+// the device that the library's search ends with. One walk: the library's
+// own search step runs for every device, and the matches are collected
+// beside it. None when the library has no memory to start the search.
+std::optional<find_outcome> find_matching_devices(std::string_view wanted);
 
 }  // namespace qvinst

@@ -1,5 +1,5 @@
 // The walk over present devices for qvinst list and find.
-#include "tools/qvinst/device_survey.h"
+#include "tools/qvinst/device_rows.h"
 
 #include "idconv/id_conv.h"
 #include "include/quorvant.h"

@@ -1,6 +1,7 @@
 // Output of qvinst drivers and install --explain.
 #include "tools/qvinst/driver_reports.h"
 
+#include "tools/qvinst/device_reports.h"
 #include "tools/qvinst/json_writer.h"
 #include "tools/qvinst/platform_errors.h"
 #include "tools/qvinst/report_text.h"
@@ -129,12 +130,7 @@ std::string drivers_json(const drivers_outcome& o) {
     json_writer json;
     json.begin_object();
     json.key("inf").string(o.inf_path);
-    json.key("device");
-    if (o.instance_id.empty()) {
-        json.null();
-    } else {
-        json.string(o.instance_id);
-    }
+    json.key("device").string_or_null(o.instance_id);
     json.key("hardware_ids");
     write_strings(json, o.hardware_ids);
     json.key("compatible_ids");
@@ -146,18 +142,9 @@ std::string drivers_json(const drivers_outcome& o) {
         json.key("manufacturer").string(d.manufacturer);
         json.key("provider").string(d.provider);
         json.key("version").string(d.version);
-        json.key("date");
-        if (d.date.empty()) {
-            json.null();
-        } else {
-            json.string(d.date);
-        }
+        json.key("date").string_or_null(d.date);
         json.key("rank");
-        if (d.rank) {
-            json.number(*d.rank);
-        } else {
-            json.null();
-        }
+        d.rank ? json.number(*d.rank) : json.null();
         json.key("section").string(d.section);
         json.key("inf").string(d.inf);
         json.key("excluded").boolean(d.excluded);
@@ -165,12 +152,8 @@ std::string drivers_json(const drivers_outcome& o) {
         json.end_object();
     }
     json.end_array();
-    json.key("reason");
-    if (o.reason == no_driver_reason::none) {
-        json.null();
-    } else {
-        json.string(reason_word(o.reason));
-    }
+    json.key("reason").string_or_null(o.reason == no_driver_reason::none ? std::string_view()
+                                                                       : reason_word(o.reason));
     json.key("reason_text").string(o.reason_detail);
     write_error(json, o.reason_error);
     json.key("models").begin_array();
@@ -213,9 +196,7 @@ std::string explained_step_text(const explained_step& s) {
 }
 
 std::string explained_result_text(int code) {
-    const result_code_info info = describe_result(code);
-    return "result: " + std::to_string(code) + " " + std::string(info.name) + ": " +
-           std::string(info.meaning) + "\n" + "the platform's own account: " +
+    return "result: " + install_text(code) + "the platform's own account: " +
            std::string(platform_log) + "\n";
 }
 

@@ -1,7 +1,9 @@
-// Output of qvinst drivers and install --explain, as plain text and JSON.
-// The facts come from a run of the library's installation routine watched
-// through the platform seam (driver_survey.h, explained_install.h).
+// Output of qvinst drivers and install --explain, as plain text and JSON:
+// what the library's installation routine reported as it ran
+// (driver_survey.cpp, explained_install.cpp).
 #pragma once
+
+#include "tools/qvinst/platform_errors.h"
 
 #include <cstdint>
 #include <optional>
@@ -10,14 +12,6 @@
 #include <vector>
 
 namespace qvinst {
-
-// An error the platform reported, by number, name and text (the text may
-// be empty: the system has none for it).
-struct platform_error {
-    std::uint32_t code = 0;
-    std::string name;
-    std::string text;
-};
 
 // One driver of the device's compatible-driver list.
 struct driver_candidate {

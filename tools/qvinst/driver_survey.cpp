@@ -1,12 +1,10 @@
 // qvinst drivers: the installation routine's stages up to the driver
 // selection, the candidate drivers read from the set they built, and, when
 // none is selected, the reason read from the INF.
-#include "tools/qvinst/driver_survey.h"
-
 #include "include/quorvant.h"
-#include "platform/unique_handle.h"
-#include "tools/qvinst/explained_install.h"
 #include "install/ID_MAIN2.h"
+#include "platform/unique_handle.h"
+#include "tools/qvinst/device_commands.h"
 #include "tools/qvinst/inf_models.h"
 #include "tools/qvinst/platform_errors.h"
 #include "tools/qvinst/result_codes.h"

@@ -1,8 +1,8 @@
 // install --explain: the library's own installation routine, reporting its
 // steps as it takes them.
-#include "tools/qvinst/explained_install.h"
-
 #include "install/ID_MAIN2.h"
+#include "tools/qvinst/device_commands.h"
+#include "tools/qvinst/driver_reports.h"
 #include "tools/qvinst/platform_errors.h"
 #include "tools/qvinst/result_codes.h"
 

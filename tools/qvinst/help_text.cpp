@@ -1,6 +1,7 @@
 // qvinst's help, usage and version texts.
 #include "tools/qvinst/help_text.h"
 
+#include "tools/qvinst/command_line.h"
 #include "tools/qvinst/result_codes.h"
 
 #include <algorithm>
@@ -8,21 +9,6 @@
 
 namespace qvinst {
 namespace {
-
-struct command_help {
-    std::string_view name;
-    std::string_view synopsis;
-    std::string_view help;
-    bool windows_only;
-};
-
-constexpr command_help commands[] = {
-#define QV_COMMAND(name, least, most, operands, synopsis, help, handler) \
-    {#name, synopsis, help, false},
-#define QV_WINDOWS_COMMAND(name, least, most, operands, synopsis, help, handler) \
-    {#name, synopsis, help, true},
-#include "tools/qvinst/commands.def"
-};
 
 // Where the help of each command starts on its lines.
 constexpr std::size_t help_column = 11;
@@ -40,7 +26,7 @@ constexpr std::string_view options =
 
 std::string synopsis() {
     std::string out;
-    for (const command_help& c : commands) {
+    for (const command_row& c : command_rows) {
         out += out.empty() ? "usage: qvinst " : "       qvinst ";
         out += std::string(c.synopsis) + "\n";
     }
@@ -50,7 +36,7 @@ std::string synopsis() {
 // Each command's help, its lines indented to the help column.
 std::string command_paragraphs() {
     std::string out = "Commands:\n";
-    for (const command_help& c : commands) {
+    for (const command_row& c : command_rows) {
         std::string line = "  " + std::string(c.name);
         for (std::size_t start = 0; start <= c.help.size();) {
             const std::size_t end = std::min(c.help.find('\n', start), c.help.size());
@@ -67,10 +53,10 @@ std::string command_paragraphs() {
 std::string host_note() {
     std::string names;
     std::size_t left = 0;
-    for (const command_help& c : commands) {
+    for (const command_row& c : command_rows) {
         left += c.windows_only ? 1 : 0;
     }
-    for (const command_help& c : commands) {
+    for (const command_row& c : command_rows) {
         if (c.windows_only) {
             --left;
             names += std::string(c.name) + (left > 1 ? ", " : left == 1 ? " and " : "");
@@ -102,9 +88,9 @@ std::string exit_status_table() {
                        "find, drivers: the library would choose no device");
     out += status_line(describe_result(-2).exit_status, "drivers: no driver would be selected");
     out += "  install ends with the status of the library's result code:\n";
-    for (auto* row = result_codes_begin(); row != result_codes_end(); ++row) {
-        out += status_line(row->exit_status,
-                           "result " + std::to_string(row->value) + " " + std::string(row->name));
+    for (const result_code_info& row : result_codes::table) {
+        out += status_line(row.exit_status,
+                           "result " + std::to_string(row.value) + " " + std::string(row.name));
     }
     out += status_line(exit_unknown_result, "any other result code");
     return out;

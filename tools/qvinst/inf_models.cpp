@@ -6,7 +6,6 @@
 #include "tools/qvinst/decoration_rule.h"
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 namespace qvinst {
@@ -24,14 +23,6 @@ constexpr std::string_view exclude_key = "ExcludeFromSelect";
 constexpr DWORD key_field = 0;
 constexpr DWORD first_name_field = 1;
 constexpr DWORD first_list_field = 2;
-
-bool same_text(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string field_text(INFCONTEXT& line, DWORD field) {
     DWORD required = 0;

@@ -102,4 +102,8 @@ json_writer& json_writer::null() {
     return *this;
 }
 
+json_writer& json_writer::string_or_null(std::string_view text) {
+    return text.empty() ? null() : string(text);
+}
+
 }  // namespace qvinst

@@ -29,6 +29,8 @@ public:
     json_writer& number(long long value);
     json_writer& boolean(bool value);
     json_writer& null();
+    // `text`, or null when it is empty.
+    json_writer& string_or_null(std::string_view text);
 
     // The text written so far, followed by a line end.
     std::string line() const { return out_ + "\n"; }

@@ -8,8 +8,6 @@
 
 #if defined(_WIN32)
 #include "tools/qvinst/device_commands.h"
-#include "tools/qvinst/driver_survey.h"
-#include "tools/qvinst/native_qvinst.h"
 #endif
 
 #include <cstdio>

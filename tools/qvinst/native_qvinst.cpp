@@ -1,8 +1,7 @@
 // The native qvinst, started from the 32-bit one under WOW64.
-#include "tools/qvinst/native_qvinst.h"
-
 #include "install/wow64_helper.h"
 #include "platform/unique_handle.h"
+#include "tools/qvinst/device_commands.h"
 #include "tools/qvinst/result_codes.h"
 
 #include <array>

@@ -33,6 +33,18 @@ std::string hex_text(std::uint32_t value);
 // set, "2" for system errors.
 std::string error_number_text(std::uint32_t code);
 
+// An error the platform reported, by number, name and text (the text may
+// be empty: the system has none for it).
+struct platform_error {
+    std::uint32_t code = 0;
+    std::string name;
+    std::string text;
+};
+
+// The error's name and text: the Setup API's from the table, a system
+// error's text from the system (Windows only: explained_install.cpp).
+platform_error describe_platform_error(std::uint32_t code);
+
 const platform_error_info* platform_errors_begin();
 const platform_error_info* platform_errors_end();
 

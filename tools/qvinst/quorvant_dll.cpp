@@ -23,7 +23,7 @@ std::string with_error(const std::string& text, DWORD error) {
 
 // `text` in code page `page`; empty when a character has no counterpart
 // of its own there.
-std::string in_code_page(const std::wstring& text, UINT page) {
+std::string in_code_page(std::wstring_view text, UINT page) {
     const DWORD flags = page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
     BOOL lossy = FALSE;
     BOOL* const lossy_out = page == CP_UTF8 ? nullptr : &lossy;
@@ -44,30 +44,31 @@ std::string own_path_unreadable() {
 
 }  // namespace
 
-std::wstring quorvant_dll_path() {
-    wow64::wide_text path;
-    return wow64::path_beside_own_module(path, library_file) ? std::wstring(path.view())
-                                                             : std::wstring();
+void find_quorvant_dll(dll_path& path) {
+    if (!wow64::path_beside_own_module(path, library_file)) {
+        path.set_size(0);
+    }
 }
 
-std::string path_text(const std::wstring& path) {
+std::string path_text(std::wstring_view path) {
     const std::string ansi = in_code_page(path, CP_ACP);
     return ansi.empty() ? in_code_page(path, CP_UTF8) : ansi;
 }
 
-bool quorvant_dll::load(const std::wstring& path, std::string& error) {
-    if (path.empty()) {
+bool quorvant_dll::load(const dll_path& path, std::string& error) {
+    if (path.view().empty()) {
         error = own_path_unreadable();
         return false;
     }
-    module_.reset(LoadLibraryW(path.c_str()));
+    module_.reset(LoadLibraryW(path.data()));
     if (!module_) {
-        error = with_error("cannot load " + path_text(path), GetLastError());
+        error = with_error("cannot load " + path_text(path.view()), GetLastError());
         return false;
     }
     const FARPROC entry = GetProcAddress(module_.get(), export_name);
     if (!entry) {
-        error = with_error(path_text(path) + " has no export " + export_name, GetLastError());
+        error = with_error(path_text(path.view()) + " has no export " + export_name,
+                           GetLastError());
         module_.reset();
         return false;
     }
@@ -80,16 +81,16 @@ int quorvant_dll::install_device(const std::string& inf_path, const std::string&
     return install_device_(inf_path.c_str(), compact_id.c_str());
 }
 
-bool read_file_version(const std::wstring& path, std::string& version, std::string& error) {
-    if (path.empty()) {
+bool read_file_version(const dll_path& path, std::string& version, std::string& error) {
+    if (path.view().empty()) {
         error = own_path_unreadable();
         return false;
     }
-    const std::string named = path_text(path);
+    const std::string named = path_text(path.view());
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    const DWORD size = GetFileVersionInfoSizeW(path.data(), &ignored);
     std::vector<char> block(size);
-    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, block.data())) {
+    if (size == 0 || !GetFileVersionInfoW(path.data(), 0, size, block.data())) {
         error = with_error("cannot read the version resource of " + named, GetLastError());
         return false;
     }

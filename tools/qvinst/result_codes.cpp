@@ -1,12 +1,7 @@
 // The library's table of result codes, as qvinst reports them.
 #include "tools/qvinst/result_codes.h"
 
-#include <iterator>
-
 namespace qvinst {
-
-const result_code_info* result_codes_begin() { return std::begin(result_codes::table); }
-const result_code_info* result_codes_end() { return std::end(result_codes::table); }
 
 result_code_info describe_result(int code) {
     if (const result_code_info* row = result_codes::find(code)) {

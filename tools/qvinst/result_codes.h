@@ -29,12 +29,9 @@ inline constexpr int exit_no_native_qvinst = 4;
 inline constexpr int exit_reboot_needed = 3010;
 inline constexpr int exit_unknown_result = 30;
 
-// A row of the library's table of result codes (install/result_codes.def).
+// A row of the library's table of result codes (install/result_codes.def,
+// result_codes::table: every code, from 3 down to -10).
 using result_code_info = result_codes::row;
-
-// Every code the library documents, from 3 down to -10.
-const result_code_info* result_codes_begin();
-const result_code_info* result_codes_end();
 
 // The entry for `code`; for a code outside the table a row named "UNKNOWN"
 // with exit status exit_unknown_result.

@@ -5,7 +5,7 @@
 
 #include "install/ID_MAIN2.h"
 #include "tests/sim/sim_control.h"
-#include "tools/qvinst/device_survey.h"
+#include "tools/qvinst/device_rows.h"
 
 #include <optional>
 #include <string>

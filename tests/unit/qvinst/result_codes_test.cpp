@@ -61,8 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ResultCodeTable, HoldsEachCodeOnce) {
     std::set<int> codes;
-    for (auto* row = qvinst::result_codes_begin(); row != qvinst::result_codes_end(); ++row) {
-        EXPECT_TRUE(codes.insert(row->value).second) << "code " << row->value << " listed twice";
+    for (const auto& row : result_codes::table) {
+        EXPECT_TRUE(codes.insert(row.value).second) << "code " << row.value << " listed twice";
     }
     EXPECT_EQ(codes, (std::set<int>{3, 2, 1, -1, -2, -3, -4, -7, -8, -9, -10}));
 }
@@ -75,14 +75,14 @@ TEST(ResultCodeTable, FailureStatusesAreDistinctAndSurviveEightBits) {
                                  qvinst::exit_no_compact_id, qvinst::exit_reboot_needed,
                                  qvinst::exit_unknown_result};
     std::set<int> seen;
-    for (auto* row = qvinst::result_codes_begin(); row != qvinst::result_codes_end(); ++row) {
-        if (row->value > 0) {
+    for (const auto& row : result_codes::table) {
+        if (row.value > 0) {
             continue;
         }
-        EXPECT_EQ(reserved.count(row->exit_status), 0u) << row->name;
-        EXPECT_TRUE(seen.insert(row->exit_status).second) << row->name << " shares its status";
-        EXPECT_GT(row->exit_status, 0) << row->name;
-        EXPECT_LT(row->exit_status, 256) << row->name;
+        EXPECT_EQ(reserved.count(row.exit_status), 0u) << row.name;
+        EXPECT_TRUE(seen.insert(row.exit_status).second) << row.name << " shares its status";
+        EXPECT_GT(row.exit_status, 0) << row.name;
+        EXPECT_LT(row.exit_status, 256) << row.name;
     }
     EXPECT_LT(qvinst::exit_unknown_result, 256);
 }
