@@ -68,6 +68,14 @@ struct bridged {
 // empty.
 bridged run_in_64bit_helper(const char* inf_path, const char* compact_id);
 
+// The same for a process on machines `m`, with the helper `file_name`
+// (helper_file_name's choice for them): run_in_64bit_helper passes this
+// process's own. The helper is looked for beside the module this code is
+// linked into; the INF path is named in the native view when `m` is a WOW64
+// process's.
+bridged run_in_helper(const wchar_t* file_name, machines m, const char* inf_path,
+                      const char* compact_id);
+
 // ---- The caller's file-system view.
 
 // The folders a WOW64 process sees under other names: %windir%\System32 is
