@@ -11,7 +11,8 @@
 // the same bridge as the 32-bit library's on ARM64 Windows, which hands the
 // call to QUORVANTA64.exe. Where the 32-bit library would go on in process
 // it returns 0 and nothing calls NEWDEV; the caller's view of System32 (a
-// WOW64 process's) is not this runner's, so those cases run on x64 only.
+// WOW64 process's) is not this runner's, so those cases run on x64 only,
+// and on ARM64 the bridge caller plays an emulated x64 caller instead.
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
 
@@ -270,6 +271,28 @@ void run_view_cases(run_context& ctx) {
     }
 }
 
+// An x64 caller that ARM64 Windows emulates sees System32 as it is, though
+// GetSystemWow64DirectoryW names SysWOW64 to it too: an INF path there
+// reaches the helper unchanged.
+void run_emulated_x64_case(run_context& ctx) {
+    checks c;
+    const std::string inf = system_directory() + "\\qv-e2e-emulated-x64.inf";
+    const driver_package package{device_ids[0], "Quorvant WOW64 test device", "01/15/2024,1.0.0.0",
+                                 "System32"};
+    made_for_case made;
+    const bool written = made.write(inf, driver_inf_text(package));
+    c.expect(written, "cannot write " + inf);
+    auto device = make_device(c, device_ids);
+    SetEnvironmentVariableA("QV_BRIDGE_CALLER", "x64");
+    if (written && device && use_newdev(c, ctx, newdev_kind::substitute)) {
+        install_once(c, ctx.library, *device, package, inf, device_compact_id, result::installed, "64");
+    }
+    SetEnvironmentVariableA("QV_BRIDGE_CALLER", nullptr);
+    ctx.log.record("wow64: an x64 caller emulated on ARM64 hands a System32 INF path to the helper "
+                   "unchanged, 1",
+                   c);
+}
+
 }  // namespace
 
 void run_wow64_cases(run_context& ctx) {
@@ -349,7 +372,11 @@ void run_wow64_cases(run_context& ctx) {
     }
     run_silent_helper_cases(ctx, inf);
     run_folder_cases(ctx, package, inf);
-    if (wow64_runner) run_view_cases(ctx);
+    if (wow64_runner) {
+        run_view_cases(ctx);
+    } else {
+        run_emulated_x64_case(ctx);
+    }
 }
 
 // In code page 932 (Wine takes it from LC_ALL=ja_JP.UTF-8): a wanted ID
