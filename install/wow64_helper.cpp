@@ -247,8 +247,8 @@ bool find_helper(wide_text& path, const wchar_t* file_name) {
 // The INF path as the helper is to get it: the caller's bytes read in the
 // caller's ANSI code page as the platform's ANSI calls read them, made full
 // from this process's current folder, and named as the native view names
-// the file this process's view names.
-bool native_inf_path(wide_text& native, const char* inf_path) {
+// the file this process's view names (another name only when `wow64_view`).
+bool native_inf_path(wide_text& native, const char* inf_path, bool wow64_view) {
     wide_text given;
     wide_text full;
     const int units = MultiByteToWideChar(CP_ACP, 0, inf_path, -1, nullptr, 0);
@@ -266,9 +266,12 @@ bool native_inf_path(wide_text& native, const char* inf_path) {
     const auto folder = [](wide_text& text, UINT (WINAPI* read)(LPWSTR, UINT)) {
         return read_growing(text, [&](wchar_t* buffer, DWORD size) { return read(buffer, size); });
     };
-    // Only a WOW64 process has a SysWOW64 folder; the others see one view.
-    const bool views = folder(system_x86, GetSystemWow64DirectoryW);
-    if (views && !(folder(windows, GetSystemWindowsDirectoryW) && folder(system, GetSystemDirectoryW))) {
+    // Only a WOW64 process sees System32 as another folder. A 64-bit
+    // process, an x64 one emulated on ARM64 among them, sees the native
+    // folders although GetSystemWow64DirectoryW names SysWOW64 to it too.
+    if (wow64_view && !(folder(system_x86, GetSystemWow64DirectoryW) &&
+                        folder(windows, GetSystemWindowsDirectoryW) &&
+                        folder(system, GetSystemDirectoryW))) {
         return false;
     }
     const redirection to =
@@ -344,11 +347,17 @@ platform::unique_handle start_helper(const wide_text& helper, const wchar_t* fil
 }  // namespace
 
 bridged run_in_64bit_helper(const char* inf_path, const char* compact_id) {
+    const machines m = this_process_machines();
+    return run_in_helper(helper_file_name(this_image_machine, m), m, inf_path, compact_id);
+}
+
+bridged run_in_helper(const wchar_t* file_name, machines m, const char* inf_path,
+                      const char* compact_id) {
     const bridged in_process{not_delegated, 0};
-    const wchar_t* const file_name = helper_file_name(this_image_machine, this_process_machines());
     wide_text helper;
     wide_text inf;
-    if (!file_name || !find_helper(helper, file_name) || !native_inf_path(inf, inf_path)) {
+    if (!file_name || !find_helper(helper, file_name) ||
+        !native_inf_path(inf, inf_path, m.process != IMAGE_FILE_MACHINE_UNKNOWN)) {
         return in_process;
     }
     // A wanted ID longer than the longest compact ID matches by its first
@@ -392,6 +401,7 @@ namespace wow64 {
 
 // The host build installs in process.
 bridged run_in_64bit_helper(const char*, const char*) { return {not_delegated, 0}; }
+bridged run_in_helper(const wchar_t*, machines, const char*, const char*) { return {not_delegated, 0}; }
 
 }  // namespace wow64
 

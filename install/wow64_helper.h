@@ -114,6 +114,13 @@ private:
 // memory; whether the file exists is the caller's to find out.
 bool path_beside_own_module(wide_text& path, std::wstring_view name);
 #endif
+// The same for a process on machines `m`, with the helper `file_name`
+// (helper_file_name's choice for them): run_in_64bit_helper passes this
+// process's own. The helper is looked for beside the module this code is
+// linked into; the INF path is named in the native view when `m` is a WOW64
+// process's.
+bridged run_in_helper(const wchar_t* file_name, machines m, const char* inf_path,
+                      const char* compact_id);
 
 // ---- The caller's file-system view.
 

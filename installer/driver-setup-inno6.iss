@@ -1,7 +1,8 @@
 ; Driver setup program for Inno Setup 6.3 or later, a 32-bit Setup:
 ; installs one driver package onto one device through QUORVANT.dll. On
-; 64-bit Windows the library hands the installation to QUORVANT64.exe,
-; shipped beside it. installer/driver-setup-inno7.iss builds the 64-bit
+; 64-bit Windows the library hands the installation to its helper, shipped
+; beside it: QUORVANT64.exe on x64 Windows, QUORVANTA64.exe on ARM64
+; Windows. installer/driver-setup-inno7.iss builds the 64-bit
 ; Setup of Inno Setup 7 from this script. Reuse it unchanged through
 ; defines:
 ;
@@ -12,9 +13,8 @@
 ; Silent: setup.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /LOG="<log file>"
 ; (the script shows no message box when silent; Inno's own ones need
 ; /SUPPRESSMSGBOXES). The exit status is installer/driver-setup.nsi's (see
-; the constants in [Code]); Inno refuses ARM64 Windows
-; (ArchitecturesAllowed) and a refused elevation itself, with its own
-; message and exit code.
+; the constants in [Code]); Inno refuses a refused elevation itself, with
+; its own message and exit code.
 
 #ifndef QV_DIST
   #error Define QV_DIST, QV_PACKAGE, QV_INF, QV_COMPACT_ID and QV_OUTFILE (ISCC /D...)
@@ -24,14 +24,14 @@
 AppName=Driver setup
 AppVersion=1.0
 PrivilegesRequired=admin
+; Device drivers: the systems whose own architecture the package serves,
+; not those that emulate it. The x64 Setup runs emulated on ARM64 Windows 11.
 #ifdef QV_X64
 SetupArchitecture=x64
-ArchitecturesAllowed=x64os
-ArchitecturesInstallIn64BitMode=x64os
+ArchitecturesAllowed=x64os or arm64
+ArchitecturesInstallIn64BitMode=x64os or arm64
 #else
-; x86 and x64 Windows; not ARM64 Windows, until the hand-over to the
-; release's ARM64 helper is proven there.
-ArchitecturesAllowed=x86os or x64os
+ArchitecturesAllowed=x86os or x64os or arm64
 #endif
 ; {app} is the private folder under the Windows directory; Setup installs
 ; nothing that stays.
@@ -50,6 +50,8 @@ Source: "{#QV_DIST}\x64\QUORVANT.dll"; DestDir: "{app}"; Check: AnsiPathUsable
 Source: "{#QV_DIST}\QUORVANT.dll"; DestDir: "{app}"; Check: AnsiPathUsable
 Source: "{#QV_DIST}\QUORVANT64.exe"; DestDir: "{app}"; Check: AnsiPathUsable
 #endif
+; ARM64 Windows: both libraries hand the call to the ARM64 helper.
+Source: "{#QV_DIST}\QUORVANTA64.exe"; DestDir: "{app}"; Check: AnsiPathUsable
 Source: "{#QV_PACKAGE}\*"; DestDir: "{app}\package"; Flags: recursesubdirs; Check: AnsiPathUsable
 
 [Code]
@@ -118,7 +120,7 @@ begin
 end;
 
 // Stages the package in the driver store with the system's pnputil
-// ({sysnative}: the 64-bit one on 64-bit Windows), so that Windows
+// ({sysnative}: the native one on 64-bit Windows), so that Windows
 // installs it when the device is connected.
 procedure StagePackage(Inf: String);
 var

@@ -1,6 +1,8 @@
 ; Driver setup program for Inno Setup 7, a 64-bit Setup
-; (SetupArchitecture=x64) that loads the x64 QUORVANT.dll (dist\x64) and
-; installs in its own process; it needs no helper. The same defines and
+; (SetupArchitecture=x64) that loads the x64 QUORVANT.dll (dist\x64): on
+; x64 Windows it installs in its own process; on ARM64 Windows, which runs
+; it emulated, the library hands the installation to QUORVANTA64.exe,
+; shipped beside it. The same defines and
 ; command line as installer/driver-setup-inno6.iss, which this includes:
 ; keep both files side by side.
 ;

@@ -1,6 +1,7 @@
 ; Driver setup program, 32-bit: installs one driver package onto one device
 ; through QUORVANT.dll. On 64-bit Windows the library hands the installation
-; to QUORVANT64.exe, shipped beside it. Reuse it unchanged through defines:
+; to its helper, shipped beside it: QUORVANT64.exe on x64 Windows,
+; QUORVANTA64.exe on ARM64 Windows. Reuse it unchanged through defines:
 ;
 ;   makensis -DQV_DIST=<dist folder> -DQV_PACKAGE=<driver package folder>
 ;            -DQV_INF=<INF file name inside it> -DQV_COMPACT_ID=<compact ID>
@@ -17,7 +18,7 @@
 !ifndef QV_LIBRARY_FOLDER
   Unicode true
   !define QV_LIBRARY_FOLDER "${QV_DIST}"
-  !define QV_WITH_HELPER
+  !define QV_WITH_X64_HELPER
 !endif
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
@@ -38,7 +39,6 @@ SetCompressor /SOLID lzma
 !define QV_EXIT_UNKNOWN_RESULT 30 ; a result outside the library's table
 !define QV_EXIT_NO_LIBRARY 40     ; the library could not be loaded or called
 !define QV_EXIT_NO_ANSI_PATH 41   ; no folder whose ANSI name names the files
-!define QV_EXIT_ARM64 42          ; ARM64 Windows: its hand-over not yet proven
 
 Name "Driver setup"
 OutFile "${QV_OUTFILE}"
@@ -83,11 +83,6 @@ Function .onInit
   ${If} ${Errors}
     StrCpy $LogFile ""
   ${EndIf}
-  ; The one place that refuses ARM64 Windows: once the hand-over to the
-  ; ARM64 helper is proven, ship it beside the library and remove this test.
-  ${If} ${IsNativeARM64}
-    !insertmacro QvRefuse "This driver setup does not run on ARM64 Windows yet." ${QV_EXIT_ARM64}
-  ${EndIf}
   UserInfo::GetAccountType
   Pop $R1
   ${If} $R1 != "Admin"
@@ -111,7 +106,7 @@ FunctionEnd
 
 ; Stages the package in the driver store with the system's pnputil, so that
 ; Windows installs it when the device is connected. A 32-bit setup on 64-bit
-; Windows reaches the 64-bit pnputil through Sysnative.
+; Windows (x64 or ARM64) reaches the native pnputil through Sysnative.
 Function StagePackage
   StrCpy $R0 "$SYSDIR\pnputil.exe"
   !if ${NSIS_PTR_SIZE} <= 4
@@ -156,9 +151,12 @@ Section
     Goto done
   ${EndIf}
   File "/oname=$Private\QUORVANT.dll" "${QV_LIBRARY_FOLDER}\QUORVANT.dll"
-  !ifdef QV_WITH_HELPER
+  !ifdef QV_WITH_X64_HELPER
     File "/oname=$Private\QUORVANT64.exe" "${QV_DIST}\QUORVANT64.exe"
   !endif
+  ; ARM64 Windows: the 32-bit library under WOW64 and the x64 library, which
+  ; runs emulated there, both hand the call to the ARM64 helper.
+  File "/oname=$Private\QUORVANTA64.exe" "${QV_DIST}\QUORVANTA64.exe"
   SetOutPath "$Private\package"
   File /r "${QV_PACKAGE}\*.*"
   SetOutPath "$WINDIR"

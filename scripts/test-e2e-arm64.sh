@@ -2,9 +2,16 @@
 # End-to-end tier for ARM64 Windows: Debian's arm64 Wine, run by
 # qemu-user-static in an arm64 Debian 12 root, with a throwaway 64-bit
 # prefix made for this run:
-#   dist/arm64/QUORVANT.dll from the ARM64 runner (build/arm64/tests/e2e),
-#   with the ARM64 NEWDEV substitutes in system32: the cases that apply to
-#   an ARM64 caller, qvinst (dist/arm64/qvinst.exe) among them.
+#   1. dist/arm64/QUORVANT.dll from the ARM64 runner (build/arm64/tests/e2e),
+#      with the ARM64 NEWDEV substitutes in system32: the cases that apply
+#      to an ARM64 caller, qvinst (dist/arm64/qvinst.exe) and its diagnosis
+#      among them;
+#   2. dist/QUORVANTA64.exe started the way the 32-bit library starts it on
+#      ARM64 Windows: the ARM64 runner loads the bridge caller (the
+#      library's bridge for an x86 process on ARM64, in an ARM64 DLL) from a
+#      copy of the release, and the helper installs natively through the
+#      same substitute: the wow64 group. This arm64 Wine runs no x86 or x64
+#      program, so no 32-bit or x64 caller runs here.
 # The root (debootstrap --variant=minbase bookworm, wine and wine64 inside)
 # is made once into /var/cache/quorvant/arm64-root and reused; a root without
 # its completion mark is made anew. Needs root: chroot, mounts, binfmt_misc.
@@ -19,8 +26,9 @@ export LC_ALL=C.UTF-8
 
 programs=$(realpath -m build/arm64/tests/e2e)
 source scripts/lib/wine_prefix.sh
-require_built test-e2e-arm64 dist/arm64/QUORVANT.dll dist/arm64/qvinst.exe \
-  "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" "$programs/newdev_without_entry.dll"
+require_built test-e2e-arm64 dist/arm64/QUORVANT.dll dist/arm64/qvinst.exe dist/QUORVANTA64.exe \
+  "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" "$programs/newdev_without_entry.dll" \
+  "$programs/qv_bridge_caller.dll" "$programs/qv_helper_standin.exe"
 
 fail() { echo "test-e2e-arm64: $*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || fail "needs root (chroot, mounts, binfmt_misc)"
@@ -115,10 +123,12 @@ mount_in bind /dev "$arm_root/dev"
 run_dir=$(mktemp -d "$arm_root/qv-e2e-arm64.XXXXXX")
 run_dir=${run_dir#"$arm_root"}
 work=$arm_root$run_dir
-mkdir -p "$work/arm64" "$work/run"
+mkdir -p "$work/arm64" "$work/x86" "$work/run"
 cp dist/arm64/QUORVANT.dll dist/arm64/qvinst.exe "$work/arm64/"
+cp "$programs/qv_bridge_caller.dll" "$work/x86/QUORVANT.dll"
+cp dist/QUORVANTA64.exe "$work/x86/"
 cp "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" "$programs/newdev_without_entry.dll" \
-  "$work/run/"
+  "$programs/qv_helper_standin.exe" "$work/run/"
 
 # A program in the root, with the tier's only environment.
 in_root() {
@@ -131,12 +141,27 @@ started=$(date +%s)
 in_root wineboot -i >/dev/null 2>&1 || fail "wineboot failed in the arm64 root"
 echo "e2e-arm64: prefix ready in $(($(date +%s) - started)) s"
 
+# The runner, started in its folder: LIBRARY, then options and groups.
+run_e2e() {
+  local library=$1
+  shift
+  in_root sh -c 'cd "$1" && shift && exec wine "$@"' - "$run_dir/run" "$run_dir/run/qv_e2e.exe" \
+    "$(wpath "$library")" "$(wpath run/newdev_substitute.dll)" \
+    "$(wpath run/newdev_without_entry.dll)" "$@"
+}
+
 status=0
 echo "e2e-arm64: the ARM64 library from an ARM64 caller"
-in_root sh -c 'cd "$1" && shift && exec wine "$@"' - "$run_dir/run" "$run_dir/run/qv_e2e.exe" \
-  "$(wpath arm64/QUORVANT.dll)" "$(wpath run/newdev_substitute.dll)" \
-  "$(wpath run/newdev_without_entry.dll)" --qvinst "$(wpath arm64/qvinst.exe)" \
-  arguments installer selection conversion faults lifetime qvinst \
+run_e2e arm64/QUORVANT.dll --qvinst "$(wpath arm64/qvinst.exe)" \
+  arguments installer selection conversion faults lifetime qvinst diagnosis \
   | tr -d '\r' | tee "$work/arm64.log" || status=$?
 runner_passed "$work/arm64.log" e2e-arm64 || status=1
+
+# The helper's process is native, as the runner is: the same substitutes
+# serve both.
+echo "e2e-arm64: QUORVANTA64.exe started through the 32-bit library's bridge"
+run_e2e x86/QUORVANT.dll --native-substitute "$(wpath run/newdev_substitute.dll)" \
+  --native-without-entry "$(wpath run/newdev_without_entry.dll)" wow64 \
+  | tr -d '\r' | tee "$work/bridge.log" || status=$?
+runner_passed "$work/bridge.log" e2e-arm64-bridge || status=1
 exit "$status"

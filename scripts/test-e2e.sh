@@ -24,7 +24,8 @@ if ! runs_32bit_programs; then
   exit 0
 fi
 require_built test-e2e "$library" "$qvinst" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
-  "$programs/newdev_without_entry.dll" "$programs/pnputil_substitute.exe" dist/QUORVANT64.exe
+  "$programs/newdev_without_entry.dll" "$programs/pnputil_substitute.exe" dist/QUORVANT64.exe \
+  dist/QUORVANTA64.exe
 
 started=$(date +%s)
 wine_prefix_start e2e
@@ -43,8 +44,8 @@ echo "e2e: building the driver setup program"
 # setup's own status when the library cannot be called.
 mkdir -p "$tmp/setup" "$tmp/dist" "$tmp/dist-without-export"
 cp "$library" "$tmp/dist/QUORVANT.dll"
-cp dist/QUORVANT64.exe "$tmp/dist/"
-cp dist/QUORVANT64.exe "$tmp/dist-without-export/"
+cp dist/QUORVANT64.exe dist/QUORVANTA64.exe "$tmp/dist/"
+cp dist/QUORVANT64.exe dist/QUORVANTA64.exe "$tmp/dist-without-export/"
 cp "$programs/newdev_without_entry.dll" "$tmp/dist-without-export/QUORVANT.dll"
 for release in dist dist-without-export; do
   makensis -V2 -WX -DQV_DIST="$tmp/$release" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \

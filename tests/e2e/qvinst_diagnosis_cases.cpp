@@ -61,8 +61,17 @@ std::string decorated_inf(const driver_package& package, const std::vector<std::
 }
 
 // The decoration of the architecture this runner, and the qvinst it
-// starts, is not built for.
-const std::string other_architecture = sizeof(void*) == 8 ? "NTx86" : "NTamd64";
+// starts, is built for, and those of the others.
+#if defined(__aarch64__)
+const std::string this_architecture = "NTarm64";
+const std::vector<std::string> other_architectures = {"NTx86", "NTamd64"};
+#elif defined(__x86_64__)
+const std::string this_architecture = "NTamd64";
+const std::vector<std::string> other_architectures = {"NTx86", "NTarm64"};
+#else
+const std::string this_architecture = "NTx86";
+const std::vector<std::string> other_architectures = {"NTamd64", "NTarm64"};
+#endif
 
 struct drivers_case {
     const char* name;
@@ -88,8 +97,10 @@ void run_qvinst_diagnosis_cases(run_context& ctx) {
          device_compact_id, exit_no_driver, "\"not_an_inf\""},
         {"other model ID is no_matching_model", "diag-other.inf", driver_inf_text(other_model),
          device_compact_id, exit_no_driver, "\"no_matching_model\""},
-        {"models for the other architecture only are other_architecture", "diag-other-arch.inf",
-         decorated_inf(package, {other_architecture}), device_compact_id, exit_no_driver,
+        {"models for this architecture only, selected", "diag-this-arch.inf",
+         decorated_inf(package, {this_architecture}), device_compact_id, exit_selected, "null"},
+        {"models for the other architectures only are other_architecture", "diag-other-arch.inf",
+         decorated_inf(package, other_architectures), device_compact_id, exit_no_driver,
          "\"other_architecture\""},
         {"models for a later Windows are other_os_version", "diag-later.inf",
          decorated_inf(package, {"NTx86.99.0", "NTamd64.99.0", "NTarm64.99.0"}), device_compact_id,

@@ -6,6 +6,13 @@
 // the current folder, on PATH or at a best-fit name. The arguments reach it
 // unchanged, the INF path naming the file the caller's view names; only a
 // well-formed answer counts, and the caller's last error is the helper's.
+//
+// In an ARM64 runner the library is the bridge caller (bridge_caller.cpp):
+// the same bridge as the 32-bit library's on ARM64 Windows, which hands the
+// call to QUORVANTA64.exe. Where the 32-bit library would go on in process
+// it returns 0 and nothing calls NEWDEV; the caller's view of System32 (a
+// WOW64 process's) is not this runner's, so those cases run on x64 only,
+// and on ARM64 the bridge caller plays an emulated x64 caller instead.
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
@@ -17,7 +24,17 @@ namespace {
 
 const std::vector<std::string> device_ids = {"PCI\\VEN_5156&DEV_0F01&SUBSYS_00015156&REV_01"};
 constexpr const char* device_compact_id = "PCI51560F0151560001";
+#if defined(__aarch64__)
+constexpr const char* helper_name = "QUORVANTA64.exe";
+constexpr bool wow64_runner = false;
+#else
 constexpr const char* helper_name = "QUORVANT64.exe";
+constexpr bool wow64_runner = true;
+#endif
+// What a call gives when the bridge leaves it to the caller, and the bits of
+// the process that then calls NEWDEV (none for the bridge caller).
+constexpr int left_to_caller = wow64_runner ? result::install_failed : 0;
+constexpr const char* left_to_caller_bits = wow64_runner ? "32" : "";
 
 std::string folder_of(const std::string& path) { return path.substr(0, path.rfind('\\') + 1); }
 
@@ -187,15 +204,16 @@ void run_folder_cases(run_context& ctx, const driver_package& package, const std
             made.folder(folder);
             at = end == std::wstring::npos ? end : end + 1;
         }
+        const std::wstring helper = ansi_to_wide(helper_name);
         bool placed = made.copy(shipped + L"QUORVANT.dll", folder + L"QUORVANT.dll") &&
-                      made.copy(shipped + L"QUORVANT64.exe", folder + L"QUORVANT64.exe");
-        const std::wstring stranger = root + row.planted + L"\\QUORVANT64.exe";
+                      made.copy(shipped + helper, folder + helper);
+        const std::wstring stranger = root + row.planted + L"\\" + helper;
         if (!row.planted.empty()) {
             placed = made.folder(root + row.planted) && made.copy(standin_path(), stranger) && placed;
             SetEnvironmentVariableA("QV_HELPER_STANDIN", "exit 1");
         }
         c.expect(placed, "cannot copy the library and its helper");
-        c.note("helper path of " + std::to_string(folder.size() - 4 + 14) + " characters");
+        c.note("helper path of " + std::to_string(folder.size() - 4 + helper.size()) + " characters");
         {
             const quorvant_library copy(folder + L"QUORVANT.dll");
             c.expect(copy.loaded(), copy.error());
@@ -246,6 +264,28 @@ void run_view_cases(run_context& ctx) {
     }
 }
 
+// An x64 caller that ARM64 Windows emulates sees System32 as it is, though
+// GetSystemWow64DirectoryW names SysWOW64 to it too: an INF path there
+// reaches the helper unchanged.
+void run_emulated_x64_case(run_context& ctx) {
+    checks c;
+    const std::string inf = system_directory() + "\\qv-e2e-emulated-x64.inf";
+    const driver_package package{device_ids[0], "Quorvant WOW64 test device", "01/15/2024,1.0.0.0",
+                                 "System32"};
+    made_for_case made;
+    const bool written = made.write(inf, driver_inf_text(package));
+    c.expect(written, "cannot write " + inf);
+    auto device = make_device(c, device_ids);
+    SetEnvironmentVariableA("QV_BRIDGE_CALLER", "x64");
+    if (written && device && use_newdev(c, ctx, newdev_kind::substitute)) {
+        install_once(c, ctx.library, *device, package, inf, device_compact_id, result::installed, "64");
+    }
+    SetEnvironmentVariableA("QV_BRIDGE_CALLER", nullptr);
+    ctx.log.record("wow64: an x64 caller emulated on ARM64 hands a System32 INF path to the helper "
+                   "unchanged, 1",
+                   c);
+}
+
 }  // namespace
 
 void run_wow64_cases(run_context& ctx) {
@@ -266,10 +306,14 @@ void run_wow64_cases(run_context& ctx) {
         const helper_moved_away away(ctx);
         c.expect(away.moved(), "cannot move the helper away");
         if (device && away.moved() && use_newdev(c, ctx, newdev_kind::substitute)) {
-            install_once(c, ctx, *device, package, inf, device_compact_id, result::install_failed, "32");
-            c.expect_equal("installer", read_substitute_report().install, std::string("refused in WOW64"));
+            install_once(c, ctx, *device, package, inf, device_compact_id, left_to_caller,
+                         left_to_caller_bits);
+            c.expect_equal("installer", read_substitute_report().install,
+                           std::string(wow64_runner ? "refused in WOW64" : ""));
         }
-        ctx.log.record("wow64: without the helper the call runs in process and is refused, -3", c);
+        ctx.log.record(wow64_runner ? "wow64: without the helper the call runs in process and is refused, -3"
+                                    : "wow64: without the helper the call is left to the caller, 0",
+                       c);
     }
     {
         // Copies of the helper in the current folder and in a folder on
@@ -291,7 +335,8 @@ void run_wow64_cases(run_context& ctx) {
         SetCurrentDirectoryA(planted.c_str());
         SetEnvironmentVariableA("PATH", (on_path + ";" + old_path).c_str());
         if (device && away.moved() && use_newdev(c, ctx, newdev_kind::substitute)) {
-            install_once(c, ctx, *device, package, inf, device_compact_id, result::install_failed, "32");
+            install_once(c, ctx, *device, package, inf, device_compact_id, left_to_caller,
+                         left_to_caller_bits);
         }
         SetEnvironmentVariableA("PATH", old_path);
         SetCurrentDirectoryA(old_folder);
@@ -320,7 +365,11 @@ void run_wow64_cases(run_context& ctx) {
     }
     run_silent_helper_cases(ctx, inf);
     run_folder_cases(ctx, package, inf);
-    run_view_cases(ctx);
+    if (wow64_runner) {
+        run_view_cases(ctx);
+    } else {
+        run_emulated_x64_case(ctx);
+    }
 }
 
 // In code page 932 (Wine takes it from LC_ALL=ja_JP.UTF-8): a wanted ID
