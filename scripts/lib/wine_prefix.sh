@@ -18,6 +18,10 @@
 #                            scripts/test.sh's summary
 #   wine ARGS                Wine's loader: the usual one, or the 64-bit one
 #                            where 32-bit programs cannot run
+#   in_vm32 COMMAND...       runs COMMAND (a tier script, say) in the x86
+#                            machine of scripts/lib/vm32.sh, for a host that
+#                            runs no 32-bit programs, with the caller's
+#                            QV_E2E_* and ENDURANCE_* settings
 #
 # Every tier runs under a UTF-8 locale that every Debian machine has, whatever
 # the caller's: Wine takes its ANSI code page from it (1252 under C.UTF-8),
@@ -53,6 +57,12 @@ else
   export WINELOADER=$wine_loader
 fi
 wine() { "$wine_loader" "$@"; }
+
+in_vm32() {
+  local settings
+  mapfile -t settings < <(env | grep -E '^(QV_E2E|ENDURANCE)_' || true)
+  bash "$(dirname "${BASH_SOURCE[0]}")/vm32.sh" env "${settings[@]}" "$@"
+}
 
 wine_prefix_stop() {
   WINEPREFIX="$wine_tmp/pfx" wineserver -k >/dev/null 2>&1 || true
