@@ -56,7 +56,8 @@ else
   wine_loader=/usr/lib/wine/wine64
   export WINELOADER=$wine_loader
 fi
-wine() { "$wine_loader" "$@"; }
+# `command`: with wine_loader=wine, the function would call itself.
+wine() { command "$wine_loader" "$@"; }
 
 in_vm32() {
   local settings
