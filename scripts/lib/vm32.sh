@@ -117,15 +117,15 @@ printf '%q ' "$@" >"$work/command"
 started=$(date +%s)
 echo "vm32: booting the x86 machine for: $*"
 set +e
-timeout -k 10 "$timeout_s" "$qemu" -machine q35 -accel tcg,thread=multi -cpu max -smp 2 -m 4096 \
+timeout -k 10 "$timeout_s" "$qemu" -machine q35 -accel tcg,thread=multi -cpu Nehalem -smp 2 -m 4096 \
   -nodefaults -no-user-config -display none -no-reboot \
   -kernel "$cache/vmlinuz" -initrd "$cache/initrd.img" \
   -append "root=/dev/vda rw rootfstype=ext4 init=/sbin/qv-vm32-init console=ttyS0 quiet loglevel=3" \
   -drive "file=$cache/root.img,if=virtio,format=raw,snapshot=on" \
   -virtfs "local,path=$root,mount_tag=tree,security_model=none" \
   -virtfs "local,path=$work,mount_tag=job,security_model=none" \
-  -serial stdio -monitor none -nic none </dev/null | tr -d '\r'
-machine=${PIPESTATUS[0]}
+  -serial stdio -monitor none -nic none </dev/null
+machine=$?
 set -e
 echo "vm32: the machine ran $(($(date +%s) - started)) s"
 [ "$machine" -ne 124 ] || fail "the machine did not finish within $timeout_s s; stopped"
