@@ -78,7 +78,8 @@ wine_prefix_start() {
   # Wine's own dialogs and add-on installers stay out of the way while the
   # prefix is made. No entry for newdev: the programs switch it through the
   # registry, and an entry here would take precedence.
-  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1
+  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1 ||
+    { echo "$1: wineboot failed to make the $WINEARCH prefix (status $?)" >&2; exit 1; }
 }
 
 # shellcheck disable=SC1003  # the backslash is the replacement, not an escape
