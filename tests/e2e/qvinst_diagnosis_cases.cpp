@@ -60,9 +60,12 @@ std::string decorated_inf(const driver_package& package, const std::vector<std::
     return text;
 }
 
-// The decoration of the architecture this runner, and the qvinst it
-// starts, is not built for.
-const std::string other_architecture = sizeof(void*) == 8 ? "NTx86" : "NTamd64";
+// The decoration of the architecture the installation does not use: under
+// WOW64 the 32-bit qvinst hands drivers over to the native one, and the
+// helper installs, so there it is NTx86 as for a 64-bit runner.
+std::string other_architecture(const run_context& ctx) {
+    return ctx.installer_bits == 64 ? "NTx86" : "NTamd64";
+}
 
 struct drivers_case {
     const char* name;
@@ -89,7 +92,7 @@ void run_qvinst_diagnosis_cases(run_context& ctx) {
         {"other model ID is no_matching_model", "diag-other.inf", driver_inf_text(other_model),
          device_compact_id, exit_no_driver, "\"no_matching_model\""},
         {"models for the other architecture only are other_architecture", "diag-other-arch.inf",
-         decorated_inf(package, {other_architecture}), device_compact_id, exit_no_driver,
+         decorated_inf(package, {other_architecture(ctx)}), device_compact_id, exit_no_driver,
          "\"other_architecture\""},
         {"models for a later Windows are other_os_version", "diag-later.inf",
          decorated_inf(package, {"NTx86.99.0", "NTamd64.99.0", "NTarm64.99.0"}), device_compact_id,
