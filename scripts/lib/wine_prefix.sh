@@ -57,7 +57,9 @@ else
   export WINELOADER=$wine_loader
 fi
 # `command`: with wine_loader=wine, the function would call itself.
-wine() { command "$wine_loader" "$@"; }
+wine() {
+  if [ "${WINEARCH:-}" = win64 ]; then command /usr/lib/wine/wine64 "$@"; else command "$wine_loader" "$@"; fi
+}
 
 in_vm32() {
   local settings
