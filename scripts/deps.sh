@@ -14,7 +14,7 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 nsis
   pci.ids usb.ids hwdata python3 locales
-  llvm-14 qemu-user-static debootstrap
+  llvm-14 qemu-user-static qemu-system-x86 debootstrap
 )
 
 missing=()

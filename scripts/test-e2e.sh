@@ -8,7 +8,8 @@
 # (build/win32/tests/e2e), which prints one line per case and
 # "N passed, M failed". Exits non-zero when any case failed.
 #
-# Needs `bash scripts/build.sh` first. For work on the tier itself,
+# On a host that runs no 32-bit programs the whole tier runs in the x86
+# machine of scripts/lib/vm32.sh. Needs `bash scripts/build.sh` first. For work on the tier itself,
 # QV_E2E_LIBRARY, QV_E2E_QVINST and QV_E2E_PROGRAMS name another library,
 # another qvinst.exe and another folder of the test programs.
 set -euo pipefail
@@ -19,13 +20,14 @@ library=$(realpath -m "${QV_E2E_LIBRARY:-dist/QUORVANT.dll}")
 qvinst=$(realpath -m "${QV_E2E_QVINST:-dist/qvinst.exe}")
 programs=$(realpath -m "${QV_E2E_PROGRAMS:-build/win32/tests/e2e}")
 source scripts/lib/wine_prefix.sh
-if ! runs_32bit_programs; then
-  not_run test-e2e "the 32-bit tier: dist/QUORVANT.dll, qvinst.exe and the NSIS setup program in a 32-bit prefix"
-  exit 0
-fi
 require_built test-e2e "$library" "$qvinst" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
   "$programs/newdev_without_entry.dll" "$programs/pnputil_substitute.exe" dist/QUORVANT64.exe \
   dist/QUORVANTA64.exe
+if ! runs_32bit_programs; then
+  echo "e2e: this host runs no 32-bit programs; the tier runs in the x86 machine"
+  in_vm32 bash scripts/test-e2e.sh "$@"
+  exit
+fi
 
 started=$(date +%s)
 wine_prefix_start e2e

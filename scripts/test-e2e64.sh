@@ -10,14 +10,21 @@
 #      refuses as Windows does there, so every driver is installed by the
 #      helper; the argument and installer cases (every result code), the
 #      wow64 cases and the setup program built from
-#      installer/driver-setup.nsi run this way;
+#      installer/driver-setup.nsi run this way, and the 32-bit qvinst, with
+#      x64\qvinst.exe beside it as in dist/, hands drivers and
+#      install --explain over to it (the diagnosis group);
 #   3. the same in code page 932 (LC_ALL=ja_JP.UTF-8; scripts/deps.sh makes
 #      the locale): the wow64-dbcs group.
 # The 64-bit pnputil substitute stands in system32, the 32-bit one in
 # syswow64, where a 32-bit setup must not look for it.
 # Each runner prints one line per case and "N passed, M failed"; exits
-# non-zero when any case failed. Needs `bash scripts/build.sh` first.
+# non-zero when any case failed. `bash scripts/test-e2e64.sh wow64` runs
+# parts 2 and 3 only; on a host that runs no 32-bit programs they run so in
+# the x86 machine of scripts/lib/vm32.sh, after part 1 here. Needs
+# `bash scripts/build.sh` first.
 set -euo pipefail
+parts=${1:-all}
+[[ "$parts" =~ ^(all|wow64)$ ]] || { echo "usage: test-e2e64.sh [wow64]" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
@@ -25,7 +32,7 @@ programs32=$(realpath -m build/win32/tests/e2e)
 programs64=$(realpath -m build/win64/tests/e2e)
 source scripts/lib/wine_prefix.sh
 require_built test-e2e64 dist/QUORVANT.dll dist/QUORVANT64.exe dist/QUORVANTA64.exe dist/x64/QUORVANT.dll \
-  dist/x64/qvinst.exe "$programs32/qv_e2e.exe" "$programs64/qv_e2e.exe" \
+  dist/x64/qvinst.exe dist/qvinst.exe "$programs32/qv_e2e.exe" "$programs64/qv_e2e.exe" \
   "$programs32/newdev_substitute.dll" "$programs32/newdev_without_entry.dll" \
   "$programs64/newdev_substitute.dll" "$programs64/newdev_without_entry.dll" \
   "$programs32/pnputil_substitute.exe" "$programs64/pnputil_substitute.exe" \
@@ -42,10 +49,11 @@ wineserver -k
 echo "e2e64: prefix $WINEPREFIX ready in $(( $(date +%s) - started )) s"
 
 # The libraries as they ship: x64 with qvinst beside it; 32-bit with the
-# helper beside it.
-mkdir -p "$tmp/x64" "$tmp/x86" "$tmp/setup" "$tmp/run32" "$tmp/run64"
+# helper and qvinst beside it, and the x64 files in x64\.
+mkdir -p "$tmp/x64" "$tmp/x86/x64" "$tmp/setup" "$tmp/run32" "$tmp/run64"
 cp dist/x64/QUORVANT.dll dist/x64/qvinst.exe "$tmp/x64/"
-cp dist/QUORVANT.dll dist/QUORVANT64.exe "$tmp/x86/"
+cp dist/x64/QUORVANT.dll dist/x64/qvinst.exe "$tmp/x86/x64/"
+cp dist/QUORVANT.dll dist/QUORVANT64.exe dist/qvinst.exe "$tmp/x86/"
 cp "$programs64/qv_e2e.exe" "$tmp/run64/"
 cp "$programs32/qv_e2e.exe" "$programs32/qv_helper_standin.exe" "$tmp/run32/"
 # The amd64 template also from a release whose x64 library lacks the export.
@@ -64,19 +72,22 @@ cp "$programs64/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/system32/pn
 cp "$programs32/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/syswow64/pnputil.exe"
 
 status=0
-echo "e2e64: the x64 library from a 64-bit caller"
-(cd "$tmp/run64" && wine "$tmp/run64/qv_e2e.exe" "$(winpath "$tmp/x64/QUORVANT.dll")" \
-  "$(winpath "$programs64/newdev_substitute.dll")" \
-  "$(winpath "$programs64/newdev_without_entry.dll")" \
-  --qvinst "$(winpath "$tmp/x64/qvinst.exe")" \
-  --setup "$(winpath "$tmp/setup/driver-setup-amd64-dist.exe")" \
-  --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")" \
-  arguments installer selection conversion faults lifetime qvinst diagnosis setup) \
-  | tr -d '\r' | tee "$tmp/x64.log" || status=$?
-runner_passed "$tmp/x64.log" e2e64-x64 || status=1
+if [ "$parts" = all ]; then
+  echo "e2e64: the x64 library from a 64-bit caller"
+  (cd "$tmp/run64" && wine "$tmp/run64/qv_e2e.exe" "$(winpath "$tmp/x64/QUORVANT.dll")" \
+    "$(winpath "$programs64/newdev_substitute.dll")" \
+    "$(winpath "$programs64/newdev_without_entry.dll")" \
+    --qvinst "$(winpath "$tmp/x64/qvinst.exe")" \
+    --setup "$(winpath "$tmp/setup/driver-setup-amd64-dist.exe")" \
+    --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")" \
+    arguments installer selection conversion faults lifetime qvinst diagnosis setup) \
+    | tr -d '\r' | tee "$tmp/x64.log" || status=$?
+  runner_passed "$tmp/x64.log" e2e64-x64 || status=1
+fi
 
 if ! runs_32bit_programs; then
-  not_run e2e64 "the 32-bit library from a 32-bit caller under WOW64, through the helper, and the NSIS setup program"
+  echo "e2e64: this host runs no 32-bit programs; the WOW64 parts run in the x86 machine"
+  in_vm32 bash scripts/test-e2e64.sh wow64 || status=1
   exit "$status"
 fi
 echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
@@ -86,7 +97,8 @@ echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
   --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \
   --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
   --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
-  arguments installer wow64 setup) \
+  --qvinst "$(winpath "$tmp/x86/qvinst.exe")" \
+  arguments installer wow64 setup diagnosis) \
   | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
 runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1
 

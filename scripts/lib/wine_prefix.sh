@@ -18,6 +18,10 @@
 #                            scripts/test.sh's summary
 #   wine ARGS                Wine's loader: the usual one, or the 64-bit one
 #                            where 32-bit programs cannot run
+#   in_vm32 COMMAND...       runs COMMAND (a tier script, say) in the x86
+#                            machine of scripts/lib/vm32.sh, for a host that
+#                            runs no 32-bit programs, with the caller's
+#                            QV_E2E_* and ENDURANCE_* settings
 #
 # Every tier runs under a UTF-8 locale that every Debian machine has, whatever
 # the caller's: Wine takes its ANSI code page from it (1252 under C.UTF-8),
@@ -52,7 +56,16 @@ else
   wine_loader=/usr/lib/wine/wine64
   export WINELOADER=$wine_loader
 fi
-wine() { "$wine_loader" "$@"; }
+# `command`: with wine_loader=wine, the function would call itself.
+wine() {
+  if [ "${WINEARCH:-}" = win64 ]; then command /usr/lib/wine/wine64 "$@"; else command "$wine_loader" "$@"; fi
+}
+
+in_vm32() {
+  local settings
+  mapfile -t settings < <(env | grep -E '^(QV_E2E|ENDURANCE)_' || true)
+  bash "$(dirname "${BASH_SOURCE[0]}")/vm32.sh" env "${settings[@]}" "$@"
+}
 
 wine_prefix_stop() {
   WINEPREFIX="$wine_tmp/pfx" wineserver -k >/dev/null 2>&1 || true
@@ -67,7 +80,8 @@ wine_prefix_start() {
   # Wine's own dialogs and add-on installers stay out of the way while the
   # prefix is made. No entry for newdev: the programs switch it through the
   # registry, and an entry here would take precedence.
-  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1
+  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1 ||
+    { echo "$1: wineboot failed to make the $WINEARCH prefix (status $?)" >&2; exit 1; }
 }
 
 # shellcheck disable=SC1003  # the backslash is the replacement, not an escape

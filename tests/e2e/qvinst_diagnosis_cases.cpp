@@ -60,18 +60,24 @@ std::string decorated_inf(const driver_package& package, const std::vector<std::
     return text;
 }
 
-// The decoration of the architecture this runner, and the qvinst it
-// starts, is built for, and those of the others.
+// The decoration of the architecture the installation uses, and those of
+// the others: under WOW64 the 32-bit qvinst hands drivers over to the
+// native x64 one and the helper installs, so there it is NTamd64.
+std::string this_architecture(const run_context& ctx) {
 #if defined(__aarch64__)
-const std::string this_architecture = "NTarm64";
-const std::vector<std::string> other_architectures = {"NTx86", "NTamd64"};
-#elif defined(__x86_64__)
-const std::string this_architecture = "NTamd64";
-const std::vector<std::string> other_architectures = {"NTx86", "NTarm64"};
+    static_cast<void>(ctx);
+    return "NTarm64";
 #else
-const std::string this_architecture = "NTx86";
-const std::vector<std::string> other_architectures = {"NTamd64", "NTarm64"};
+    return ctx.installer_bits == 64 ? "NTamd64" : "NTx86";
 #endif
+}
+
+std::vector<std::string> other_architectures(const run_context& ctx) {
+    std::vector<std::string> others;
+    for (const char* decoration : {"NTx86", "NTamd64", "NTarm64"})
+        if (decoration != this_architecture(ctx)) others.emplace_back(decoration);
+    return others;
+}
 
 struct drivers_case {
     const char* name;
@@ -98,9 +104,9 @@ void run_qvinst_diagnosis_cases(run_context& ctx) {
         {"other model ID is no_matching_model", "diag-other.inf", driver_inf_text(other_model),
          device_compact_id, exit_no_driver, "\"no_matching_model\""},
         {"models for this architecture only, selected", "diag-this-arch.inf",
-         decorated_inf(package, {this_architecture}), device_compact_id, exit_selected, "null"},
+         decorated_inf(package, {this_architecture(ctx)}), device_compact_id, exit_selected, "null"},
         {"models for the other architectures only are other_architecture", "diag-other-arch.inf",
-         decorated_inf(package, other_architectures), device_compact_id, exit_no_driver,
+         decorated_inf(package, other_architectures(ctx)), device_compact_id, exit_no_driver,
          "\"other_architecture\""},
         {"models for a later Windows are other_os_version", "diag-later.inf",
          decorated_inf(package, {"NTx86.99.0", "NTamd64.99.0", "NTarm64.99.0"}), device_compact_id,
