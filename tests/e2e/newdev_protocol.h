@@ -63,6 +63,20 @@ inline bool report_file(char (&path)[MAX_PATH]) {
     return n > 0 && n < MAX_PATH;
 }
 
+// The value of variable `name` (an ASCII name) in the ANSI code page, whole,
+// into `text`; 0 when it is unset or does not fit. Read wide and converted
+// here because Wine's GetEnvironmentVariableA ends a double-byte value short
+// (at its length in characters, not in bytes).
+inline DWORD read_variable(const char* name, char* text, DWORD size) {
+    WCHAR wide_name[64] = {};
+    WCHAR value[1024] = {};
+    if (!MultiByteToWideChar(CP_ACP, 0, name, -1, wide_name, 64)) return 0;
+    const DWORD n = GetEnvironmentVariableW(wide_name, value, 1024);
+    if (n == 0 || n >= 1024) return 0;
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, value, -1, text, static_cast<int>(size), nullptr, nullptr);
+    return bytes > 0 ? static_cast<DWORD>(bytes - 1) : 0;
+}
+
 // Copies the seen variables from the report file into this process's
 // environment, when there is a report file. Plain C buffers: the
 // substitute links no C++ runtime that a load and unload would leak.
@@ -90,8 +104,7 @@ inline void save_seen_variables() {
     if (!file) return;
     for (const char* name : seen_names) {
         char text[1024] = {};
-        const DWORD n = GetEnvironmentVariableA(name, text, sizeof text);
-        if (n > 0 && n < sizeof text) std::fprintf(file, "%s=%s\n", name, text);
+        if (read_variable(name, text, sizeof text) > 0) std::fprintf(file, "%s=%s\n", name, text);
     }
     std::fclose(file);
 }

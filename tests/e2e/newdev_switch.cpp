@@ -17,8 +17,7 @@ constexpr const char* refused = "";
 
 std::string environment_text(const char* name) {
     char text[1024] = {};
-    DWORD n = GetEnvironmentVariableA(name, text, sizeof text);
-    return n < sizeof text ? std::string(text, n) : std::string();
+    return std::string(text, newdev_protocol::read_variable(name, text, sizeof text));
 }
 
 // Runs `step` with the file system redirection of a 32-bit process on
