@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end tier: dist/QUORVANT.dll under Wine, in a private, throwaway
-# 32-bit prefix created for this run. Checks that every NSIS block of the
-# README is part of a template in installer/, builds the driver setup
-# template (installer/driver-setup.nsi) with the sample package, puts the
-# pnputil substitute into the prefix, puts dist/qvinst.exe beside a copy of
+# 32-bit prefix created for this run. Builds the driver setup template
+# (installer/driver-setup.nsi) with the sample package, puts the pnputil
+# substitute into the prefix, puts dist/qvinst.exe beside a copy of
 # the library, then runs qv_e2e
 # (build/win32/tests/e2e), which prints one line per case and
 # "N passed, M failed". Exits non-zero when any case failed.

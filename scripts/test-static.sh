@@ -3,8 +3,9 @@
 # both helpers):
 # machine, export and import tables,
 # security flags, version resource, size, and the header and import library;
-# and that every setup-program text the README shows is part of its file.
+# and the documentation: every setup-program text it shows is part of its
+# file, every link names a file.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 python3 "$root/tests/static/check_dll.py" "$root/dist"
-bash "$root/scripts/check-readme-recipes.sh"
+bash "$root/scripts/check-docs.sh"

@@ -34,8 +34,8 @@ TEST_P(ResultCodeRow, HasTheHeadersNameAndItsExitStatus) {
     EXPECT_EQ(info.exit_status, row.exit_status);
 }
 
-// The exit statuses are a published interface (help text, README): these
-// rows pin them.
+// The exit statuses are a published interface (help text, docs/qvinst.md):
+// these rows pin them.
 INSTANTIATE_TEST_SUITE_P(
     EveryResultCode, ResultCodeRow,
     testing::Values(
