@@ -184,6 +184,7 @@ struct conditions {
     copy program = copy::beside_library;
     std::string bound{};         // device that must have the group's driver afterwards
     std::string unbound{};       // device that must have no driver afterwards
+    bool standard_user = false;  // run with the Administrators group for deny only
 };
 
 struct qvinst_case {
@@ -331,8 +332,12 @@ void run_case(run_context& ctx, const fixture& f, const qvinst_case& row) {
     checks c;
     if (use_newdev(c, ctx, row.given.newdev)) {
         steer_substitute(row.given.behaviour);
-        const child_outcome run =
-            run_child(f.qvinst[static_cast<int>(row.given.program)], row.arguments);
+        const HANDLE token = row.given.standard_user ? token_without_administrators() : nullptr;
+        c.expect(!row.given.standard_user || token != nullptr,
+                 "cannot make a token without the Administrators group");
+        const child_outcome run = run_child(f.qvinst[static_cast<int>(row.given.program)],
+                                            row.arguments, child_timeout_ms, token);
+        if (token != nullptr) CloseHandle(token);
         c.expect(run.finished, run.problem);
         if (run.finished) {
             c.expect_equal("exit status", run.exit_status, row.status);
@@ -358,6 +363,7 @@ void run_case(run_context& ctx, const fixture& f, const qvinst_case& row) {
 
 constexpr unsigned long exit_inf_missing = 21;
 constexpr unsigned long exit_not_a_package = 22;
+constexpr unsigned long exit_not_administrator = 740;
 
 struct package_fixture {
     driver_package ours{"QVPKG\\SAME_MODEL", "qvinst package device", "01/15/2024,1.0.0.0",
@@ -390,6 +396,17 @@ std::string package_folder(const run_context& ctx, const std::string& name) {
     return name + "\\";
 }
 
+// Installs the driver of `inf` onto the device as the system's installer
+// does, and expects its driver key to name the INF's published name.
+void install_from(checks& c, const std::string& instance_id, const std::string& inf,
+                  const std::string& published) {
+    c.expect(install_driver(instance_id, inf), "cannot install " + inf + " onto " + instance_id);
+    const bound_driver bound = read_bound_driver(instance_id, marker_value_name);
+    c.expect(same_path(bound.inf_path, published), "the driver key of " + instance_id + " names " +
+                                                       quoted(bound.inf_path) + ", not " +
+                                                       quoted(published));
+}
+
 bool prepare_packages(run_context& ctx, package_fixture& p, checks& c) {
     p.inf = write_inf(ctx, package_folder(ctx, "qvpkg-ours") + "qvpkg-ours.inf", p.ours);
     p.other_inf = write_inf(ctx, package_folder(ctx, "qvpkg-theirs") + "qvpkg-theirs.inf", p.theirs);
@@ -409,12 +426,7 @@ bool prepare_packages(run_context& ctx, package_fixture& p, checks& c) {
         if (!device) return false;
         p.owned.push_back(std::move(*device));
     }
-    const std::string& theirs = p.owned[1].instance_id();
-    c.expect(install_driver(theirs, p.other_inf), "cannot install " + p.other_inf + " onto " + theirs);
-    const bound_driver bound = read_bound_driver(theirs, marker_value_name);
-    c.expect(same_path(bound.inf_path, p.other_published),
-             "the driver key of " + theirs + " names " + quoted(bound.inf_path) + ", not " +
-                 quoted(p.other_published));
+    install_from(c, p.owned[1].instance_id(), p.other_inf, p.other_published);
     return c.passed();
 }
 
@@ -435,6 +447,8 @@ std::string no_error_json() { return ",\"error\":null,\"error_name\":null,\"erro
 std::vector<qvinst_case> package_cases(const package_fixture& p) {
     const std::string& name = p.published;
     const auto removed = [&p, name](checks& c) { expect_removed(c, p, name); };
+    conditions standard_user;
+    standard_user.standard_user = true;
     const auto still_staged = [name](checks& c) {
         c.expect(published_exists(name), name + " left the INF folder");
     };
@@ -461,6 +475,15 @@ std::vector<qvinst_case> package_cases(const package_fixture& p) {
          {"result: inf_missing: ", "error: ERROR_FILE_NOT_FOUND (2)"}, "", {}, still_staged},
         {"remove: a file that is not an INF, nothing to remove, 0", {"remove", p.not_inf}, exit_done,
          {"result: nothing_to_remove: "}, "", {}, still_staged},
+        {"stage: not run as administrator, 740, nothing done", {"stage", p.inf}, exit_not_administrator,
+         {"result: not_administrator: ", "error: ERROR_ELEVATION_REQUIRED (740)"}, "", standard_user,
+         still_staged},
+        {"remove: not run as administrator, 740, nothing removed", {"remove", p.inf},
+         exit_not_administrator, {"result: not_administrator: "}, "", standard_user,
+         [&p, name](checks& c) {
+             expect_driver(c, p.owned[0].instance_id(), p.ours);
+             c.expect(published_exists(name), name + " left the INF folder");
+         }},
         {"remove: by the original INF, from the device that uses it only, then from the store",
          {"remove", p.inf}, exit_done,
          {"package: " + p.inf + "\npublished name: " + name + "\n",
@@ -501,12 +524,7 @@ void run_package_cases(run_context& ctx, const fixture& f) {
         p.published = published_name_in(run.out);
         c.expect(published_exists(p.published),
                  "stage printed no published name in the INF folder: " + quoted(run.out));
-        const std::string& ours = p.owned[0].instance_id();
-        c.expect(install_driver(ours, p.inf), "cannot install " + p.inf + " onto " + ours);
-        const bound_driver bound = read_bound_driver(ours, marker_value_name);
-        c.expect(same_path(bound.inf_path, p.published),
-                 "the driver key of " + ours + " names " + quoted(bound.inf_path) + ", not " +
-                     quoted(p.published));
+        install_from(c, p.owned[0].instance_id(), p.inf, p.published);
     }
     ctx.log.record("qvinst: stage: the package staged, its published name the one the driver key "
                    "of a device installed from it names",

@@ -2,6 +2,7 @@
 // packages (install/driver_package), reported as text or JSON.
 #include "install/driver_package.h"
 #include "tools/qvinst/device_commands.h"
+#include "tools/qvinst/driver_reports.h"
 #include "tools/qvinst/json_writer.h"
 #include "tools/qvinst/platform_errors.h"
 #include "tools/qvinst/report_text.h"
@@ -53,12 +54,7 @@ command_result report(const package_report& what, const outcome& end, bool json)
         }
         out.key("result").string(row.name).key("meaning").string(row.meaning);
         out.key("exit_status").number(row.exit_status);
-        out.key("error");
-        error ? out.number(error->code) : out.null();
-        out.key("error_name");
-        error ? out.string(error->name) : out.null();
-        out.key("error_text");
-        error ? out.string(error->text) : out.null();
+        write_error(out, error);
         out.end_object();
         return {out.line(), {}, row.exit_status};
     }
