@@ -27,6 +27,7 @@ constexpr unsigned long exit_done = 0;
 constexpr unsigned long exit_trouble = 1;
 constexpr unsigned long exit_usage = 2;
 constexpr unsigned long exit_no_compact_id = 3;
+constexpr unsigned long exit_no_native_qvinst = 4;
 constexpr unsigned long exit_restart_needed = 3010;
 constexpr unsigned long exit_no_device = 11;
 // InstallSelectedDriver's reboot word.
@@ -587,6 +588,21 @@ void run_qvinst_package_cases(run_context& ctx) {
     f.qvinst[static_cast<int>(copy::beside_library)] = ansi_to_wide(ctx.qvinst);
     run_package_cases(ctx, f);
     run_package_view_cases(ctx, f);
+    // Without x64\qvinst.exe beside it the 32-bit qvinst stages and removes
+    // nothing itself: it says which file it cannot start.
+    for (const char* command : {"stage", "remove"}) {
+        checks c;
+        const std::wstring lone =
+            copy_qvinst(c, ctx.qvinst, ansi_to_wide(ctx.folder + "qvinst-without-native"), true);
+        const child_outcome run = run_child(lone, {command, ctx.folder + "qvpkg-ours\\qvpkg-ours.inf"});
+        c.expect(run.finished, run.problem);
+        c.expect_equal("exit status", run.exit_status, exit_no_native_qvinst);
+        c.expect(run.err.find("x64\\qvinst.exe") != std::string::npos,
+                 "stderr does not name x64\\qvinst.exe: " + quoted(run.err));
+        ctx.log.record(std::string("qvinst: ") + command +
+                           " without x64\\qvinst.exe beside the 32-bit qvinst: 4, names the file",
+                       c);
+    }
 }
 
 }  // namespace e2e
