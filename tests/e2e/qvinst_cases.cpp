@@ -4,7 +4,9 @@
 // checks its whole exit status, what it prints on stdout (text and --json)
 // and on stderr. list, find and install work on virtual devices created for
 // the group; install reaches the NEWDEV the runner puts in place, and the
-// substitute is steered through the environment the child inherits.
+// substitute is steered through the environment the child inherits; stage
+// and remove work on two vendors' packages for one hardware ID, each bound
+// to a device of its own.
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
