@@ -12,7 +12,8 @@
 #      wow64 cases and the setup program built from
 #      installer/driver-setup.nsi run this way, and the 32-bit qvinst, with
 #      x64\qvinst.exe beside it as in dist/, hands drivers and
-#      install --explain over to it (the diagnosis group);
+#      install --explain over to it (the diagnosis group), and stage and
+#      remove (the wow64 group);
 #   3. the same in code page 932 (LC_ALL=ja_JP.UTF-8; scripts/deps.sh makes
 #      the locale): the wow64-dbcs group.
 # The 64-bit pnputil substitute stands in system32, the 32-bit one in

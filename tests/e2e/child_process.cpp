@@ -71,13 +71,31 @@ std::wstring ansi_to_wide(const std::string& text) {
     return out;
 }
 
+HANDLE token_without_administrators() {
+    HANDLE own = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own)) return nullptr;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    HANDLE restricted = nullptr;
+    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                 0, 0, 0, 0, &administrators)) {
+        SID_AND_ATTRIBUTES disabled{administrators, 0};
+        if (!CreateRestrictedToken(own, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted)) {
+            restricted = nullptr;
+        }
+        FreeSid(administrators);
+    }
+    CloseHandle(own);
+    return restricted;
+}
+
 child_outcome run_child(const std::string& program, const std::vector<std::string>& arguments,
-                        unsigned long timeout_ms) {
-    return run_child(ansi_to_wide(program), arguments, timeout_ms);
+                        unsigned long timeout_ms, HANDLE token) {
+    return run_child(ansi_to_wide(program), arguments, timeout_ms, token);
 }
 
 child_outcome run_child(const std::wstring& program, const std::vector<std::string>& arguments,
-                        unsigned long timeout_ms) {
+                        unsigned long timeout_ms, HANDLE token) {
     child_outcome outcome;
     // The command for messages, with the program's path as the code page
     // holds it.
@@ -110,8 +128,13 @@ child_outcome run_child(const std::wstring& program, const std::vector<std::stri
     startup.hStdOutput = child_out.get();
     startup.hStdError = child_err.get();
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &info)) {
+    const bool started =
+        token != nullptr
+            ? CreateProcessAsUserW(token, nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                   nullptr, &startup, &info) != FALSE
+            : CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                             &startup, &info) != FALSE;
+    if (!started) {
         outcome.problem = with_error("cannot start " + command);
         return outcome;
     }

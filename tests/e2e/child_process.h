@@ -4,6 +4,8 @@
 // so the substitute NEWDEV's steering variables reach it.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -20,11 +22,16 @@ struct child_outcome {
     std::string err;  // stderr, bytes as written
 };
 
+// With `token`, as the user of that token.
 child_outcome run_child(const std::string& program, const std::vector<std::string>& arguments,
-                        unsigned long timeout_ms = child_timeout_ms);
+                        unsigned long timeout_ms = child_timeout_ms, HANDLE token = nullptr);
 // The same for a program whose path the ANSI code page cannot hold.
 child_outcome run_child(const std::wstring& program, const std::vector<std::string>& arguments,
-                        unsigned long timeout_ms = child_timeout_ms);
+                        unsigned long timeout_ms = child_timeout_ms, HANDLE token = nullptr);
+
+// This process's token with the Administrators group for deny only, as a
+// standard user's; null when it cannot be made. The caller closes it.
+HANDLE token_without_administrators();
 
 // `text` read in the ANSI code page, as the platform's ANSI calls read it.
 std::wstring ansi_to_wide(const std::string& text);

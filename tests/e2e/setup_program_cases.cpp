@@ -227,26 +227,6 @@ void expect_bound(checks& c, const std::string& instance_id, bool bound) {
     c.expect_equal(sample::version_value, d.marker, std::string(sample::version));
 }
 
-// This process's token with the Administrators group for deny only, as a
-// standard user's; null when it cannot be made.
-HANDLE token_without_administrators() {
-    HANDLE own = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own)) return nullptr;
-    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
-    HANDLE restricted = nullptr;
-    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
-                                 0, 0, 0, 0, &administrators)) {
-        SID_AND_ATTRIBUTES disabled{administrators, 0};
-        if (!CreateRestrictedToken(own, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted)) {
-            restricted = nullptr;
-        }
-        FreeSid(administrators);
-    }
-    CloseHandle(own);
-    return restricted;
-}
-
 void run_outcomes(run_context& ctx, const std::string& setup) {
     const std::string label = "setup program " + file_name_of(setup) + ": ";
     int runs = 0;

@@ -16,16 +16,6 @@ constexpr std::string_view selected_mark = "* ";
 constexpr std::string_view unselected_mark = "  ";
 constexpr std::string_view list_separator = ", ";
 constexpr std::string_view platform_log = "%windir%\\inf\\setupapi.dev.log";
-// "error":N,"error_name":..,"error_text":.., each null without an error.
-void write_error(json_writer& json, const std::optional<platform_error>& error) {
-    json.key("error");
-    error ? json.number(error->code) : json.null();
-    json.key("error_name");
-    error ? json.string(error->name) : json.null();
-    json.key("error_text");
-    error ? json.string(error->text) : json.null();
-}
-
 std::string joined(const std::vector<std::string>& items) {
     std::string out;
     for (const std::string& item : items) {
@@ -76,6 +66,15 @@ void append_models_text(std::string& out, const std::vector<model_section>& mode
 }
 
 }  // namespace
+
+void write_error(json_writer& json, const std::optional<platform_error>& error) {
+    json.key("error");
+    error ? json.number(error->code) : json.null();
+    json.key("error_name");
+    error ? json.string(error->name) : json.null();
+    json.key("error_text");
+    error ? json.string(error->text) : json.null();
+}
 
 std::string_view reason_word(no_driver_reason reason) {
     switch (reason) {

@@ -13,6 +13,12 @@
 
 namespace qvinst {
 
+class json_writer;
+
+// "error":N,"error_name":..,"error_text":.., each null without an error:
+// every platform error in qvinst's JSON.
+void write_error(json_writer& json, const std::optional<platform_error>& error);
+
 // One driver of the device's compatible-driver list.
 struct driver_candidate {
     std::string description;
