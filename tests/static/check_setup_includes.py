@@ -16,6 +16,18 @@ import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 results = []
+# The setup programs' includes: the file in dist/installer, how it defines
+# a name (name, value), one branch of its block that describes a code
+# (value, text, the name of its exit status), and the character its
+# strings double.
+INCLUDES = (
+    ("quorvant.nsh", r"^!define (QV7_\w+) (-?\d+)$",
+     r'^ *\$\{Case\} (-?\d+)\n *StrCpy \$\{_QV_TEXT\} "(.*)"\n'
+     r' *StrCpy \$\{_QV_STATUS\} \$\{(\w+)\}\n *\$\{Break\}$', "$"),
+    ("quorvant.isi", r"^ *(QV7_\w+) = (-?\d+);$",
+     r"^ *(-?\d+):\n *begin\n *Text := '((?:[^']|'')*)';\n"
+     r" *ExitStatus := (\w+);\n *end;$", "'"),
+)
 
 
 def check(name, ok, detail=""):
@@ -62,26 +74,15 @@ def main():
         found[int(m[2])] = (m[1], m[3])
     check_file("quorvant.h", found, {r[1]: (r[0], r[2]) for r in rows})
 
-    nsis = read(os.path.join(dist, "installer", "quorvant.nsh"))
-    defines = dict(re.findall(r"^!define (QV7_\w+) (-?\d+)$", nsis, re.M))
-    found = {}
-    for m in re.finditer(r'^ *\$\{Case\} (-?\d+)\n *StrCpy \$\{_QV_TEXT\} "(.*)"\n'
-                         r' *StrCpy \$\{_QV_STATUS\} \$\{(\w+)\}\n *\$\{Break\}$', nsis, re.M):
-        name, _, summary = m[2].replace("$$", "$").partition(": ")
-        found[int(m[1])] = (name, defines.get(name), summary, defines.get(m[3]), m[3])
-    check_file("quorvant.nsh", found, {r[1]: (r[0], str(r[1]), r[4], str(r[3]), r[0] + "_EXIT")
-                                       for r in rows})
-
-    inno = read(os.path.join(dist, "installer", "quorvant.isi"))
-    consts = dict(re.findall(r"^ *(QV7_\w+) = (-?\d+);$", inno, re.M))
-    found = {}
-    for m in re.finditer(r"^ *(-?\d+):\n *begin\n *Text := '((?:[^']|'')*)';\n"
-                         r" *ExitStatus := (\w+);\n *end;$", inno, re.M):
-        name, _, summary = m[2].replace("''", "'").partition(": ")
-        found[int(m[1])] = (name, consts.get(name), summary, consts.get(m[3]), m[3])
-    check_file("quorvant.isi", found, {r[1]: (r[0], str(r[1]), r[4], str(r[3]), r[0] + "_EXIT")
-                                       for r in rows})
-
+    for file, definition, branch, doubled in INCLUDES:
+        text = read(os.path.join(dist, "installer", file))
+        names = dict(re.findall(definition, text, re.M))
+        found = {}
+        for m in re.finditer(branch, text, re.M):
+            name, _, summary = m[2].replace(doubled * 2, doubled).partition(": ")
+            found[int(m[1])] = (name, names.get(name), summary, names.get(m[3]), m[3])
+        check_file(file, found, {r[1]: (r[0], str(r[1]), r[4], str(r[3]), r[0] + "_EXIT")
+                                 for r in rows})
 
 main()
 passed = sum(results)
