@@ -8,16 +8,6 @@
 # A row the reader cannot take apart stops the configuration: every text is
 # one string literal without escapes.
 
-# Pads `text` with spaces to `width` characters into `out`.
-function(qv_pad out text width)
-  string(LENGTH "${text}" length)
-  while(length LESS width)
-    string(APPEND text " ")
-    math(EXPR length "${length} + 1")
-  endwhile()
-  set(${out} "${text}" PARENT_SCOPE)
-endfunction()
-
 function(qv_write_result_code_files)
   set(table ${PROJECT_SOURCE_DIR}/install/result_codes.def)
   set(templates ${PROJECT_SOURCE_DIR}/include/quorvant.h.in
@@ -86,8 +76,10 @@ function(qv_write_result_code_files)
   math(EXPR width "${width} + 2")
   set(QV_RESULT_CODE_DEFINES "")
   foreach(i RANGE ${last})
-    qv_pad(define "${row_${i}_define}" ${width})
-    string(APPEND QV_RESULT_CODE_DEFINES "${define}/* ${row_${i}_meaning} */\n")
+    string(LENGTH "${row_${i}_define}" length)
+    math(EXPR length "${width} - ${length}")
+    string(REPEAT " " ${length} padding)
+    string(APPEND QV_RESULT_CODE_DEFINES "${row_${i}_define}${padding}/* ${row_${i}_meaning} */\n")
   endforeach()
   set(unused "")
   set(value ${highest})
