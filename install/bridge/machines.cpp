@@ -3,6 +3,9 @@
 
 #include "platform/platform.h"
 
+#include <array>
+#include <iterator>
+
 namespace wow64 {
 
 #define QV_MACHINE(name, number, architecture, folder, helper, description, processor) \
@@ -22,15 +25,39 @@ machines machines_without_is_wow64_process2(bool wow64) {
                  : machines{IMAGE_FILE_MACHINE_UNKNOWN, IMAGE_FILE_MACHINE_UNKNOWN};
 }
 
+namespace {
+
+// Each machine's helper, null for none: all the library needs of the table,
+// taken from it when this compiles.
+struct machine_helper {
+    machine number;
+    const wchar_t* helper;
+};
+constexpr auto machine_helpers = [] {
+    std::array<machine_helper, std::size(machine_rows)> helpers{};
+    for (std::size_t i = 0; i < helpers.size(); ++i) {
+        const machine_row& row = machine_rows[i];
+        helpers[i] = {row.number, *row.helper ? row.helper : nullptr};
+    }
+    return helpers;
+}();
+
+const wchar_t* helper_of(machine number) {
+    for (const machine_helper& row : machine_helpers) {
+        if (row.number == number) return row.helper;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 const wchar_t* helper_file_name(machine image, machines m) {
     // IsWow64Process2 reports an x64 process that ARM64 Windows emulates as
     // it reports a native ARM64 one: only the library's own machine tells
     // them apart. A library for a machine that has a helper is a 64-bit one.
-    const machine_row* native = find_machine(m.native);
-    const machine_row* own = find_machine(image);
     const bool wow64 = m.process != IMAGE_FILE_MACHINE_UNKNOWN;
-    const bool emulated = !wow64 && own && *own->helper && image != m.native;
-    return native && *native->helper && (wow64 || emulated) ? native->helper : nullptr;
+    const bool emulated = !wow64 && helper_of(image) && image != m.native;
+    return wow64 || emulated ? helper_of(m.native) : nullptr;
 }
 
 #if defined(_WIN32)
