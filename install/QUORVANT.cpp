@@ -2,7 +2,7 @@
 #include "include/quorvant.h"
 #include "install/ID_MAIN2.h"
 #include "install/result_codes.h"  // checks the table of result codes at compile time
-#include "install/wow64_helper.h"
+#include "install/bridge/caller.h"
 #include "platform/unique_handle.h"
 
 namespace {
@@ -26,13 +26,12 @@ call_end install_serialised(const char* inf_path, const char* compact_id) {
     const platform::exclusive_lock serialised(call_lock);
     const char* const inf = inf_path ? inf_path : "";
     const char* const wanted = compact_id ? compact_id : "";
-    // An empty INF path gives -4 before anything is started. Through the
-    // helper the caller's last error is the one the helper's call left.
-    if (*inf != '\0') {
-        const wow64::bridged through_helper = wow64::run_in_64bit_helper(inf, wanted);
-        if (through_helper.result != wow64::not_delegated) {
-            return {through_helper.result, through_helper.error};
-        }
+    // Through the helper the caller's last error is the one the helper's
+    // routine left. An empty INF path starts no helper: it names no file
+    // that could be made full, and the routine answers it with -4.
+    const wow64::bridged through_helper = wow64::run_in_64bit_helper(inf, wanted);
+    if (through_helper.result != wow64::not_delegated) {
+        return {through_helper.result, through_helper.error};
     }
     const int result = ID_MAIN2::install_driver_for_device(nullptr, wanted, inf);
     // Read while the lock is held: the last error is the routine's.

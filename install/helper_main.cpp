@@ -4,16 +4,16 @@
 //   QUORVANT64.exe SECTION_HANDLE
 //
 // SECTION_HANDLE is the decimal value of an inherited handle of the shared
-// section that the library wrote its request into (wow64_helper.h). The
-// helper calls the library's own entry point with the request's INF path, in
-// this process's ANSI code page, and wanted ID, and writes the result code
-// and the last error after the call into the section's answer record; then
-// it exits with 0. When it cannot answer it exits with a Windows error code
+// section that the library wrote its request into (install/bridge/section.h).
+// The helper runs the library's installation routine with the request's INF
+// path, in this process's ANSI code page, and wanted ID, and writes the
+// result code and the last error after the routine into the section's
+// answer record; then it exits with 0. When it cannot answer it exits with a Windows error code
 // (ERROR_BAD_ARGUMENTS for anything but one handle of a well-formed request)
 // and leaves no answer.
 #include "idconv/compact_id.h"
-#include "include/quorvant.h"
-#include "install/wow64_helper.h"
+#include "install/ID_MAIN2.h"
+#include "install/bridge/section.h"
 #include "platform/unique_handle.h"
 
 #include <cstdint>
@@ -78,7 +78,9 @@ int main(int argc, char** argv) {
         wow64::write_answer(view, wow64::not_delegated, 0);
         return 0;
     }
-    const int result = qv7_installdevice(inf_path, wanted);
+    // The request holds a full path that is not empty; this process is no
+    // caller a helper would serve, and runs one call alone.
+    const int result = ID_MAIN2::install_driver_for_device(nullptr, wanted, inf_path);
     const DWORD error = GetLastError();
     wow64::write_answer(view, result, error);
     return 0;

@@ -31,6 +31,8 @@ inline constexpr DWORD devinfo_data_size = record_size.devinfo_data;
 inline constexpr DWORD install_params_size = record_size.install_params;
 inline constexpr DWORD driver_info_size = record_size.driver_info;
 inline constexpr std::size_t max_path = 260;  // MAX_PATH
+// The longest path the platform takes, in UTF-16 code units (a "\\?\" path).
+inline constexpr std::size_t longest_path = 32767;
 
 static_assert(sizeof(SP_DEVINFO_DATA) == devinfo_data_size,
               "SP_DEVINFO_DATA is not laid out as this build's platform lays it out");

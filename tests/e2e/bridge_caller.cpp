@@ -10,7 +10,7 @@
 // With QV_BRIDGE_CALLER=x64 it stands in for the x64 library in an x64
 // process that ARM64 Windows emulates, which is no WOW64 process.
 #include "include/quorvant.h"
-#include "install/wow64_helper.h"
+#include "install/bridge/caller.h"
 
 #include <cstring>
 

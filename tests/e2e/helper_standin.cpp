@@ -7,7 +7,7 @@
 //            marker, as a helper ended between the two writes would, and
 //            is ended with status 0xC0000005
 // The library must take neither as an answer.
-#include "install/wow64_helper.h"
+#include "install/bridge/section.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -11,6 +11,8 @@
 // a 64-bit one reads none.
 #pragma once
 
+#include "install/bridge/machines.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -29,13 +31,7 @@ struct target_system {
 };
 
 // The architecture this build of qvinst runs as.
-#if defined(_M_ARM64) || defined(__aarch64__)
-inline constexpr std::string_view build_architecture = "arm64";
-#elif defined(_WIN64) || defined(__x86_64__)
-inline constexpr std::string_view build_architecture = "amd64";
-#else
-inline constexpr std::string_view build_architecture = "x86";
-#endif
+inline constexpr std::string_view build_architecture = wow64::this_build.architecture;
 
 // Whether `a` and `b` are the same text without regard to letter case, as
 // the platform compares the names and IDs of an INF.

@@ -1,11 +1,14 @@
 // The native qvinst, started from the 32-bit one under WOW64.
+#include "install/bridge/caller.h"
+#include "install/bridge/machines.h"
 #include "install/driver_package.h"
-#include "install/wow64_helper.h"
+#include "platform/own_module.h"
 #include "platform/unique_handle.h"
 #include "tools/qvinst/device_commands.h"
 #include "tools/qvinst/result_codes.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 namespace qvinst {
@@ -18,29 +21,19 @@ std::optional<command_result> run_native_qvinst(const invocation*) { return std:
 
 namespace {
 
-struct native_build {
-    USHORT machine;
-    const wchar_t* path;  // below the folder of this qvinst.exe
-    const char* name;     // the same, for the message
-};
-constexpr native_build native_builds[] = {
-    {IMAGE_FILE_MACHINE_AMD64, L"x64\\qvinst.exe", "x64\\qvinst.exe"},
-    {IMAGE_FILE_MACHINE_ARM64, L"arm64\\qvinst.exe", "arm64\\qvinst.exe"},
-};
-
-// The native build of this 64-bit Windows (x64 for a machine qvinst has no
-// build for); null when this process is not under WOW64.
-const native_build* native_build_here() {
+// The native build of this 64-bit Windows below the folder of this
+// qvinst.exe, in its machine's release folder (x64 for a machine qvinst has
+// no build for); none when this process is not under WOW64.
+std::optional<std::string> native_build_here() {
     const wow64::machines machines = wow64::this_process_machines();
     if (machines.process == IMAGE_FILE_MACHINE_UNKNOWN) {
-        return nullptr;
+        return std::nullopt;
     }
-    for (const native_build& build : native_builds) {
-        if (build.machine == machines.native) {
-            return &build;
-        }
-    }
-    return &native_builds[0];
+    const wow64::machine_row* row = wow64::find_machine(machines.native);
+    const std::string_view folder = row && !row->release_folder.empty()
+                                        ? row->release_folder
+                                        : wow64::row_of(wow64::machine_name::AMD64).release_folder;
+    return std::string(folder) + "\\qvinst.exe";
 }
 
 // This process's arguments as the system gave them: its command line after
@@ -91,7 +84,7 @@ bool package_arguments(std::wstring& line, const invocation& call) {
         }
         named.pop_back();
     } else {
-        wow64::wide_text native;
+        platform::wide_text native;
         if (!wow64::native_inf_path(native, operand.c_str(), true)) {
             return false;
         }
@@ -117,11 +110,11 @@ platform::unique_handle inheritable(DWORD which) {
     return platform::unique_handle{copy};
 }
 
-command_result missing(const native_build& build, DWORD error) {
+command_result missing(const std::string& build, DWORD error) {
     return {{},
             std::string("qvinst: on 64-bit Windows the drivers a 32-bit process sees are not "
                         "those the installation uses, so this command runs ") +
-                build.name + " beside qvinst.exe, which cannot be started (error " +
+                build + " beside qvinst.exe, which cannot be started (error " +
                 std::to_string(error) + ")\n",
             exit_no_native_qvinst};
 }
@@ -129,12 +122,14 @@ command_result missing(const native_build& build, DWORD error) {
 }  // namespace
 
 std::optional<command_result> run_native_qvinst(const invocation* package_call) {
-    const native_build* build = native_build_here();
+    const std::optional<std::string> build = native_build_here();
     if (!build) {
         return std::nullopt;
     }
-    wow64::wide_text path;
-    if (!wow64::path_beside_own_module(path, build->path)) {
+    // The name is ASCII: each character is its own UTF-16 unit.
+    const std::wstring name(build->begin(), build->end());
+    platform::wide_text path;
+    if (!platform::path_beside_own_module(path, name)) {
         return missing(*build, GetLastError());
     }
     std::wstring line = L"\"" + std::wstring(path.view()) + L"\"";
@@ -142,7 +137,7 @@ std::optional<command_result> run_native_qvinst(const invocation* package_call) 
         line += own_arguments();
     } else if (!package_arguments(line, *package_call)) {
         return command_result{{}, "qvinst: the INF path cannot be named to " +
-                                      std::string(build->name) + "\n",
+                                      *build + "\n",
                               exit_trouble};
     }
 

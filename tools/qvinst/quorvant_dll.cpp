@@ -1,8 +1,6 @@
 // The QUORVANT.dll next to qvinst.exe.
 #include "tools/qvinst/quorvant_dll.h"
 
-#include "install/wow64_helper.h"
-
 #include <winver.h>
 
 #include <cstdio>
@@ -45,7 +43,7 @@ std::string own_path_unreadable() {
 }  // namespace
 
 void find_quorvant_dll(dll_path& path) {
-    if (!wow64::path_beside_own_module(path, library_file)) {
+    if (!platform::path_beside_own_module(path, library_file)) {
         path.set_size(0);
     }
 }

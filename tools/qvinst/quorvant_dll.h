@@ -2,7 +2,7 @@
 // resolved by name, and its version resource read.
 #pragma once
 
-#include "install/wow64_helper.h"
+#include "platform/own_module.h"
 #include "platform/unique_handle.h"
 
 #include <string>
@@ -11,7 +11,7 @@ namespace qvinst {
 
 // The full path of QUORVANT.dll in the folder qvinst.exe was started from,
 // by the folder's wide name; empty when qvinst cannot read its own path.
-using dll_path = wow64::wide_text;
+using dll_path = platform::wide_text;
 void find_quorvant_dll(dll_path& path);
 
 // `path` as qvinst prints it: in the ANSI code page, as all its output,

@@ -1,7 +1,9 @@
 // The bridge to the 64-bit helper, its plain parts: which helper serves
 // which process, where a WOW64 caller's path leads in the native view, and
 // the shared section's request and answer.
-#include "install/wow64_helper.h"
+#include "install/bridge/machines.h"
+#include "install/bridge/native_view.h"
+#include "install/bridge/section.h"
 
 #include "idconv/compact_id.h"
 #include "include/quorvant.h"
