@@ -89,18 +89,6 @@ using unique_handle = unique_any<handle_policy>;
 using unique_heap_block = unique_any<heap_block_policy>;
 
 #if defined(_WIN32)
-// A registry key: null owns nothing, nor does INVALID_HANDLE_VALUE, which
-// SetupDiOpenDevRegKey returns on failure.
-struct hkey_policy {
-    using pointer = HKEY;
-    static pointer invalid() noexcept { return nullptr; }
-    static bool is_valid(pointer key) noexcept {
-        return key != nullptr && key != reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
-    }
-    static void close(pointer key) noexcept { RegCloseKey(key); }
-};
-using unique_hkey = unique_any<hkey_policy>;
-
 // A mapped view of a section: null owns nothing.
 struct mapped_view_policy {
     using pointer = void*;

@@ -2,6 +2,7 @@
 
 #include "tests/e2e/newdev_protocol.h"
 #include "platform/unique_handle.h"
+#include "tests/e2e/registry_key.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -80,7 +81,7 @@ bool newdev_switch::set_override(const char* value, std::string& error) {
         error = "cannot open HKCU\\" + std::string(overrides_key);
         return false;
     }
-    platform::unique_hkey key(raw);
+    unique_hkey key(raw);
     LONG status = value == nullptr
                       ? RegDeleteValueA(key.get(), override_name)
                       : RegSetValueExA(key.get(), override_name, 0, REG_SZ,

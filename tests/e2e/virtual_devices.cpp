@@ -1,6 +1,7 @@
 #include "tests/e2e/virtual_devices.h"
 
 #include "platform/unique_handle.h"
+#include "tests/e2e/registry_key.h"
 
 #include <cfgmgr32.h>
 #include <devguid.h>
@@ -86,7 +87,7 @@ bound_driver read_bound_driver(const std::string& instance_id, const std::string
     result.driver_key = read_property_text(set.get(), dev, SPDRP_DRIVER);
     result.description = read_property_text(set.get(), dev, SPDRP_DEVICEDESC);
     if (result.driver_key.empty()) return result;
-    const platform::unique_hkey key{
+    const unique_hkey key{
         SetupDiOpenDevRegKey(set.get(), &dev, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ)};
     if (!key) return result;
     result.inf_path = read_key_text(key.get(), "InfPath");

@@ -1,8 +1,10 @@
-// The native qvinst, started from the 32-bit one under WOW64.
+// The hand-over to the native qvinst: on 64-bit Windows a 32-bit process
+// sees other drivers than the installation, which runs natively
+// (QUORVANT64.exe), does, so the 32-bit qvinst starts the native one in the
+// folder beside its own (x64\qvinst.exe) with its own arguments.
 #include "install/wow64_helper.h"
 #include "platform/unique_handle.h"
-#include "tools/qvinst/device_commands.h"
-#include "tools/qvinst/result_codes.h"
+#include "tools/qvinst/commands.h"
 
 #include <array>
 #include <string>
