@@ -9,6 +9,7 @@
 
 #include "install/texts.h"
 #include "platform/platform.h"
+#include "platform/unique_handle.h"
 
 #include <cstddef>
 #include <string_view>
@@ -88,10 +89,8 @@ struct search_result {
     std::string_view instance_id;
 };
 
-// A step of the walk over present devices: receives the walk set and the
-// element of one device.
-using device_step = void (*)(HDEVINFO set, SP_DEVINFO_DATA& element);
-// The same with a context of the caller's, for steps that keep state.
+// A step of the walk over present devices: receives the walk set, the
+// element of one device and a context of the caller's.
 using device_callback = void (*)(HDEVINFO set, SP_DEVINFO_DATA& element, void* context);
 
 // A caller's look at every device the search walks, after the search's own
@@ -130,9 +129,6 @@ walk_end walk_present_devices(Step& step) {
         &step);
 }
 
-// The walk with a plain function as its step.
-void enum_present_devices(device_step step);
-
 // Overwrites found_instance_id with the device's instance ID when its
 // compact ID matches wanted_compact_id.
 void match_device(HDEVINFO set, SP_DEVINFO_DATA& element);
@@ -162,22 +158,26 @@ full_path full_inf_path(const char* inf_path);
 // that `wanted` names, reporting each step to `sink`. Returns one of the
 // result codes of quorvant.h and leaves the platform's error of the step
 // that decided it as the thread's last error (0 after an installation).
-// Runs the search and the three stages below in order.
+// Runs select_driver and run_install_selected_driver in order.
 int install_driver_for_device(HWND parent, std::string_view wanted, const char* inf_path,
                               const step_sink* sink = nullptr);
 
-// Stage 1: opens the device `instance_id` (zero-terminated) in `set`, a set
-// of its own made by the caller, makes it the selected device and limits
-// its driver search to `inf`. -2 when the restriction cannot be stored.
-outcome open_device_for_inf(HDEVINFO set, SP_DEVINFO_DATA& element, const char* instance_id,
-                            const full_path& inf, const step_sink* sink = nullptr);
+// The stages up to the driver selection, which both the installation and a
+// dry run of it take: the search for `wanted`, the INF path made full, a set
+// of its own (`out.set`, invalid when none could be made) with the device
+// opened in it as its selected device, its driver search limited to the INF
+// (-2 when the restriction cannot be stored), its compatible-driver list
+// built and the class installer's choice of the best driver (-2 when none
+// is selected). `proceed` when a driver is selected in `out.set`.
+struct selection {
+    platform::unique_hdevinfo set;
+    SP_DEVINFO_DATA element;
+};
+outcome select_driver(std::string_view wanted, const char* inf_path, selection& out,
+                      const step_sink* sink = nullptr);
 
-// Stage 2: builds the device's compatible-driver list from the INF and lets
-// the class installer select the best driver. -2 when none is selected.
-outcome select_best_driver(HDEVINFO set, SP_DEVINFO_DATA& element, const step_sink* sink = nullptr);
-
-// Stage 3: loads NEWDEV.DLL from the system directory and installs the
-// driver that is selected in `set`. Returns 3, 2, 1, -3, -7, -8 or -9.
+// The last stage: loads NEWDEV.DLL from the system directory and installs
+// the driver that is selected in `set`. Returns 3, 2, 1, -3, -7, -8 or -9.
 outcome run_install_selected_driver(HWND parent, HDEVINFO set, const step_sink* sink = nullptr);
 
 }  // namespace ID_MAIN2

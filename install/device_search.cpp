@@ -65,8 +65,6 @@ walk_end walk_present_devices(device_callback callback, void* context) {
     }
 }
 
-void enum_present_devices(device_step step) { walk_present_devices(step); }
-
 property_text read_device_registry_string(HDEVINFO set, SP_DEVINFO_DATA& element, DWORD property) {
     property_text text;
     DWORD value_type = 0;

@@ -60,68 +60,9 @@ int result_of_installation(DWORD reboot) {
     return QV7_INSTALLED;
 }
 
-// The routine itself; every resource it holds is released when it returns.
-outcome install(HWND parent, std::string_view wanted, const char* inf_path, const step_sink* sink) {
-    if (!inf_path || *inf_path == '\0') {
-        return {QV7_E_NO_INF_PATH, ERROR_INVALID_PARAMETER};
-    }
-    const search_result found = find_device_instance_id(wanted, sink);
-    if (found.end.result != proceed) {
-        return found.end;
-    }
-    const full_path inf = full_inf_path(inf_path);
-    if (inf.empty()) {
-        return {QV7_E_NO_DRIVER, GetLastError()};
-    }
-
-    platform::unique_hdevinfo set{SetupDiCreateDeviceInfoList(nullptr, nullptr)};
-    stage_steps steps(sink, set.valid() ? set.get() : nullptr, nullptr);
-    if (!steps.done(step::set_created, set.valid())) {
-        // Without a set no driver can be selected; the remaining steps
-        // would only be handed the failure value.
-        return {QV7_E_NO_DRIVER, steps.error()};
-    }
-    SP_DEVINFO_DATA element{};
-    element.cbSize = platform::devinfo_data_size;
-    outcome end = open_device_for_inf(set.get(), element, found.instance_id.data(), inf, sink);
-    if (end.result == proceed) {
-        const DWORD earlier_error = end.error;
-        end = select_best_driver(set.get(), element, sink);
-        if (end.result != proceed && earlier_error != 0) {
-            end.error = earlier_error;  // the first failure explains the rest
-        }
-    }
-    if (end.result == proceed) {
-        end = run_install_selected_driver(parent, set.get(), sink);
-    }
-    // Released here rather than by the owner, so that the release is a step
-    // of this routine like any other.
-    const bool destroyed = SetupDiDestroyDeviceInfoList(set.release()) != FALSE;
-    steps.done(step::set_destroyed, destroyed);
-    return end;
-}
-
-}  // namespace
-
-full_path full_inf_path(const char* inf_path) {
-    full_path path;
-    const DWORD length =
-        GetFullPathNameA(inf_path, full_path::buffer_size, path.prepare_read(), nullptr);
-    const bool fits = length != 0 && length < full_path::buffer_size;
-    path.take_read(fits);
-    if (length != 0 && !fits) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    }
-    return path;
-}
-
-int install_driver_for_device(HWND parent, std::string_view wanted, const char* inf_path,
-                              const step_sink* sink) {
-    const outcome end = install(parent, wanted, inf_path, sink);
-    SetLastError(end.error);
-    return end.result;
-}
-
+// Opens the device `instance_id` (zero-terminated) in `set`, makes it the
+// selected device and limits its driver search to `inf`. -2 when the
+// restriction cannot be stored.
 outcome open_device_for_inf(HDEVINFO set, SP_DEVINFO_DATA& element, const char* instance_id,
                             const full_path& inf, const step_sink* sink) {
     // The steps up to the driver selection are not tested one by one: a
@@ -150,6 +91,8 @@ outcome open_device_for_inf(HDEVINFO set, SP_DEVINFO_DATA& element, const char* 
     return {proceed, steps.first_error()};
 }
 
+// Builds the device's compatible-driver list from the INF and lets the
+// class installer select the best driver. -2 when none is selected.
 outcome select_best_driver(HDEVINFO set, SP_DEVINFO_DATA& element, const step_sink* sink) {
     stage_steps steps(sink, set, &element);
     steps.done(step::driver_list_built,
@@ -164,6 +107,78 @@ outcome select_best_driver(HDEVINFO set, SP_DEVINFO_DATA& element, const step_si
     steps.done(step::driver_selected, selected,
                selected ? std::string_view(driver.Description) : std::string_view());
     return {selected ? proceed : QV7_E_NO_DRIVER, steps.first_error()};
+}
+
+// The routine itself; every resource it holds is released when it returns.
+outcome install(HWND parent, std::string_view wanted, const char* inf_path, const step_sink* sink) {
+    if (!inf_path || *inf_path == '\0') {
+        return {QV7_E_NO_INF_PATH, ERROR_INVALID_PARAMETER};
+    }
+    selection chosen;
+    outcome end = select_driver(wanted, inf_path, chosen, sink);
+    if (!chosen.set.valid()) {
+        return end;
+    }
+    if (end.result == proceed) {
+        end = run_install_selected_driver(parent, chosen.set.get(), sink);
+    }
+    // Released here rather than by the owner, so that the release is a step
+    // of this routine like any other.
+    stage_steps steps(sink, chosen.set.get(), nullptr);
+    const bool destroyed = SetupDiDestroyDeviceInfoList(chosen.set.release()) != FALSE;
+    steps.done(step::set_destroyed, destroyed);
+    return end;
+}
+
+}  // namespace
+
+full_path full_inf_path(const char* inf_path) {
+    full_path path;
+    const DWORD length =
+        GetFullPathNameA(inf_path, full_path::buffer_size, path.prepare_read(), nullptr);
+    const bool fits = length != 0 && length < full_path::buffer_size;
+    path.take_read(fits);
+    if (length != 0 && !fits) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    }
+    return path;
+}
+
+int install_driver_for_device(HWND parent, std::string_view wanted, const char* inf_path,
+                              const step_sink* sink) {
+    const outcome end = install(parent, wanted, inf_path, sink);
+    SetLastError(end.error);
+    return end.result;
+}
+
+outcome select_driver(std::string_view wanted, const char* inf_path, selection& out,
+                      const step_sink* sink) {
+    const search_result found = find_device_instance_id(wanted, sink);
+    if (found.end.result != proceed) {
+        return found.end;
+    }
+    const full_path inf = full_inf_path(inf_path);
+    if (inf.empty()) {
+        return {QV7_E_NO_DRIVER, GetLastError()};
+    }
+    out.set.reset(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    stage_steps steps(sink, out.set.valid() ? out.set.get() : nullptr, nullptr);
+    if (!steps.done(step::set_created, out.set.valid())) {
+        // Without a set no driver can be selected; the remaining steps
+        // would only be handed the failure value.
+        return {QV7_E_NO_DRIVER, steps.error()};
+    }
+    out.element = {};
+    out.element.cbSize = platform::devinfo_data_size;
+    outcome end = open_device_for_inf(out.set.get(), out.element, found.instance_id.data(), inf, sink);
+    if (end.result == proceed) {
+        const DWORD earlier_error = end.error;
+        end = select_best_driver(out.set.get(), out.element, sink);
+        if (end.result != proceed && earlier_error != 0) {
+            end.error = earlier_error;  // the first failure explains the rest
+        }
+    }
+    return end;
 }
 
 outcome run_install_selected_driver(HWND parent, HDEVINFO set, const step_sink* sink) {

@@ -1,11 +1,9 @@
 // stage and remove: the library's own staging and removal of driver
 // packages (install/driver_package), reported as text or JSON.
 #include "install/driver_package.h"
-#include "tools/qvinst/device_commands.h"
-#include "tools/qvinst/driver_reports.h"
-#include "tools/qvinst/json_writer.h"
-#include "tools/qvinst/platform_errors.h"
-#include "tools/qvinst/report_text.h"
+#include "tools/qvinst/commands.h"
+#include "tools/qvinst/install_reports.h"
+#include "tools/qvinst/json.h"
 
 #include <optional>
 #include <string>

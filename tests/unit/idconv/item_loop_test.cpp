@@ -60,6 +60,8 @@ INSTANTIATE_TEST_SUITE_P(rows, item_resets, testing::Values(
     conversion_case{"usb_after_leading_keyless_usb", "USB\\ROOT_HUB,USB\\VID_0A1B", "USB0A1B000000"},
     conversion_case{"pci_after_keyless_usb", "USB\\ROOT_HUB,PCI\\VEN_1234", "PCI1234ffff" + zero_tail},
     conversion_case{"keyless_usb_after_pnp", "*PNP0501,USB\\ROOT_HUB", ""},
+    conversion_case{"comma_after_a_high_byte_still_ends_the_item", "PCI\\VEN_1234\xFF,USB\\VID_0A1B",
+                    "USB0A1B000000"},
     conversion_case{"only_commas", ",,", ""},
     conversion_case{"one_comma", ",", ""},
     conversion_case{"empty_text", "", ""}),

@@ -1,14 +1,13 @@
 // qvinst's command line: which invocations are accepted, and as what.
 #include "qvinst_test_support.h"
 
-#include "tools/qvinst/command_line.h"
+#include "tools/qvinst/commands.h"
 
 #include <string>
 #include <vector>
 
 namespace {
 
-using qvinst::command;
 using qvinst_test::row_name;
 
 struct parsed {
@@ -31,10 +30,19 @@ parsed parse(const std::vector<std::string>& args) {
 struct accepted_case {
     std::string name;
     std::vector<std::string> args;
-    command what;
+    std::string what;  // the command's name, --help or --version
     bool json;
     std::vector<std::string> operands;
+    bool native = false;  // handed to the native qvinst under WOW64
 };
+
+std::string what(const qvinst::invocation& call) {
+    if (call.command) {
+        EXPECT_EQ(call.run, call.command->run);
+        return std::string(call.command->name);
+    }
+    return call.run == qvinst::run_help ? "--help" : call.run == qvinst::run_version ? "--version" : "?";
+}
 
 void PrintTo(const accepted_case& row, std::ostream* os) { *os << row.name; }
 
@@ -44,7 +52,8 @@ TEST_P(AcceptedCommandLine, GivesCommandOptionAndOperands) {
     const accepted_case& row = GetParam();
     const parsed result = parse(row.args);
     ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.call.what, row.what);
+    EXPECT_EQ(what(result.call), row.what);
+    EXPECT_EQ(qvinst::runs_natively(result.call), row.native);
     EXPECT_EQ(result.call.json, row.json);
     EXPECT_EQ(result.call.operands, row.operands);
     EXPECT_EQ(result.call.explain, row.name == "explain_after_install");
@@ -53,35 +62,35 @@ TEST_P(AcceptedCommandLine, GivesCommandOptionAndOperands) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, AcceptedCommandLine,
     testing::Values(
-        accepted_case{"id_with_one_text", {"id", "PCI\\VEN_1234"}, command::id, false, {"PCI\\VEN_1234"}},
-        accepted_case{"id_keeps_text_order", {"id", "b", "a", "b"}, command::id, false, {"b", "a", "b"}},
-        accepted_case{"id_empty_text_is_an_operand", {"id", ""}, command::id, false, {""}},
-        accepted_case{"list_alone", {"list"}, command::list, false, {}},
-        accepted_case{"json_before_command", {"--json", "list"}, command::list, true, {}},
-        accepted_case{"json_after_operand", {"find", "USB0A1B", "--json"}, command::find, true, {"USB0A1B"}},
-        accepted_case{"install_inf_then_id", {"install", "C:\\d\\x.inf", "PCI1"}, command::install, false,
+        accepted_case{"id_with_one_text", {"id", "PCI\\VEN_1234"}, "id", false, {"PCI\\VEN_1234"}},
+        accepted_case{"id_keeps_text_order", {"id", "b", "a", "b"}, "id", false, {"b", "a", "b"}},
+        accepted_case{"id_empty_text_is_an_operand", {"id", ""}, "id", false, {""}},
+        accepted_case{"list_alone", {"list"}, "list", false, {}},
+        accepted_case{"json_before_command", {"--json", "list"}, "list", true, {}},
+        accepted_case{"json_after_operand", {"find", "USB0A1B", "--json"}, "find", true, {"USB0A1B"}},
+        accepted_case{"install_inf_then_id", {"install", "C:\\d\\x.inf", "PCI1"}, "install", false,
                       {"C:\\d\\x.inf", "PCI1"}},
-        accepted_case{"install_empty_inf_reaches_library", {"install", "", "PCI1"}, command::install,
+        accepted_case{"install_empty_inf_reaches_library", {"install", "", "PCI1"}, "install",
                       false, {"", "PCI1"}},
         accepted_case{"double_dash_lets_operand_begin_with_dash",
-                      {"id", "--", "--json", "-x"}, command::id, false, {"--json", "-x"}},
-        accepted_case{"single_dash_is_an_operand", {"find", "-"}, command::find, false, {"-"}},
-        accepted_case{"star_text_is_an_operand", {"id", "*PNP0501"}, command::id, false, {"*PNP0501"}},
-        accepted_case{"help_alone", {"--help"}, command::help, false, {}},
-        accepted_case{"short_help", {"-h"}, command::help, false, {}},
-        accepted_case{"help_wins_over_a_bad_command", {"frobnicate", "--help"}, command::help, false, {}},
-        accepted_case{"help_wins_over_missing_operands", {"install", "--help"}, command::help, false, {}},
-        accepted_case{"version_alone", {"--version"}, command::version, false, {}},
-        accepted_case{"drivers_inf_then_id", {"drivers", "x.inf", "PCI1", "--json"}, command::drivers,
-                      true, {"x.inf", "PCI1"}},
+                      {"id", "--", "--json", "-x"}, "id", false, {"--json", "-x"}},
+        accepted_case{"single_dash_is_an_operand", {"find", "-"}, "find", false, {"-"}},
+        accepted_case{"star_text_is_an_operand", {"id", "*PNP0501"}, "id", false, {"*PNP0501"}},
+        accepted_case{"help_alone", {"--help"}, "--help", false, {}},
+        accepted_case{"short_help", {"-h"}, "--help", false, {}},
+        accepted_case{"help_wins_over_a_bad_command", {"frobnicate", "--help"}, "--help", false, {}},
+        accepted_case{"help_wins_over_missing_operands", {"install", "--help"}, "--help", false, {}},
+        accepted_case{"version_alone", {"--version"}, "--version", false, {}},
+        accepted_case{"drivers_inf_then_id", {"drivers", "x.inf", "PCI1", "--json"}, "drivers",
+                      true, {"x.inf", "PCI1"}, true},
         accepted_case{"explain_after_install", {"install", "--explain", "x.inf", "PCI1"},
-                      command::install, false, {"x.inf", "PCI1"}},
-        accepted_case{"stage_inf", {"stage", "x.inf", "--json"}, command::stage, true, {"x.inf"}},
+                      "install", false, {"x.inf", "PCI1"}, true},
+        accepted_case{"stage_inf", {"stage", "x.inf", "--json"}, "stage", true, {"x.inf"}, true},
         // The form the 32-bit qvinst hands remove over in.
         accepted_case{"remove_inf_after_double_dash", {"--json", "remove", "--", "C:\\d\\x.inf"},
-                      command::remove, true, {"C:\\d\\x.inf"}},
-        accepted_case{"remove_published_name", {"remove", "oem12.inf"}, command::remove, false,
-                      {"oem12.inf"}}),
+                      "remove", true, {"C:\\d\\x.inf"}, true},
+        accepted_case{"remove_published_name", {"remove", "oem12.inf"}, "remove", false,
+                      {"oem12.inf"}, true}),
     row_name{});
 
 struct rejected_case {

@@ -2,7 +2,7 @@
 // line lists, against a system's architecture and version.
 #include <gtest/gtest.h>
 
-#include "tools/qvinst/decoration_rule.h"
+#include "tools/qvinst/inf_reading.h"
 
 #include <optional>
 #include <string>

@@ -2,9 +2,9 @@
 #include "qvinst_test_support.h"
 
 #include "include/quorvant.h"
-#include "tools/qvinst/device_reports.h"
-#include "tools/qvinst/driver_reports.h"
-#include "tools/qvinst/result_codes.h"
+#include "tools/qvinst/commands.h"
+#include "tools/qvinst/devices.h"
+#include "tools/qvinst/install_reports.h"
 
 #include <optional>
 #include <string>
@@ -156,11 +156,6 @@ TEST(FindOutput, EndsLikeTheInstallationWouldWhenNothingIsChosen) {
               qvinst::describe_result(QV7_E_NO_DEVICE).exit_status);
 }
 
-TEST(FindOutput, RuleNames) {
-    EXPECT_EQ(qvinst::rule_name(idconv::match_rule::pci_window), "first 19 characters");
-    EXPECT_EQ(qvinst::rule_name(idconv::match_rule::whole_text), "whole text");
-}
-
 // --- install ------------------------------------------------------------------
 
 TEST(InstallOutput, TextGivesCodeNameAndMeaning) {
@@ -207,3 +202,49 @@ TEST(JsonShape, ResultAndErrorsStandUnderTheSameKeysInEveryCommand) {
                   R"("error":null,"error_name":null,"error_text":null)"),
               std::string::npos);
 }
+
+// --- install --explain: a step and the platform's error by name ---------------
+
+struct step_case {
+    std::string name;
+    bool ok;
+    std::string detail;
+    std::optional<std::uint32_t> error;
+    std::string line;
+};
+
+void PrintTo(const step_case& row, std::ostream* os) { *os << row.name; }
+
+class ExplainedStep : public testing::TestWithParam<step_case> {};
+
+// System errors take their text from the system, which the host build has
+// none of: there they stand by name and number alone.
+TEST_P(ExplainedStep, IsOneLineWithTheErrorByNameNumberAndText) {
+    const step_case& row = GetParam();
+    qvinst::explained_step step;
+    step.step = "driver selected";
+    step.ok = row.ok;
+    step.detail = row.detail;
+    if (row.error) {
+        step.error = qvinst::describe_platform_error(*row.error);
+    }
+    EXPECT_EQ(qvinst::explained_step_text(step), row.line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ExplainedStep,
+    testing::Values(
+        step_case{"ok_with_detail", true, "a driver", std::nullopt, "driver selected: a driver\n"},
+        step_case{"ok_without_detail", true, "", std::nullopt, "driver selected\n"},
+        step_case{"setup_api_error_named_with_its_text", false, "none", 0xE0000228,
+                  "driver selected FAILED: none; ERROR_NO_COMPAT_DRIVERS (0xE0000228) The INF "
+                  "holds no driver compatible with the device.\n"},
+        step_case{"setup_api_error_unknown_by_number", false, "", 0xE0000299,
+                  "driver selected FAILED: error 0xE0000299 (0xE0000299)\n"},
+        step_case{"system_error_in_decimal", false, "", 5,
+                  "driver selected FAILED: ERROR_ACCESS_DENIED (5)\n"},
+        step_case{"signature_error_in_hexadecimal", false, "", 0x800B0109,
+                  "driver selected FAILED: CERT_E_UNTRUSTEDROOT (0x800B0109)\n"},
+        step_case{"unknown_system_error_by_number", false, "", 9999,
+                  "driver selected FAILED: error 9999 (9999)\n"}),
+    row_name{});

@@ -5,7 +5,7 @@
 
 #include "install/ID_MAIN2.h"
 #include "tests/sim/sim_control.h"
-#include "tools/qvinst/device_rows.h"
+#include "tools/qvinst/devices.h"
 
 #include <optional>
 #include <string>

@@ -2,7 +2,7 @@
 // JSON, and the structure written with its commas and colons in place.
 #include "qvinst_test_support.h"
 
-#include "tools/qvinst/json_writer.h"
+#include "tools/qvinst/json.h"
 
 #include <string>
 

@@ -1,14 +1,29 @@
 // The table of platform error names.
-#include "tools/qvinst/platform_errors.h"
+#include "tools/qvinst/error_names.h"
+
+#if defined(_WIN32)
+#include "platform/platform.h"
+#endif
 
 #include <cstdio>
-#include <iterator>
+#include <string_view>
 
 namespace qvinst {
 namespace {
 
-// A Setup API error: its number within the family.
+struct platform_error_info {
+    std::uint32_t code;
+    std::string_view name;
+    std::string_view text;  // one line; empty for system errors
+};
+
+// The bits every Setup API error carries, and a Setup API error by its
+// number within the family.
+constexpr std::uint32_t setup_api_error_bits = 0xE0000000;
 constexpr std::uint32_t setup(std::uint32_t low) { return setup_api_error_bits | low; }
+constexpr bool is_setup_api_error(std::uint32_t code) {
+    return (code & setup_api_error_bits) == setup_api_error_bits;
+}
 
 constexpr platform_error_info error_table[] = {
     // System errors the installation steps commonly end with.
@@ -138,37 +153,61 @@ constexpr platform_error_info error_table[] = {
     {setup(0x1000), "ERROR_NOT_INSTALLED", "The component is not installed."},
 };
 
-// Values from here up are written in hexadecimal.
-constexpr std::uint32_t first_hex_value = 0x80000000;
-// "0x" and eight hexadecimal digits, and the terminating zero.
-constexpr std::size_t hex_text_size = 11;
+// Each number once; a text for every Setup API error, which the system's
+// message table does not know, and for no other.
+constexpr bool table_is_sound() {
+    for (const platform_error_info& row : error_table) {
+        for (const platform_error_info& other : error_table) {
+            if (&other != &row && other.code == row.code) {
+                return false;
+            }
+        }
+        if (is_setup_api_error(row.code) == row.text.empty()) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(table_is_sound());
 
 }  // namespace
 
-bool is_setup_api_error(std::uint32_t code) {
-    return (code & setup_api_error_bits) == setup_api_error_bits;
-}
-
-const platform_error_info* find_platform_error(std::uint32_t code) {
-    for (const platform_error_info& row : error_table) {
-        if (row.code == code) {
-            return &row;
-        }
-    }
-    return nullptr;
-}
-
 std::string hex_text(std::uint32_t value) {
-    char text[hex_text_size];
+    char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
     return text;
 }
 
 std::string error_number_text(std::uint32_t code) {
-    return code < first_hex_value ? std::to_string(code) : hex_text(code);
+    // Values from 0x80000000 up are written in hexadecimal.
+    return code < 0x80000000 ? std::to_string(code) : hex_text(code);
 }
 
-const platform_error_info* platform_errors_begin() { return std::begin(error_table); }
-const platform_error_info* platform_errors_end() { return std::end(error_table); }
+platform_error describe_platform_error(std::uint32_t code) {
+    platform_error error{code, "error " + error_number_text(code), {}};
+    for (const platform_error_info& row : error_table) {
+        if (row.code == code) {
+            error.name = std::string(row.name);
+            error.text = std::string(row.text);
+        }
+    }
+#if defined(_WIN32)
+    if (!error.text.empty() || is_setup_api_error(code)) {
+        return error;  // the system's message table does not know the family
+    }
+    char* message = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<LPSTR>(&message), 0, nullptr);
+    if (length != 0 && message) {
+        std::string text(message, length);
+        const std::size_t end = text.find_last_not_of("\r\n ");
+        text.erase(end == std::string::npos ? 0 : end + 1);
+        error.text = text;
+    }
+    LocalFree(message);
+#endif
+    return error;
+}
 
 }  // namespace qvinst

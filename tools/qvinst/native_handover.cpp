@@ -1,11 +1,15 @@
-// The native qvinst, started from the 32-bit one under WOW64.
+// The hand-over to the native qvinst: on 64-bit Windows a 32-bit process
+// sees other drivers than the installation, which runs natively
+// (QUORVANT64.exe), does, and may not stage or remove driver packages, so
+// the 32-bit qvinst starts the native one in the folder beside its own
+// (x64\qvinst.exe) with its own arguments; for a driver package, with its
+// INF path named as the native view names it.
 #include "install/bridge/caller.h"
 #include "install/bridge/machines.h"
 #include "install/driver_package.h"
 #include "platform/own_module.h"
 #include "platform/unique_handle.h"
-#include "tools/qvinst/device_commands.h"
-#include "tools/qvinst/result_codes.h"
+#include "tools/qvinst/commands.h"
 
 #include <array>
 #include <optional>
@@ -15,7 +19,7 @@ namespace qvinst {
 
 #if defined(_WIN64)
 
-std::optional<command_result> run_native_qvinst(const invocation*) { return std::nullopt; }
+std::optional<command_result> run_native_qvinst(const invocation&) { return std::nullopt; }
 
 #else
 
@@ -91,7 +95,7 @@ bool package_arguments(std::wstring& line, const invocation& call) {
         named = native.view();
     }
     if (call.json) line += L" --json";
-    const std::string_view name = command_name(call.what);
+    const std::string_view name = call.command->name;
     line += L' ';
     line.append(name.begin(), name.end());
     line += L" --";
@@ -121,7 +125,7 @@ command_result missing(const std::string& build, DWORD error) {
 
 }  // namespace
 
-std::optional<command_result> run_native_qvinst(const invocation* package_call) {
+std::optional<command_result> run_native_qvinst(const invocation& call) {
     const std::optional<std::string> build = native_build_here();
     if (!build) {
         return std::nullopt;
@@ -133,9 +137,9 @@ std::optional<command_result> run_native_qvinst(const invocation* package_call) 
         return missing(*build, GetLastError());
     }
     std::wstring line = L"\"" + std::wstring(path.view()) + L"\"";
-    if (!package_call) {
+    if (call.command->where != runs::native_package) {
         line += own_arguments();
-    } else if (!package_arguments(line, *package_call)) {
+    } else if (!package_arguments(line, call)) {
         return command_result{{}, "qvinst: the INF path cannot be named to " +
                                       *build + "\n",
                               exit_trouble};

@@ -1,9 +1,9 @@
-// Output of qvinst drivers and install --explain, as plain text and JSON:
-// what the library's installation routine reported as it ran
-// (driver_survey.cpp, explained_install.cpp).
+// The output of install, install --explain and drivers, as plain text and
+// JSON: the result code, and what the library's installation routine
+// reported as it ran (install.cpp, drivers.cpp).
 #pragma once
 
-#include "tools/qvinst/platform_errors.h"
+#include "tools/qvinst/error_names.h"
 
 #include <cstdint>
 #include <optional>
@@ -18,6 +18,26 @@ class json_writer;
 // "error":N,"error_name":..,"error_text":.., each null without an error:
 // every platform error in qvinst's JSON.
 void write_error(json_writer& json, const std::optional<platform_error>& error);
+
+// "CODE NAME: meaning"
+std::string install_text(int code);
+// {"inf":...,"compact_id":...,"result":N,"name":...,"meaning":...,"exit_status":N}
+std::string install_json(std::string_view inf_path, std::string_view compact_id, int code);
+
+// One step of an explained installation.
+struct explained_step {
+    std::string step;    // what was done, in words
+    bool ok = true;
+    std::optional<platform_error> error;  // the platform's error of a failed step
+    std::string detail;  // what it found or used
+};
+// "step: detail" or "step FAILED: NAME (number) text", one line.
+std::string explained_step_text(const explained_step& step);
+// The closing lines: the result code and where the platform's log is.
+std::string explained_result_text(int code);
+// {"steps":[{"step","ok","error","error_name","error_text","detail"}],
+//  "result":N,"name":..,"exit_status":N,"log":..}
+std::string explained_json(const std::vector<explained_step>& steps, int code);
 
 // One driver of the device's compatible-driver list.
 struct driver_candidate {
@@ -42,7 +62,7 @@ struct model_section {
     std::vector<std::string> ids;  // the hardware and compatible IDs of its lines
 };
 
-// Why no driver is selected, and the word --json uses for it.
+// Why no driver is selected; the word --json uses for it is its name.
 enum class no_driver_reason {
     none,
     no_device,
@@ -53,7 +73,6 @@ enum class no_driver_reason {
     other_os_version,
     class_installer_declined,
 };
-std::string_view reason_word(no_driver_reason reason);
 
 struct drivers_outcome {
     std::string inf_path;
@@ -67,7 +86,6 @@ struct drivers_outcome {
     std::vector<model_section> models;  // shown when the models decide
     int code = 0;  // the result code the watched run ended with
 };
-
 std::string drivers_text(const drivers_outcome& outcome);
 // {"inf":..,"device":ID|null,"hardware_ids":[..],"compatible_ids":[..],
 //  "drivers":[{"description","manufacturer","provider","version","date",
@@ -75,24 +93,7 @@ std::string drivers_text(const drivers_outcome& outcome);
 //  "reason_text":..,"error":N|null,"error_name":..|null,"error_text":..|null,
 //  "models":[{"section","decoration","applies","ids"}]}
 std::string drivers_json(const drivers_outcome& outcome);
-// 0 when a driver is selected; otherwise the status install ends with
-// (11 no device, 12 no driver).
+// 0 when a driver is selected; otherwise the status install ends with.
 int drivers_exit_status(const drivers_outcome& outcome);
-
-// One step of an explained installation.
-struct explained_step {
-    std::string step;    // what was done, in words
-    bool ok = true;
-    std::optional<platform_error> error;  // the platform's error of a failed step
-    std::string detail;  // what it found or used
-};
-
-// "step: detail" or "step FAILED: NAME (number) text", one line.
-std::string explained_step_text(const explained_step& step);
-// The closing lines: the result code and where the platform's log is.
-std::string explained_result_text(int code);
-// {"steps":[{"step","ok","error","error_name","error_text","detail"}],
-//  "result":N,"name":..,"exit_status":N,"log":..}
-std::string explained_json(const std::vector<explained_step>& steps, int code);
 
 }  // namespace qvinst

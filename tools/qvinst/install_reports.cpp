@@ -1,28 +1,26 @@
-// Output of qvinst drivers and install --explain.
-#include "tools/qvinst/driver_reports.h"
+// The output of install, install --explain and drivers.
+#include "tools/qvinst/install_reports.h"
 
-#include "tools/qvinst/device_reports.h"
-#include "tools/qvinst/json_writer.h"
-#include "tools/qvinst/platform_errors.h"
-#include "tools/qvinst/report_text.h"
-#include "tools/qvinst/result_codes.h"
-
-#include <cstdio>
+#include "tools/qvinst/commands.h"
+#include "tools/qvinst/json.h"
 
 namespace qvinst {
 namespace {
 
-constexpr std::string_view selected_mark = "* ";
-constexpr std::string_view unselected_mark = "  ";
-constexpr std::string_view list_separator = ", ";
 constexpr std::string_view platform_log = "%windir%\\inf\\setupapi.dev.log";
+// The words of no_driver_reason, in its order.
+constexpr std::string_view reason_words[] = {
+    "none",       "no_device", "inf_missing", "not_an_inf", "no_matching_model",
+    "other_architecture", "other_os_version", "class_installer_declined"};
+
+std::string_view reason_word(no_driver_reason reason) {
+    return reason_words[static_cast<std::size_t>(reason)];
+}
+
 std::string joined(const std::vector<std::string>& items) {
     std::string out;
     for (const std::string& item : items) {
-        if (!out.empty()) {
-            out += list_separator;
-        }
-        out += item;
+        out += (out.empty() ? "" : ", ") + item;
     }
     return std::string(or_dash(out));
 }
@@ -36,30 +34,22 @@ void write_strings(json_writer& json, const std::vector<std::string>& items) {
 }
 
 void append_driver_text(std::string& out, const driver_candidate& d) {
-    out += d.selected ? selected_mark : unselected_mark;
-    for (const std::string_view field :
-         {std::string_view(d.description), std::string_view(d.manufacturer),
-          std::string_view(d.provider), std::string_view(d.version), std::string_view(d.date)}) {
-        out += or_dash(field);
+    out += d.selected ? "* " : "  ";
+    for (const std::string* field : {&d.description, &d.manufacturer, &d.provider, &d.version, &d.date}) {
+        out += or_dash(*field);
         out += field_separator;
     }
     out += d.rank ? hex_text(*d.rank) : std::string("rank unknown");
     out += field_separator;
     out += or_dash(d.section);
     out += field_separator;
-    out += d.excluded ? "excluded from automatic selection" : "selectable";
-    out += '\n';
+    out += d.excluded ? "excluded from automatic selection\n" : "selectable\n";
 }
 
 void append_models_text(std::string& out, const std::vector<model_section>& models) {
-    if (models.empty()) {
-        out += "models in the INF: none\n";
-        return;
-    }
-    out += "models in the INF:\n";
+    out += models.empty() ? "models in the INF: none\n" : "models in the INF:\n";
     for (const model_section& m : models) {
-        out += "  [" + m.section + "] (";
-        out += m.decoration.empty() ? "undecorated" : m.decoration;
+        out += "  [" + m.section + "] (" + (m.decoration.empty() ? "undecorated" : m.decoration);
         out += m.applies ? ", read by this process" : ", not read by this process";
         out += "): " + joined(m.ids) + "\n";
     }
@@ -68,26 +58,65 @@ void append_models_text(std::string& out, const std::vector<model_section>& mode
 }  // namespace
 
 void write_error(json_writer& json, const std::optional<platform_error>& error) {
-    json.key("error");
-    error ? json.number(error->code) : json.null();
+    json.key("error").number_or_null(error ? std::optional<long long>(error->code) : std::nullopt);
     json.key("error_name");
     error ? json.string(error->name) : json.null();
     json.key("error_text");
     error ? json.string(error->text) : json.null();
 }
 
-std::string_view reason_word(no_driver_reason reason) {
-    switch (reason) {
-        case no_driver_reason::none: return "none";
-        case no_driver_reason::no_device: return "no_device";
-        case no_driver_reason::inf_missing: return "inf_missing";
-        case no_driver_reason::not_an_inf: return "not_an_inf";
-        case no_driver_reason::no_matching_model: return "no_matching_model";
-        case no_driver_reason::other_architecture: return "other_architecture";
-        case no_driver_reason::other_os_version: return "other_os_version";
-        case no_driver_reason::class_installer_declined: return "class_installer_declined";
+std::string install_text(int code) {
+    const result_codes::row info = describe_result(code);
+    return std::to_string(code) + " " + std::string(info.name) + ": " + std::string(info.meaning) +
+           "\n";
+}
+
+std::string install_json(std::string_view inf_path, std::string_view compact_id, int code) {
+    const result_codes::row info = describe_result(code);
+    json_writer json;
+    json.begin_object()
+        .key("inf").string(inf_path)
+        .key("compact_id").string(compact_id)
+        .key("result").number(code)
+        .key("name").string(info.name)
+        .key("meaning").string(info.meaning)
+        .key("exit_status").number(info.exit_status);
+    return json.end_object().line();
+}
+
+std::string explained_step_text(const explained_step& s) {
+    std::string out = s.step + (s.ok ? "" : " FAILED");
+    if (!s.detail.empty()) {
+        out += ": " + s.detail;
     }
-    return "?";
+    if (s.error) {
+        out += s.detail.empty() ? ": " : "; ";
+        out += s.error->name + " (" + error_number_text(s.error->code) + ")";
+        out += s.error->text.empty() ? "" : " " + s.error->text;
+    }
+    return out + "\n";
+}
+
+std::string explained_result_text(int code) {
+    return "result: " + install_text(code) + "the platform's own account: " +
+           std::string(platform_log) + "\n";
+}
+
+std::string explained_json(const std::vector<explained_step>& steps, int code) {
+    const result_codes::row info = describe_result(code);
+    json_writer json;
+    json.begin_object().key("steps").begin_array();
+    for (const explained_step& s : steps) {
+        json.begin_object().key("step").string(s.step).key("ok").boolean(s.ok);
+        write_error(json, s.error);
+        json.key("detail").string(s.detail).end_object();
+    }
+    json.end_array();
+    json.key("result").number(code);
+    json.key("name").string(info.name);
+    json.key("exit_status").number(info.exit_status);
+    json.key("log").string(platform_log);
+    return json.end_object().line();
 }
 
 std::string drivers_text(const drivers_outcome& o) {
@@ -97,14 +126,11 @@ std::string drivers_text(const drivers_outcome& o) {
         out += "hardware IDs: " + joined(o.hardware_ids) + "\n";
         out += "compatible IDs: " + joined(o.compatible_ids) + "\n";
     }
-    if (o.drivers.empty()) {
-        out += "drivers: none\n";
-    } else {
-        out += "drivers (description, manufacturer, provider, version, date, rank, section, "
-               "selection):\n";
-        for (const driver_candidate& d : o.drivers) {
-            append_driver_text(out, d);
-        }
+    out += o.drivers.empty() ? "drivers: none\n"
+                             : "drivers (description, manufacturer, provider, version, date, "
+                               "rank, section, selection):\n";
+    for (const driver_candidate& d : o.drivers) {
+        append_driver_text(out, d);
     }
     if (o.reason == no_driver_reason::none) {
         for (const driver_candidate& d : o.drivers) {
@@ -142,8 +168,7 @@ std::string drivers_json(const drivers_outcome& o) {
         json.key("provider").string(d.provider);
         json.key("version").string(d.version);
         json.key("date").string_or_null(d.date);
-        json.key("rank");
-        d.rank ? json.number(*d.rank) : json.null();
+        json.key("rank").number_or_null(d.rank);
         json.key("section").string(d.section);
         json.key("inf").string(d.inf);
         json.key("excluded").boolean(d.excluded);
@@ -166,58 +191,13 @@ std::string drivers_json(const drivers_outcome& o) {
         json.end_object();
     }
     json.end_array();
-    json.end_object();
-    return json.line();
+    return json.end_object().line();
 }
 
 int drivers_exit_status(const drivers_outcome& o) {
     // Without a selected driver the watched run ended as install would:
     // -1 no device, -2 no driver, -4 no INF path.
     return o.reason == no_driver_reason::none ? exit_success : describe_result(o.code).exit_status;
-}
-
-std::string explained_step_text(const explained_step& s) {
-    std::string out = s.step;
-    if (!s.ok) {
-        out += " FAILED";
-    }
-    if (!s.detail.empty()) {
-        out += ": " + s.detail;
-    }
-    if (s.error) {
-        out += s.detail.empty() ? ": " : "; ";
-        out += s.error->name + " (" + error_number_text(s.error->code) + ")";
-        if (!s.error->text.empty()) {
-            out += " " + s.error->text;
-        }
-    }
-    return out + "\n";
-}
-
-std::string explained_result_text(int code) {
-    return "result: " + install_text(code) + "the platform's own account: " +
-           std::string(platform_log) + "\n";
-}
-
-std::string explained_json(const std::vector<explained_step>& steps, int code) {
-    const result_code_info info = describe_result(code);
-    json_writer json;
-    json.begin_object().key("steps").begin_array();
-    for (const explained_step& s : steps) {
-        json.begin_object();
-        json.key("step").string(s.step);
-        json.key("ok").boolean(s.ok);
-        write_error(json, s.error);
-        json.key("detail").string(s.detail);
-        json.end_object();
-    }
-    json.end_array();
-    json.key("result").number(code);
-    json.key("name").string(info.name);
-    json.key("exit_status").number(info.exit_status);
-    json.key("log").string(platform_log);
-    json.end_object();
-    return json.line();
 }
 
 }  // namespace qvinst

@@ -1,0 +1,100 @@
+// A small writer of compact JSON text, for qvinst's --json output.
+//
+// Strings are byte strings in the system's ANSI code page. They are written
+// as pure ASCII: printable characters stand as they are, '"' and '\' and
+// control characters are escaped, and every byte from 0x7F up becomes
+// \u00XX, the code point of the same value. A reader recovers the exact
+// bytes by encoding the decoded text as Latin-1 (Python:
+// text.encode("latin-1")).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvinst {
+
+// Appends `text` as a JSON string literal, quotes included.
+inline void append_json_string(std::string& out, std::string_view text) {
+    constexpr char hex_digits[] = "0123456789abcdef";
+    constexpr std::string_view short_escapes = "\"\"\\\\\bb\ff\nn\rr\tt";  // pairs: byte, letter
+    out += '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const std::size_t escape = short_escapes.find(c);
+        if (escape != std::string_view::npos && escape % 2 == 0) {
+            out += '\\';
+            out += short_escapes[escape + 1];
+        } else if (byte < 0x20 || byte > 0x7E) {
+            out += "\\u00";
+            out += hex_digits[byte >> 4];
+            out += hex_digits[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+class json_writer {
+public:
+    json_writer& begin_object() { return open('{'); }
+    json_writer& end_object() { return close('}'); }
+    json_writer& begin_array() { return open('['); }
+    json_writer& end_array() { return close(']'); }
+    // The key of the next member of the open object.
+    json_writer& key(std::string_view name) {
+        append_json_string(value(), name);
+        out_ += ':';
+        after_key_ = true;
+        return *this;
+    }
+    json_writer& string(std::string_view text) {
+        append_json_string(value(), text);
+        return *this;
+    }
+    json_writer& number(long long n) { return raw(std::to_string(n)); }
+    json_writer& boolean(bool b) { return raw(b ? "true" : "false"); }
+    json_writer& null() { return raw("null"); }
+    // `text`, or null when it is empty.
+    json_writer& string_or_null(std::string_view text) { return text.empty() ? null() : string(text); }
+    template <typename Number>
+    json_writer& number_or_null(const std::optional<Number>& n) { return n ? number(*n) : null(); }
+
+    // The text written so far, followed by a line end.
+    std::string line() const { return out_ + "\n"; }
+
+private:
+    // The text, with the comma that separates a value from the one before.
+    std::string& value() {
+        if (!after_key_ && !has_items_.empty() && has_items_.back()) {
+            out_ += ',';
+        }
+        if (!after_key_ && !has_items_.empty()) {
+            has_items_.back() = true;
+        }
+        after_key_ = false;
+        return out_;
+    }
+    json_writer& raw(std::string_view text) {
+        value() += text;
+        return *this;
+    }
+    json_writer& open(char bracket) {
+        raw(std::string_view(&bracket, 1));
+        has_items_.push_back(false);
+        return *this;
+    }
+    json_writer& close(char bracket) {
+        has_items_.pop_back();
+        out_ += bracket;
+        return *this;
+    }
+
+    std::string out_;
+    std::vector<bool> has_items_;  // one entry per open object or array
+    bool after_key_ = false;
+};
+
+}  // namespace qvinst
