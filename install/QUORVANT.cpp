@@ -1,7 +1,7 @@
 // QUORVANT: the library's exported entry point.
 #include "include/quorvant.h"
 #include "install/ID_MAIN2.h"
-#include "install/result_codes.h"  // ties quorvant.h to the table at compile time
+#include "install/result_codes.h"  // checks the table of result codes at compile time
 #include "install/wow64_helper.h"
 #include "platform/unique_handle.h"
 

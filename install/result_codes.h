@@ -1,6 +1,6 @@
 // The result codes as data: one row per code of result_codes.def, for the
-// code that checks, names or reports them. quorvant.h keeps the plain C
-// definitions for callers; the checks below tie each to its row.
+// code that checks, names or reports them. The build writes quorvant.h's
+// plain C definitions for callers from the same rows.
 #pragma once
 
 #include "include/quorvant.h"
@@ -18,7 +18,7 @@ struct row {
 };
 
 inline constexpr row table[] = {
-#define QV_RESULT_CODE(name, value, meaning, exit_status) {value, #name, meaning, exit_status},
+#define QV_RESULT_CODE(name, value, meaning, exit_status, summary) {value, #name, meaning, exit_status},
 #include "install/result_codes.def"
 #undef QV_RESULT_CODE
 };
@@ -43,8 +43,7 @@ constexpr const row* find(int value) {
     return nullptr;
 }
 
-#define QV_RESULT_CODE(name, value, meaning, exit_status)                              \
-    static_assert(name == (value), #name " in quorvant.h differs from its row");       \
+#define QV_RESULT_CODE(name, value, meaning, exit_status, summary)                     \
     static_assert((value) > 0 ? ((value) == 1 ? (exit_status) == 0 : (exit_status) == 3010) \
                               : (exit_status) == 10 - (value),                         \
                   #name ": the exit status does not follow from the value");

@@ -13,8 +13,8 @@
 ; Silent: setup.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /LOG="<log file>"
 ; (the script shows no message box when silent; Inno's own ones need
 ; /SUPPRESSMSGBOXES). The exit status is installer/driver-setup.nsi's (see
-; the constants in [Code]); Inno refuses a refused elevation itself, with
-; its own message and exit code.
+; the constants in [Code] and quorvant.isi); Inno refuses a refused
+; elevation itself, with its own message and exit code.
 
 #ifndef QV_DIST
   #error Define QV_DIST, QV_PACKAGE, QV_INF, QV_COMPACT_ID and QV_OUTFILE (ISCC /D...)
@@ -55,10 +55,14 @@ Source: "{#QV_DIST}\QUORVANTA64.exe"; DestDir: "{app}"; Check: AnsiPathUsable
 Source: "{#QV_PACKAGE}\*"; DestDir: "{app}\package"; Flags: recursesubdirs; Check: AnsiPathUsable
 
 [Code]
+// The library's result codes, their texts and exit statuses.
+#include AddBackslash(QV_DIST) + "installer\quorvant.isi"
+
+// Exit status: a result code's own (quorvant.isi's <name>_EXIT, the same
+// numbers as qvinst install); for a device not connected yet, as installed
+// (or needing a restart) when the package is staged, as -1 when it cannot
+// be. The setup's own:
 const
-  ExitInstalled = 0;      // installed, or staged for a device not connected yet
-  ExitRestart = 3010;     // installed; a restart or reboot is needed
-  ExitNoDevice = 11;      // -1 and the package could not be staged; 10 + N for -N
   ExitUnknownResult = 30; // a result outside the library's table
   ExitNoLibrary = 40;     // the library could not be loaded or called
   ExitNoAnsiPath = 41;    // no folder whose ANSI name names the files
@@ -100,25 +104,6 @@ begin
   Result := String(AnsiString(Path)) = Path;
 end;
 
-function ResultMeaning(Code: Integer): String;
-begin
-  case Code of
-    1: Result := 'QV7_INSTALLED: driver installed; no restart or reboot needed';
-    2: Result := 'QV7_INSTALLED_NEEDS_REBOOT: driver installed; a reboot is needed';
-    3: Result := 'QV7_INSTALLED_NEEDS_RESTART: driver installed; a restart is needed';
-    -1: Result := 'QV7_E_NO_DEVICE: no present device matches the compact ID';
-    -2: Result := 'QV7_E_NO_DRIVER: no driver selected for the device from the INF';
-    -3: Result := 'QV7_E_INSTALL_FAILED: InstallSelectedDriver failed';
-    -4: Result := 'QV7_E_NO_INF_PATH: the INF path is empty';
-    -7: Result := 'QV7_E_NO_NEWDEV: NEWDEV.DLL could not be loaded';
-    -8: Result := 'QV7_E_NOT_NT_DRIVER: the driver is not a Windows NT driver';
-    -9: Result := 'QV7_E_NO_ENTRY_POINT: NEWDEV.DLL has no InstallSelectedDriver';
-    -10: Result := 'QV7_E_OUT_OF_MEMORY: the library ran out of memory';
-  else
-    Result := '';
-  end;
-end;
-
 // Stages the package in the driver store with the system's pnputil
 // ({sysnative}: the native one on 64-bit Windows), so that Windows
 // installs it when the device is connected.
@@ -135,17 +120,17 @@ begin
   if PnpUtilStatus = 0 then
   begin
     Log('staged; the driver is used when the device is connected');
-    Status := ExitInstalled;
+    Status := QV7_INSTALLED_EXIT;
   end
   else if PnpUtilStatus = 3010 then
   begin
     Log('staged; Windows must restart to complete it');
-    Status := ExitRestart;
+    Status := QV7_INSTALLED_NEEDS_RESTART_EXIT;
   end
   else
   begin
     Log('pnputil failed (' + IntToStr(PnpUtilStatus) + '): the package is not staged');
-    Status := ExitNoDevice;
+    Status := QV7_E_NO_DEVICE_EXIT;
   end;
 end;
 
@@ -167,24 +152,17 @@ begin
     Exit;
   end;
   UnloadDLL(ExpandConstant('{app}\QUORVANT.dll'));
-  Meaning := ResultMeaning(Code);
-  if Meaning = '' then
+  if not QvDescribeResult(Code, Meaning, Status) then
   begin
     Meaning := 'a result outside the library''s table';
     Status := ExitUnknownResult;
-  end
-  else if (Code = 2) or (Code = 3) then
-    Status := ExitRestart
-  else if Code = 1 then
-    Status := ExitInstalled
-  else
-    Status := 10 - Code;
+  end;
   Log('qv7_installdevice({#QV_INF}, {#QV_COMPACT_ID}) returned ' + IntToStr(Code) + ' (' +
     Meaning + '); last error ' + Format('0x%.8x', [LastError]));
-  if Code = -1 then
+  if Code = QV7_E_NO_DEVICE then
     StagePackage(Inf);
-  RestartWanted := Status = ExitRestart;
-  if (Status <> ExitInstalled) and (Status <> ExitRestart) and not WizardSilent() then
+  RestartWanted := Status = QV7_INSTALLED_NEEDS_RESTART_EXIT;
+  if (Status <> QV7_INSTALLED_EXIT) and not RestartWanted and not WizardSilent() then
     MsgBox('The driver was not installed: ' + Meaning + ' (code ' + IntToStr(Code) + ').',
       mbError, MB_OK);
 end;

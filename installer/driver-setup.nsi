@@ -30,12 +30,14 @@ SetCompressor /SOLID lzma
 !ifndef QV_DIST | QV_PACKAGE | QV_INF | QV_COMPACT_ID | QV_OUTFILE
   !error "define QV_DIST, QV_PACKAGE, QV_INF, QV_COMPACT_ID and QV_OUTFILE (makensis -D...)"
 !endif
+; The library's result codes, their texts and exit statuses.
+!include "${QV_DIST}\installer\quorvant.nsh"
 
-; Exit status, the same numbers as qvinst install: 10 + N for a result -N.
-!define QV_EXIT_INSTALLED 0       ; installed, or staged for a device not connected yet
-!define QV_EXIT_RESTART 3010      ; installed; a restart or reboot is needed
+; Exit status: a result code's own (quorvant.nsh's <name>_EXIT, the same
+; numbers as qvinst install); for a device not connected yet, as installed
+; (or needing a restart) when the package is staged, as -1 when it cannot
+; be. The setup's own:
 !define QV_EXIT_NOT_ADMIN 740     ; not run as administrator
-!define QV_EXIT_NO_DEVICE 11      ; -1 and the package could not be staged
 !define QV_EXIT_UNKNOWN_RESULT 30 ; a result outside the library's table
 !define QV_EXIT_NO_LIBRARY 40     ; the library could not be loaded or called
 !define QV_EXIT_NO_ANSI_PATH 41   ; no folder whose ANSI name names the files
@@ -121,13 +123,13 @@ Function StagePackage
   !insertmacro QvLog "$R2"
   ${If} $R1 == 0
     !insertmacro QvLog "staged; the driver is used when the device is connected"
-    StrCpy $Status ${QV_EXIT_INSTALLED}
+    StrCpy $Status ${QV7_INSTALLED_EXIT}
   ${ElseIf} $R1 == 3010
     !insertmacro QvLog "staged; Windows must restart to complete it"
-    StrCpy $Status ${QV_EXIT_RESTART}
+    StrCpy $Status ${QV7_INSTALLED_NEEDS_RESTART_EXIT}
   ${Else}
     !insertmacro QvLog "pnputil failed ($R1): the package is not staged"
-    StrCpy $Status ${QV_EXIT_NO_DEVICE}
+    StrCpy $Status ${QV7_E_NO_DEVICE_EXIT}
   ${EndIf}
 FunctionEnd
 
@@ -189,60 +191,18 @@ Section
     Goto done
   ${EndIf}
 
-  StrCpy $Status ""
-  ${Switch} $2
-    ${Case} 1
-      StrCpy $4 "QV7_INSTALLED: driver installed; no restart or reboot needed"
-      StrCpy $Status ${QV_EXIT_INSTALLED}
-      ${Break}
-    ${Case} 2
-      StrCpy $4 "QV7_INSTALLED_NEEDS_REBOOT: driver installed; a reboot is needed"
-      StrCpy $Status ${QV_EXIT_RESTART}
-      ${Break}
-    ${Case} 3
-      StrCpy $4 "QV7_INSTALLED_NEEDS_RESTART: driver installed; a restart is needed"
-      StrCpy $Status ${QV_EXIT_RESTART}
-      ${Break}
-    ${Case} -1
-      StrCpy $4 "QV7_E_NO_DEVICE: no present device matches the compact ID"
-      StrCpy $Status ${QV_EXIT_NO_DEVICE}
-      ${Break}
-    ${Case} -2
-      StrCpy $4 "QV7_E_NO_DRIVER: no driver selected for the device from the INF"
-      ${Break}
-    ${Case} -3
-      StrCpy $4 "QV7_E_INSTALL_FAILED: InstallSelectedDriver failed"
-      ${Break}
-    ${Case} -4
-      StrCpy $4 "QV7_E_NO_INF_PATH: the INF path is empty"
-      ${Break}
-    ${Case} -7
-      StrCpy $4 "QV7_E_NO_NEWDEV: NEWDEV.DLL could not be loaded"
-      ${Break}
-    ${Case} -8
-      StrCpy $4 "QV7_E_NOT_NT_DRIVER: the driver is not a Windows NT driver"
-      ${Break}
-    ${Case} -9
-      StrCpy $4 "QV7_E_NO_ENTRY_POINT: NEWDEV.DLL has no InstallSelectedDriver"
-      ${Break}
-    ${Case} -10
-      StrCpy $4 "QV7_E_OUT_OF_MEMORY: the library ran out of memory"
-      ${Break}
-    ${Default}
-      StrCpy $4 "a result outside the library's table"
-      StrCpy $Status ${QV_EXIT_UNKNOWN_RESULT}
-  ${EndSwitch}
-  ${If} $2 < -1
-  ${AndIf} $Status != ${QV_EXIT_UNKNOWN_RESULT}
-    IntOp $Status 10 - $2
+  !insertmacro QvDescribeResult $2 $4 $Status
+  ${If} $4 == ""
+    StrCpy $4 "a result outside the library's table"
+    StrCpy $Status ${QV_EXIT_UNKNOWN_RESULT}
   ${EndIf}
   !insertmacro QvLog "qv7_installdevice(${QV_INF}, $1) returned $2 ($4); last error $3"
 
-  ${If} $2 == -1
+  ${If} $2 == ${QV7_E_NO_DEVICE}
     Call StagePackage
-  ${ElseIf} $Status == ${QV_EXIT_RESTART}
+  ${ElseIf} $Status == ${QV7_INSTALLED_NEEDS_RESTART_EXIT}
     SetRebootFlag true
-  ${ElseIf} $Status != ${QV_EXIT_INSTALLED}
+  ${ElseIf} $Status != ${QV7_INSTALLED_EXIT}
     MessageBox MB_OK|MB_ICONSTOP "The driver was not installed: $4 (code $2)." /SD IDOK
   ${EndIf}
 

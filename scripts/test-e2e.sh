@@ -21,7 +21,7 @@ programs=$(realpath -m "${QV_E2E_PROGRAMS:-build/win32/tests/e2e}")
 source scripts/lib/wine_prefix.sh
 require_built test-e2e "$library" "$qvinst" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
   "$programs/newdev_without_entry.dll" "$programs/pnputil_substitute.exe" dist/QUORVANT64.exe \
-  dist/QUORVANTA64.exe
+  dist/QUORVANTA64.exe dist/installer/quorvant.nsh
 if ! runs_32bit_programs; then
   echo "e2e: this host runs no 32-bit programs; the tier runs in the x86 machine"
   in_vm32 bash scripts/test-e2e.sh "$@"
@@ -45,8 +45,8 @@ echo "e2e: building the driver setup program"
 # setup's own status when the library cannot be called.
 mkdir -p "$tmp/setup" "$tmp/dist" "$tmp/dist-without-export"
 cp "$library" "$tmp/dist/QUORVANT.dll"
-cp dist/QUORVANT64.exe dist/QUORVANTA64.exe "$tmp/dist/"
-cp dist/QUORVANT64.exe dist/QUORVANTA64.exe "$tmp/dist-without-export/"
+cp -r dist/QUORVANT64.exe dist/QUORVANTA64.exe dist/installer "$tmp/dist/"
+cp -r dist/QUORVANT64.exe dist/QUORVANTA64.exe dist/installer "$tmp/dist-without-export/"
 cp "$programs/newdev_without_entry.dll" "$tmp/dist-without-export/QUORVANT.dll"
 for release in dist dist-without-export; do
   makensis -V2 -WX -DQV_DIST="$tmp/$release" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \

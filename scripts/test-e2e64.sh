@@ -36,7 +36,7 @@ require_built test-e2e64 dist/QUORVANT.dll dist/QUORVANT64.exe dist/QUORVANTA64.
   "$programs32/newdev_substitute.dll" "$programs32/newdev_without_entry.dll" \
   "$programs64/newdev_substitute.dll" "$programs64/newdev_without_entry.dll" \
   "$programs32/pnputil_substitute.exe" "$programs64/pnputil_substitute.exe" \
-  "$programs32/qv_helper_standin.exe"
+  "$programs32/qv_helper_standin.exe" dist/installer/quorvant.nsh
 
 started=$(date +%s)
 wine_prefix_start e2e64 win64
@@ -58,7 +58,7 @@ cp "$programs64/qv_e2e.exe" "$tmp/run64/"
 cp "$programs32/qv_e2e.exe" "$programs32/qv_helper_standin.exe" "$tmp/run32/"
 # The amd64 template also from a release whose x64 library lacks the export.
 mkdir -p "$tmp/dist-without-export/x64"
-cp dist/QUORVANTA64.exe "$tmp/dist-without-export/"
+cp -r dist/QUORVANTA64.exe dist/installer "$tmp/dist-without-export/"
 cp "$programs64/newdev_without_entry.dll" "$tmp/dist-without-export/x64/QUORVANT.dll"
 for build in driver-setup:dist driver-setup-amd64:dist driver-setup-amd64:dist-without-export; do
   template=${build%%:*} release=${build#*:}
