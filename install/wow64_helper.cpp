@@ -244,10 +244,8 @@ bool find_helper(wide_text& path, const wchar_t* file_name) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// The INF path as the helper is to get it: the caller's bytes read in the
-// caller's ANSI code page as the platform's ANSI calls read them, made full
-// from this process's current folder, and named as the native view names
-// the file this process's view names (another name only when `wow64_view`).
+}  // namespace
+
 bool native_inf_path(wide_text& native, const char* inf_path, bool wow64_view) {
     wide_text given;
     wide_text full;
@@ -286,6 +284,8 @@ bool native_inf_path(wide_text& native, const char* inf_path, bool wow64_view) {
     native.set_size(static_cast<std::size_t>(out - native.data()));
     return true;
 }
+
+namespace {
 
 // Starts the helper at `helper` with `section` as its one inherited handle
 // and its value as its one argument, in the system directory. A system

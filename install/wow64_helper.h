@@ -113,6 +113,13 @@ private:
 // length. False when the module's name cannot be read or there is no
 // memory; whether the file exists is the caller's to find out.
 bool path_beside_own_module(wide_text& path, std::wstring_view name);
+
+// The INF path as a native process is to get it: the caller's bytes read in
+// the caller's ANSI code page as the platform's ANSI calls read them, made
+// full from this process's current folder, and named as the native view
+// names the file this process's view names (another name only when
+// `wow64_view`). False when it cannot be made.
+bool native_inf_path(wide_text& native, const char* inf_path, bool wow64_view);
 #endif
 // The same for a process on machines `m`, with the helper `file_name`
 // (helper_file_name's choice for them): run_in_64bit_helper passes this

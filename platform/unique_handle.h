@@ -88,7 +88,6 @@ using unique_hmodule = unique_any<hmodule_policy>;
 using unique_handle = unique_any<handle_policy>;
 using unique_heap_block = unique_any<heap_block_policy>;
 
-#if defined(_WIN32)
 // A registry key: null owns nothing, nor does INVALID_HANDLE_VALUE, which
 // SetupDiOpenDevRegKey returns on failure.
 struct hkey_policy {
@@ -101,6 +100,7 @@ struct hkey_policy {
 };
 using unique_hkey = unique_any<hkey_policy>;
 
+#if defined(_WIN32)
 // A mapped view of a section: null owns nothing.
 struct mapped_view_policy {
     using pointer = void*;

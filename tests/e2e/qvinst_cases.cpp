@@ -9,6 +9,10 @@
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
 
+#include <windows.h>
+#include <setupapi.h>
+
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -189,6 +193,7 @@ struct qvinst_case {
     std::vector<std::string> out;  // on stdout, in this order; none: stdout is empty
     std::string err{};             // on stderr; empty: stderr is empty
     conditions given{};
+    std::function<void(checks&)> after{};  // what must hold afterwards
 };
 
 std::vector<qvinst_case> qvinst_cases(const fixture& f) {
@@ -338,8 +343,212 @@ void run_case(run_context& ctx, const fixture& f, const qvinst_case& row) {
         }
         if (!row.given.bound.empty()) expect_driver(c, row.given.bound, f.package);
         if (!row.given.unbound.empty()) expect_no_driver(c, row.given.unbound);
+        if (row.after) row.after(c);
     }
     ctx.log.record("qvinst: " + row.name, c);
+}
+
+// ---- stage and remove: a package staged, found by its published name and
+// removed with the driver it gave to a device; a second vendor's package
+// for the same hardware ID, staged beforehand and bound to a second
+// device, stays as it was. What Wine cannot show: the driver store's
+// FileRepository and Windows' own oemN.inf naming (Wine publishes an INF
+// under its own file name while that is free), so the published name is
+// read from stage's answer and looked for in %WINDIR%\INF.
+
+constexpr unsigned long exit_inf_missing = 21;
+constexpr unsigned long exit_not_a_package = 22;
+
+struct package_fixture {
+    driver_package ours{"QVPKG\\SAME_MODEL", "qvinst package device", "01/15/2024,1.0.0.0",
+                        "qvpkg-ours"};
+    driver_package theirs{"QVPKG\\SAME_MODEL", "another vendor's device", "02/01/2024,2.0.0.0",
+                          "qvpkg-theirs"};
+    std::string inf, other_inf, not_inf, absent_inf;
+    std::string published, other_published;
+    std::vector<virtual_device> owned;  // ours, then theirs
+};
+
+bool published_exists(const std::string& name) {
+    return !name.empty() &&
+           GetFileAttributesA((windows_inf_folder() + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The published name stage printed; empty when it printed none.
+std::string published_name_in(const std::string& out) {
+    const std::string label = "published name: ";
+    const std::size_t at = out.find(label);
+    if (at == std::string::npos) return {};
+    const std::size_t end = out.find_first_of("\r\n", at);
+    const std::string name = out.substr(at + label.size(), end - at - label.size());
+    return name == "-" ? std::string() : name;
+}
+
+std::string package_folder(const run_context& ctx, const std::string& name) {
+    const std::string folder = ctx.folder + name;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return name + "\\";
+}
+
+bool prepare_packages(run_context& ctx, package_fixture& p, checks& c) {
+    p.inf = write_inf(ctx, package_folder(ctx, "qvpkg-ours") + "qvpkg-ours.inf", p.ours);
+    p.other_inf = write_inf(ctx, package_folder(ctx, "qvpkg-theirs") + "qvpkg-theirs.inf", p.theirs);
+    p.not_inf = ctx.folder + "qvpkg-notes.txt";
+    p.absent_inf = ctx.folder + "qvpkg-ours\\absent.inf";
+    DeleteFileA(p.absent_inf.c_str());
+    c.expect(write_file(p.not_inf, "notes, not an INF\r\n"), "cannot write " + p.not_inf);
+    char staged[MAX_PATH] = {};
+    char* name = nullptr;
+    c.expect(SetupCopyOEMInfA(p.other_inf.c_str(), nullptr, SPOST_PATH, 0, staged, MAX_PATH, nullptr,
+                              &name) && name != nullptr,
+             "cannot stage " + p.other_inf);
+    if (!c.passed()) return false;
+    p.other_published = name;
+    for (int i = 0; i < 2; ++i) {
+        auto device = make_device(c, {p.ours.hardware_id});
+        if (!device) return false;
+        p.owned.push_back(std::move(*device));
+    }
+    const std::string& theirs = p.owned[1].instance_id();
+    c.expect(install_driver(theirs, p.other_inf), "cannot install " + p.other_inf + " onto " + theirs);
+    const bound_driver bound = read_bound_driver(theirs, marker_value_name);
+    c.expect(same_path(bound.inf_path, p.other_published),
+             "the driver key of " + theirs + " names " + quoted(bound.inf_path) + ", not " +
+                 quoted(p.other_published));
+    return c.passed();
+}
+
+// What holds after the package is removed: our device lost its driver
+// (the class installer removed it), the second vendor's device and
+// package are as they were, our published INF is gone.
+void expect_removed(checks& c, const package_fixture& p, const std::string& published) {
+    const std::string& ours = p.owned[0].instance_id();
+    const bound_driver d = read_bound_driver(ours, marker_value_name);
+    c.expect(!d.present || d.driver_key.empty(), "device " + ours + " kept its driver");
+    expect_driver(c, p.owned[1].instance_id(), p.theirs);
+    c.expect(!published_exists(published), published + " is still in the INF folder");
+    c.expect(published_exists(p.other_published), p.other_published + " left the INF folder");
+}
+
+std::string no_error_json() { return ",\"error\":null,\"error_name\":null,\"error_text\":null}\n"; }
+
+std::vector<qvinst_case> package_cases(const package_fixture& p) {
+    const std::string& name = p.published;
+    const auto removed = [&p, name](checks& c) { expect_removed(c, p, name); };
+    const auto still_staged = [name](checks& c) {
+        c.expect(published_exists(name), name + " left the INF folder");
+    };
+    return {
+        {"stage: staged already, the same published name", {"stage", p.inf}, exit_done,
+         {"inf: " + p.inf + "\npublished name: " + name + "\n", "result: already_staged: "}, "", {},
+         still_staged},
+        {"stage --json: inf, published name, result, exit status, no error", {"--json", "stage", p.inf},
+         exit_done,
+         {"{\"inf\":" + json(p.inf) + ",\"published_name\":" + json(name) +
+              ",\"result\":\"already_staged\",\"meaning\":\"",
+          "\",\"exit_status\":0" + no_error_json()}},
+        {"stage: a missing INF, 21, the platform's error named", {"stage", p.absent_inf},
+         exit_inf_missing,
+         {"published name: -\n", "result: inf_missing: ", "error: ERROR_FILE_NOT_FOUND (2)"}},
+        {"stage: a file that is not an INF, 22", {"stage", p.not_inf}, exit_not_a_package,
+         {"published name: -\n", "result: not_a_package: ", "error: "}},
+        {"stage: bad arguments, no INF", {"stage"}, exit_usage, {}, "usage: qvinst"},
+        {"remove: a published name that does not exist, nothing to remove, 0",
+         {"remove", "qvpkg-absent.inf"}, exit_done,
+         {"published name: -\n", "devices whose driver was removed: 0\n", "result: nothing_to_remove: "},
+         "", {}, still_staged},
+        {"remove: a missing INF, 21", {"remove", p.absent_inf}, exit_inf_missing,
+         {"result: inf_missing: ", "error: ERROR_FILE_NOT_FOUND (2)"}, "", {}, still_staged},
+        {"remove: a file that is not an INF, nothing to remove, 0", {"remove", p.not_inf}, exit_done,
+         {"result: nothing_to_remove: "}, "", {}, still_staged},
+        {"remove: by the original INF, from the device that uses it only, then from the store",
+         {"remove", p.inf}, exit_done,
+         {"package: " + p.inf + "\npublished name: " + name + "\n",
+          "devices whose driver was removed: 1\n", "result: removed: "},
+         "", {}, removed},
+        {"remove: the same again, nothing to remove, 0", {"remove", p.inf}, exit_done,
+         {"published name: -\n", "devices whose driver was removed: 0\n", "result: nothing_to_remove: "},
+         "", {}, removed},
+        {"stage: staged anew under the same name", {"stage", p.inf}, exit_done,
+         {"published name: " + name + "\n", "result: staged: "}, "", {}, still_staged},
+        {"remove --json: by its published name", {"--json", "remove", name}, exit_done,
+         {"{\"package\":" + json(name) + ",\"published_name\":" + json(name) +
+              ",\"devices_removed\":0,\"result\":\"removed\",\"meaning\":\"",
+          "\",\"exit_status\":0" + no_error_json()},
+         "", {}, removed},
+        {"remove --json: by its published name again, nothing to remove", {"--json", "remove", name},
+         exit_done,
+         {"{\"package\":" + json(name) + ",\"published_name\":null,\"devices_removed\":0,"
+          "\"result\":\"nothing_to_remove\",",
+          "\"exit_status\":0" + no_error_json()},
+         "", {}, removed},
+        {"remove --json: a missing INF, the error by number and name", {"--json", "remove", p.absent_inf},
+         exit_inf_missing,
+         {"\"result\":\"inf_missing\",", "\"exit_status\":21,\"error\":2,\"error_name\":\"ERROR_FILE_NOT_FOUND\""}},
+    };
+}
+
+void run_package_cases(run_context& ctx, const fixture& f) {
+    package_fixture p;
+    checks c;
+    if (prepare_packages(ctx, p, c) && use_newdev(c, ctx, newdev_kind::substitute)) {
+        // Staged here first, so that its published name is known to the
+        // cases; then installed onto our device as the system installs it.
+        const child_outcome run =
+            run_child(f.qvinst[static_cast<int>(copy::beside_library)], {"stage", p.inf});
+        c.expect(run.finished, run.problem);
+        c.expect_equal("exit status", run.exit_status, exit_done);
+        p.published = published_name_in(run.out);
+        c.expect(published_exists(p.published),
+                 "stage printed no published name in the INF folder: " + quoted(run.out));
+        const std::string& ours = p.owned[0].instance_id();
+        c.expect(install_driver(ours, p.inf), "cannot install " + p.inf + " onto " + ours);
+        const bound_driver bound = read_bound_driver(ours, marker_value_name);
+        c.expect(same_path(bound.inf_path, p.published),
+                 "the driver key of " + ours + " names " + quoted(bound.inf_path) + ", not " +
+                     quoted(p.published));
+    }
+    ctx.log.record("qvinst: stage: the package staged, its published name the one the driver key "
+                   "of a device installed from it names",
+                   c);
+    if (c.passed()) {
+        for (const auto& row : package_cases(p)) run_case(ctx, f, row);
+    }
+    SetupUninstallOEMInfA(p.other_published.c_str(), SUOI_FORCEDELETE, nullptr);
+}
+
+// Under WOW64 the 32-bit qvinst hands stage and remove over to the native
+// one. An INF named by a System32 path (SysWOW64 to the caller) or a
+// Sysnative path (the native System32) is written only where the caller's
+// view names it: the native qvinst stages and removes it only when it is
+// handed the file the caller named.
+void run_package_view_cases(run_context& ctx, const fixture& f) {
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string system_folder = system;
+    const std::string windows = system_folder.substr(0, system_folder.rfind('\\') + 1);
+    for (const char* folder : {"System32", "Sysnative"}) {
+        checks c;
+        const std::string path = windows + folder + "\\qvpkg-view-" + folder + ".inf";
+        const driver_package package{"QVPKG\\VIEW", "view test device", "01/15/2024,1.0.0.0", folder};
+        c.expect(write_file(path, driver_inf_text(package)), "cannot write " + path);
+        const std::wstring& qvinst = f.qvinst[static_cast<int>(copy::beside_library)];
+        const child_outcome staged = run_child(qvinst, {"stage", path});
+        c.expect(staged.finished, staged.problem);
+        c.expect_equal("stage's exit status", staged.exit_status, exit_done);
+        const std::string name = published_name_in(staged.out);
+        c.expect(published_exists(name), "no published INF: " + quoted(staged.out));
+        const child_outcome removed = run_child(qvinst, {"remove", path});
+        c.expect(removed.finished, removed.problem);
+        c.expect_equal("remove's exit status", removed.exit_status, exit_done);
+        c.expect(removed.out.find("result: removed: ") != std::string::npos,
+                 "remove did not remove: " + quoted(removed.out));
+        c.expect(!published_exists(name), name + " is still in the INF folder");
+        DeleteFileA(path.c_str());
+        ctx.log.record(std::string("qvinst: stage and remove of a ") + folder +
+                           " INF path, through the native qvinst, take the file the caller named",
+                       c);
+    }
 }
 
 }  // namespace
@@ -352,6 +561,14 @@ void run_qvinst_cases(run_context& ctx) {
         return;
     }
     for (const auto& row : qvinst_cases(f)) run_case(ctx, f, row);
+    run_package_cases(ctx, f);
+}
+
+void run_qvinst_package_cases(run_context& ctx) {
+    fixture f;
+    f.qvinst[static_cast<int>(copy::beside_library)] = ansi_to_wide(ctx.qvinst);
+    run_package_cases(ctx, f);
+    run_package_view_cases(ctx, f);
 }
 
 }  // namespace e2e

@@ -63,6 +63,10 @@ void run_fault_cases(run_context& ctx);
 void run_lifetime_cases(run_context& ctx);
 void run_setup_program_cases(run_context& ctx);
 void run_qvinst_cases(run_context& ctx);
+// stage and remove through the 32-bit qvinst under WOW64, which hands them
+// to the native one, with System32 and Sysnative INF paths (the wow64
+// group; the qvinst group runs the same cases natively).
+void run_qvinst_package_cases(run_context& ctx);
 void run_qvinst_diagnosis_cases(run_context& ctx);
 void run_wow64_cases(run_context& ctx);
 void run_wow64_dbcs_cases(run_context& ctx);

@@ -113,6 +113,24 @@ bool remove_device(const std::string& instance_id) {
     return SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &dev) != FALSE;
 }
 
+bool install_driver(const std::string& instance_id, const std::string& inf_path) {
+    platform::unique_hdevinfo set;
+    SP_DEVINFO_DATA dev{};
+    SP_DEVINSTALL_PARAMS_A params{};
+    params.cbSize = sizeof params;
+    if (!open_device(instance_id, set, dev) ||
+        !SetupDiGetDeviceInstallParamsA(set.get(), &dev, &params) ||
+        inf_path.size() >= sizeof params.DriverPath) {
+        return false;
+    }
+    params.Flags |= DI_ENUMSINGLEINF;
+    lstrcpyA(params.DriverPath, inf_path.c_str());
+    return SetupDiSetDeviceInstallParamsA(set.get(), &dev, &params) &&
+           SetupDiBuildDriverInfoList(set.get(), &dev, SPDIT_COMPATDRIVER) &&
+           SetupDiCallClassInstaller(DIF_SELECTBESTCOMPATDRV, set.get(), &dev) &&
+           SetupDiCallClassInstaller(DIF_INSTALLDEVICE, set.get(), &dev);
+}
+
 std::optional<virtual_device> virtual_device::create(const std::vector<std::string>& hardware_ids,
                                                      std::string& error) {
     GUID class_guid = GUID_DEVCLASS_SYSTEM;

@@ -37,6 +37,11 @@ bound_driver read_bound_driver(const std::string& instance_id, const std::string
 // Removes the device through the class installer (DIF_REMOVE).
 bool remove_device(const std::string& instance_id);
 
+// Installs the best driver of the INF at `inf_path` onto the device
+// through the class installer (DIF_INSTALLDEVICE), as the system's
+// installer does; false when a step fails.
+bool install_driver(const std::string& instance_id, const std::string& inf_path);
+
 // A present device created for one case and removed when the case ends.
 class virtual_device {
 public:

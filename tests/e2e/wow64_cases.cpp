@@ -370,6 +370,7 @@ void run_wow64_cases(run_context& ctx) {
     } else {
         run_emulated_x64_case(ctx);
     }
+    if (wow64_runner && !ctx.qvinst.empty()) run_qvinst_package_cases(ctx);
 }
 
 // In code page 932 (Wine takes it from LC_ALL=ja_JP.UTF-8): a wanted ID

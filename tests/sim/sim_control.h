@@ -23,6 +23,15 @@ struct device {
     // Set when NEWDEV.DLL installed a driver on it: the INF and description.
     std::string bound_inf;
     std::string bound_driver;
+    // The driver key's "InfPath": the published name of the package its
+    // driver came from. Empty: the device has no driver key.
+    std::string driver_inf{};
+    // Removed through the class installer (DIF_REMOVE): no longer listed.
+    bool removed = false;
+    // What DIF_REMOVE does to it: fails with this error, or leaves these
+    // flags (DI_NEEDREBOOT, DI_NEEDRESTART) in its install parameters.
+    std::optional<DWORD> remove_error{};
+    DWORD remove_flags = 0;
 };
 
 // The hardware-ID property for a list of IDs, in the platform's layout.
@@ -39,6 +48,9 @@ struct inf_file {
     std::vector<driver> drivers;
     bool readable = true;
     bool in_system_inf_folder = false;  // searched when the search is not limited to one INF
+    // SetupCopyOEMInfA refuses to stage it with this error (not an INF,
+    // signature, policy); 0: it stages.
+    DWORD stage_error = 0;
 };
 
 // What NEWDEV.DLL does when the library loads it and calls it.
@@ -69,6 +81,11 @@ struct faults {
     bool build_driver_info_list = false;
     bool call_class_installer = false;
     bool get_system_directory = false;         // returns 0
+    std::set<std::size_t> inf_path_read_fails;  // the driver key's InfPath, for these devices
+    bool enum_all_devices_fails = false;       // the walk over every device fails at its end
+    std::optional<DWORD> uninstall_error;      // SetupUninstallOEMInfA fails so
+    // SetupCopyOEMInfA copies even with SP_COPY_REPLACEONLY, as Wine does.
+    bool copy_ignores_replace_only = false;
     bool heap_alloc = false;                   // HeapAlloc returns null
 };
 
@@ -101,6 +118,11 @@ struct state {
     newdev_behaviour newdev;
     faults fault;
     std::string system_directory = "C:\\windows\\system32";
+    std::string windows_directory = "C:\\windows";
+    // The system's INF folder: published name -> the INF path it was staged
+    // from (empty for an INF of the system's own).
+    std::map<std::string, std::string> inf_folder;
+    unsigned next_oem_number = 0;
     // The process's current folder, which relative paths count from.
     std::string current_directory = "C:\\setup";
     // The install parameters a device starts with in a new set.
@@ -114,12 +136,15 @@ struct state {
     int sets_destroyed = 0;
     int modules_loaded = 0;
     int modules_freed = 0;
+    int keys_opened = 0;
+    int keys_closed = 0;
     // Calls made with a handle that is not live (never created, already
     // released, or the failure value).
     std::vector<std::string> bad_handle_uses;
 
     int live_sets() const { return sets_created - sets_destroyed; }
     int live_modules() const { return modules_loaded - modules_freed; }
+    int live_keys() const { return keys_opened - keys_closed; }
     std::vector<std::string> ops() const;
     std::size_t count(const std::string& op) const;
 };

@@ -14,6 +14,8 @@ namespace {
 
 constexpr std::uintptr_t first_set_handle = 0x1000;
 constexpr std::uintptr_t first_module_handle = 0x7000;
+constexpr std::uintptr_t first_key_handle = 0xA000;
+constexpr std::string_view inf_folder_name = "\\INF\\";
 constexpr std::uintptr_t handle_step = 0x10;
 // The records' size fields the simulation accepts: the 32-bit layouts.
 constexpr DWORD devinfo_size = platform::layout_32_bit.devinfo_data;
@@ -35,6 +37,7 @@ struct member {
 struct device_set {
     bool live = true;
     bool walk = false;
+    bool all_devices = false;  // a walk over present and non-present devices
     std::vector<member> members;
     std::optional<std::size_t> selected_member;
 };
@@ -43,8 +46,10 @@ struct machine {
     state visible;
     std::map<std::uintptr_t, device_set> sets;
     std::map<std::uintptr_t, bool> modules;  // handle -> live
+    std::map<std::uintptr_t, std::size_t> keys;  // live driver key -> device
     std::uintptr_t next_set = first_set_handle;
     std::uintptr_t next_module = first_module_handle;
+    std::uintptr_t next_key = first_key_handle;
     DWORD last_error = 0;
 };
 
@@ -176,15 +181,17 @@ void fill_element(SP_DEVINFO_DATA* element, HDEVINFO handle, std::size_t device)
     element->Reserved = static_cast<std::uint32_t>(addr(handle));
 }
 
-HDEVINFO new_set(bool walk) {
+HDEVINFO new_set(bool walk, bool present_only = true) {
     auto& m = the_machine();
     const std::uintptr_t handle = m.next_set;
     m.next_set += handle_step;
     device_set set;
     set.walk = walk;
+    set.all_devices = walk && !present_only;
     if (walk) {
         for (std::size_t i = 0; i < m.visible.devices.size(); ++i) {
-            if (m.visible.devices[i].present) {
+            const device& dev = m.visible.devices[i];
+            if (!dev.removed && (dev.present || !present_only)) {
                 set.members.push_back(member{i, {}, {}, {}});
             }
         }
@@ -251,6 +258,13 @@ std::vector<std::string> ids_of(const device& dev) {
         rest.remove_prefix(std::min(end + 1, rest.size()));
     }
     return ids;
+}
+
+// The entry of the system's INF folder named `name` (case-blind).
+std::map<std::string, std::string>::iterator published_entry(std::string_view name) {
+    auto& folder = the_machine().visible.inf_folder;
+    return std::find_if(folder.begin(), folder.end(),
+                        [&](const auto& entry) { return upper(entry.first) == upper(name); });
 }
 
 BOOL WINAPI sim_install_selected_driver(HWND parent, HDEVINFO handle, LPCSTR reserved, BOOL backup,
@@ -339,13 +353,18 @@ void reset() { the_machine() = machine{}; }
 
 std::size_t add_device(const std::string& instance_id, const std::vector<std::string>& hardware_ids) {
     auto& devices = platform().devices;
-    devices.push_back(device{instance_id, multi_sz(hardware_ids), true, {}, {}});
+    device dev;
+    dev.instance_id = instance_id;
+    dev.hardware_ids = multi_sz(hardware_ids);
+    devices.push_back(dev);
     return devices.size() - 1;
 }
 
 std::size_t add_device_without_hardware_id(const std::string& instance_id) {
     auto& devices = platform().devices;
-    devices.push_back(device{instance_id, std::nullopt, true, {}, {}});
+    device dev;
+    dev.instance_id = instance_id;
+    devices.push_back(dev);
     return devices.size() - 1;
 }
 
@@ -365,7 +384,7 @@ HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, PCSTR enumerator, HWND par
         op.fail(ERROR_INVALID_PARAMETER);
         return op.result(INVALID_HANDLE_VALUE);
     }
-    return op.result(sim::new_set(true));
+    return op.result(sim::new_set(true, (flags & DIGCF_PRESENT) != 0));
 }
 
 BOOL SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA element) {
@@ -379,7 +398,8 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA elemen
         return op.fail(ERROR_INVALID_USER_BUFFER);
     }
     const auto& fault = the_machine().visible.fault;
-    if (fault.enum_fails_at_index && *fault.enum_fails_at_index == index) {
+    if ((fault.enum_fails_at_index && *fault.enum_fails_at_index == index) ||
+        (set->all_devices && fault.enum_all_devices_fails && index == set->members.size())) {
         return op.fail(ERROR_INVALID_DATA);
     }
     if (index >= set->members.size()) {
@@ -595,6 +615,17 @@ BOOL SetupDiCallClassInstaller(DWORD function, HDEVINFO handle, PSP_DEVINFO_DATA
     if (!mem) {
         return FALSE;
     }
+    if (function == DIF_REMOVE) {
+        sim::device& dev = m.visible.devices[mem->device];
+        if (dev.remove_error) {
+            return op.fail(*dev.remove_error);
+        }
+        dev.removed = true;
+        dev.present = false;
+        dev.driver_inf.clear();
+        mem->params.Flags |= dev.remove_flags;
+        return op.result<BOOL>(TRUE);
+    }
     if (function != DIF_SELECTBESTCOMPATDRV || m.visible.fault.call_class_installer) {
         return op.fail(ERROR_INVALID_PARAMETER);
     }
@@ -639,6 +670,143 @@ BOOL SetupDiGetSelectedDriverA(HDEVINFO handle, PSP_DEVINFO_DATA element, PSP_DR
     return op.result<BOOL>(TRUE);
 }
 
+HKEY SetupDiOpenDevRegKey(HDEVINFO handle, PSP_DEVINFO_DATA element, DWORD scope, DWORD profile,
+                          DWORD key_type, REGSAM access) {
+    operation op("SetupDiOpenDevRegKey", handle, {scope, profile, key_type, access});
+    auto& m = the_machine();
+    const auto invalid = reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
+    sim::member* mem = op.member_of(handle, element);
+    if (!mem) {
+        return op.result(invalid);
+    }
+    if (scope != DICS_FLAG_GLOBAL || key_type != DIREG_DRV) {
+        op.fail(ERROR_INVALID_PARAMETER);
+        return op.result(invalid);
+    }
+    if (m.visible.devices[mem->device].driver_inf.empty()) {
+        op.fail(ERROR_KEY_DOES_NOT_EXIST);
+        return op.result(invalid);
+    }
+    const std::uintptr_t key = m.next_key;
+    m.next_key += sim::handle_step;
+    m.keys[key] = mem->device;
+    ++m.visible.keys_opened;
+    return op.result(reinterpret_cast<HKEY>(key));
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR name, PDWORD reserved, PDWORD type, PBYTE data,
+                      PDWORD size) {
+    operation op("RegQueryValueExA", key, {sim::addr(reserved), sim::addr(data)},
+                 name ? name : "");
+    auto& m = the_machine();
+    const auto it = m.keys.find(sim::addr(key));
+    if (it == m.keys.end()) {
+        m.visible.bad_handle_uses.push_back("RegQueryValueExA");
+        return op.result(static_cast<LONG>(ERROR_INVALID_HANDLE));
+    }
+    if (!name || std::string_view(name) != "InfPath") {
+        return op.result(static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    }
+    if (m.visible.fault.inf_path_read_fails.count(it->second)) {
+        return op.result(static_cast<LONG>(ERROR_MORE_DATA));
+    }
+    const std::string& value = m.visible.devices[it->second].driver_inf;
+    const DWORD needed = static_cast<DWORD>(value.size() + 1);
+    if (type) {
+        *type = REG_SZ;
+    }
+    if (!size || (data && *size < needed)) {
+        if (size) {
+            *size = needed;
+        }
+        return op.result(static_cast<LONG>(ERROR_MORE_DATA));
+    }
+    if (data) {
+        std::memcpy(data, value.c_str(), needed);
+    }
+    *size = needed;
+    return op.result(static_cast<LONG>(ERROR_SUCCESS));
+}
+
+LONG RegCloseKey(HKEY key) {
+    operation op("RegCloseKey", key, {});
+    auto& m = the_machine();
+    if (m.keys.erase(sim::addr(key)) == 0) {
+        m.visible.bad_handle_uses.push_back("RegCloseKey");
+        return op.result(static_cast<LONG>(ERROR_INVALID_HANDLE));
+    }
+    ++m.visible.keys_closed;
+    return op.result(static_cast<LONG>(ERROR_SUCCESS));
+}
+
+BOOL SetupCopyOEMInfA(PCSTR source, PCSTR media_location, DWORD media_type, DWORD style,
+                      PSTR destination, DWORD destination_size, PDWORD required_size,
+                      PSTR* file_part) {
+    operation op("SetupCopyOEMInfA", nullptr,
+                 {sim::addr(media_location), media_type, style, destination_size},
+                 source ? source : "");
+    auto& m = the_machine();
+    const auto inf = source ? m.visible.infs.find(source) : m.visible.infs.end();
+    if (inf == m.visible.infs.end()) {
+        return op.fail(ERROR_FILE_NOT_FOUND);
+    }
+    // A package is staged already when the folder holds an INF staged from
+    // the same file.
+    auto existing = std::find_if(m.visible.inf_folder.begin(), m.visible.inf_folder.end(),
+                                 [&](const auto& entry) { return entry.second == inf->first; });
+    const bool exists = existing != m.visible.inf_folder.end();
+    std::string name;
+    if (exists) {
+        name = existing->first;
+    } else if ((style & SP_COPY_REPLACEONLY) && !m.visible.fault.copy_ignores_replace_only) {
+        return op.fail(ERROR_FILE_NOT_FOUND);
+    } else if (!inf->second.readable || inf->second.stage_error != 0) {
+        return op.fail(inf->second.readable ? inf->second.stage_error : ERROR_ACCESS_DENIED);
+    } else {
+        name = "oem" + std::to_string(m.visible.next_oem_number++) + ".inf";
+    }
+    const std::string path = m.visible.windows_directory + std::string(sim::inf_folder_name) + name;
+    if (required_size) {
+        *required_size = static_cast<DWORD>(path.size() + 1);
+    }
+    if (destination) {
+        if (destination_size < path.size() + 1) {
+            return op.fail(ERROR_INSUFFICIENT_BUFFER);
+        }
+        std::memcpy(destination, path.c_str(), path.size() + 1);
+        if (file_part) {
+            *file_part = destination + path.size() - name.size();
+        }
+    }
+    if (exists && (style & SP_COPY_NOOVERWRITE)) {
+        return op.fail(ERROR_FILE_EXISTS);
+    }
+    m.visible.inf_folder[name] = inf->first;
+    return op.result<BOOL>(TRUE);
+}
+
+BOOL SetupUninstallOEMInfA(PCSTR inf_name, DWORD flags, LPVOID reserved) {
+    operation op("SetupUninstallOEMInfA", nullptr, {flags, sim::addr(reserved)},
+                 inf_name ? inf_name : "");
+    auto& m = the_machine();
+    if (m.visible.fault.uninstall_error) {
+        return op.fail(*m.visible.fault.uninstall_error);
+    }
+    const auto entry = sim::published_entry(inf_name ? inf_name : "");
+    if (!inf_name || entry == m.visible.inf_folder.end()) {
+        return op.fail(ERROR_FILE_NOT_FOUND);
+    }
+    const bool in_use = std::any_of(m.visible.devices.begin(), m.visible.devices.end(),
+                                    [&](const sim::device& dev) {
+                                        return sim::upper(dev.driver_inf) == sim::upper(entry->first);
+                                    });
+    if (in_use && !(flags & SUOI_FORCEDELETE)) {
+        return op.fail(ERROR_INF_IN_USE_BY_DEVICES);
+    }
+    m.visible.inf_folder.erase(entry);
+    return op.result<BOOL>(TRUE);
+}
+
 DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part) {
     operation op("GetFullPathNameA", nullptr, {sim::addr(buffer), size, sim::addr(file_part)},
                  path ? path : "");
@@ -670,6 +838,30 @@ UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
     }
     std::memcpy(buffer, dir.c_str(), dir.size() + 1);
     return op.result(static_cast<UINT>(dir.size()));
+}
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+    operation op("GetWindowsDirectoryA", nullptr, {sim::addr(buffer), size});
+    const std::string& dir = the_machine().visible.windows_directory;
+    if (dir.size() + 1 > size) {
+        return op.result(static_cast<UINT>(dir.size() + 1));
+    }
+    std::memcpy(buffer, dir.c_str(), dir.size() + 1);
+    return op.result(static_cast<UINT>(dir.size()));
+}
+
+DWORD GetFileAttributesA(LPCSTR path) {
+    operation op("GetFileAttributesA", nullptr, {}, path ? path : "");
+    const auto& m = the_machine().visible;
+    const std::string text = path ? path : "";
+    const std::string folder = m.windows_directory + std::string(sim::inf_folder_name);
+    const bool in_inf_folder = sim::upper(text.substr(0, folder.size())) == sim::upper(folder) &&
+                               sim::published_entry(text.substr(folder.size())) != m.inf_folder.end();
+    if (!in_inf_folder && m.infs.count(text) == 0) {
+        op.fail(ERROR_FILE_NOT_FOUND);
+        return op.result(INVALID_FILE_ATTRIBUTES);
+    }
+    return op.result(FILE_ATTRIBUTE_NORMAL);
 }
 
 HMODULE LoadLibraryA(LPCSTR path) {

@@ -32,6 +32,10 @@ using HANDLE = void*;
 using LPVOID = void*;
 using SIZE_T = std::size_t;
 using HDEVINFO = void*;
+using LONG = std::int32_t;
+using REGSAM = DWORD;
+struct HKEY__;
+using HKEY = HKEY__*;
 struct HWND__;
 using HWND = HWND__*;
 struct HINSTANCE__;
@@ -102,6 +106,18 @@ inline constexpr DWORD DI_ENUMSINGLEINF = 0x10000;
 inline constexpr DWORD DI_FLAGSEX_ALLOWEXCLUDEDDRVS = 0x800;
 inline constexpr DWORD SPDIT_COMPATDRIVER = 2;
 inline constexpr DWORD DIF_SELECTBESTCOMPATDRV = 0x17;
+inline constexpr DWORD DIF_REMOVE = 0x5;
+inline constexpr DWORD DICS_FLAG_GLOBAL = 0x1;
+inline constexpr DWORD DIREG_DRV = 0x2;
+inline constexpr REGSAM KEY_READ = 0x20019;
+inline constexpr DWORD REG_SZ = 1;
+inline constexpr DWORD SPOST_NONE = 0;
+inline constexpr DWORD SPOST_PATH = 1;
+inline constexpr DWORD SP_COPY_REPLACEONLY = 0x2;
+inline constexpr DWORD SP_COPY_NOOVERWRITE = 0x8;
+inline constexpr DWORD SUOI_FORCEDELETE = 0x1;
+inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 // Machine types, as IsWow64Process2 reports them.
 inline constexpr USHORT IMAGE_FILE_MACHINE_UNKNOWN = 0;
 inline constexpr USHORT IMAGE_FILE_MACHINE_I386 = 0x014c;
@@ -125,6 +141,12 @@ inline constexpr DWORD ERROR_NO_COMPAT_DRIVERS = 0xE0000228;
 inline constexpr DWORD ERROR_NON_WINDOWS_NT_DRIVER = 0xE000022D;
 inline constexpr DWORD ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED = 0xE0000242;
 inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_FILE_EXISTS = 80;
+inline constexpr DWORD ERROR_MORE_DATA = 234;
+inline constexpr DWORD ERROR_WRONG_INF_STYLE = 0xE0000100;
+inline constexpr DWORD ERROR_KEY_DOES_NOT_EXIST = 0xE0000204;
+inline constexpr DWORD ERROR_INF_IN_USE_BY_DEVICES = 0xE000023D;
 
 // Setup API.
 HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, PCSTR enumerator, HWND parent, DWORD flags);
@@ -147,10 +169,23 @@ BOOL SetupDiBuildDriverInfoList(HDEVINFO set, PSP_DEVINFO_DATA element, DWORD dr
 BOOL SetupDiCallClassInstaller(DWORD function, HDEVINFO set, PSP_DEVINFO_DATA element);
 BOOL SetupDiGetSelectedDriverA(HDEVINFO set, PSP_DEVINFO_DATA element,
                                PSP_DRVINFO_DATA_A driver);
+HKEY SetupDiOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA element, DWORD scope, DWORD profile,
+                          DWORD key_type, REGSAM access);
+BOOL SetupCopyOEMInfA(PCSTR source, PCSTR media_location, DWORD media_type, DWORD style,
+                      PSTR destination, DWORD destination_size, PDWORD required_size,
+                      PSTR* file_part);
+BOOL SetupUninstallOEMInfA(PCSTR inf_name, DWORD flags, LPVOID reserved);
+
+// Registry.
+LONG RegQueryValueExA(HKEY key, LPCSTR name, PDWORD reserved, PDWORD type, PBYTE data,
+                      PDWORD size);
+LONG RegCloseKey(HKEY key);
 
 // Kernel services.
 DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part);
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+DWORD GetFileAttributesA(LPCSTR path);
 HMODULE LoadLibraryA(LPCSTR path);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);

@@ -22,14 +22,21 @@ command_result run_install_explained(const std::string& inf_path, const std::str
 // (driver_survey.cpp).
 command_result run_drivers(const invocation& call);
 command_result run_version();
+// The library's staging and removal of driver packages, refused with 740
+// without administrator rights (package_commands.cpp).
+command_result run_stage(const invocation& call);
+command_result run_remove(const invocation& call);
 
 // On 64-bit Windows a 32-bit process sees other drivers than the
-// installation, which runs natively (QUORVANT64.exe), does: there the
-// 32-bit qvinst hands drivers and install --explain to the native qvinst in
-// the folder beside its own (x64\qvinst.exe), with the same arguments and
-// the same standard handles, and ends with its exit status. None when this
-// process runs natively; exit_no_native_qvinst with a message naming the
-// file when it is missing or cannot be started (native_qvinst.cpp).
-std::optional<command_result> run_native_qvinst();
+// installation, which runs natively (QUORVANT64.exe), does, and may not
+// stage or remove driver packages: there the 32-bit qvinst hands drivers,
+// install --explain, stage and remove to the native qvinst in the folder
+// beside its own (x64\qvinst.exe), with the same standard handles, and
+// ends with its exit status. It gets the same arguments; for stage and
+// remove (`package_call`) the INF path is named as the native view names
+// the file the caller named. None when this process runs natively;
+// exit_no_native_qvinst with a message naming the file when it is missing
+// or cannot be started (native_qvinst.cpp).
+std::optional<command_result> run_native_qvinst(const invocation* package_call = nullptr);
 
 }  // namespace qvinst

@@ -1,6 +1,7 @@
 // qvinst's help, usage and version texts.
 #include "tools/qvinst/help_text.h"
 
+#include "install/package_results.h"
 #include "tools/qvinst/command_line.h"
 #include "tools/qvinst/result_codes.h"
 
@@ -82,8 +83,8 @@ std::string exit_status_table() {
     out += status_line(exit_usage, "bad arguments");
     out += status_line(exit_no_compact_id, "id: at least one text has no compact ID");
     out += status_line(exit_no_native_qvinst,
-                       "drivers, install --explain: on 64-bit Windows the native qvinst\n"
-                       "        (x64\\qvinst.exe beside qvinst.exe) cannot be started");
+                       "drivers, install --explain, stage, remove: on 64-bit Windows the\n"
+                       "        native qvinst (x64\\qvinst.exe beside qvinst.exe) cannot be started");
     out += status_line(describe_result(-1).exit_status,
                        "find, drivers: the library would choose no device");
     out += status_line(describe_result(-2).exit_status, "drivers: no driver would be selected");
@@ -93,6 +94,17 @@ std::string exit_status_table() {
                            "result " + std::to_string(row.value) + " " + std::string(row.name));
     }
     out += status_line(exit_unknown_result, "any other result code");
+    out += "  stage and remove end with the status of their result:\n";
+    for (const auto& row : driver_package::result_rows) {
+        std::string names;
+        bool first_of_status = true;
+        for (const auto& other : driver_package::result_rows) {
+            if (other.exit_status != row.exit_status) continue;
+            first_of_status = first_of_status && &other >= &row;
+            names += (names.empty() ? "" : ", ") + std::string(other.name);
+        }
+        if (first_of_status) out += status_line(row.exit_status, names);
+    }
     return out;
 }
 

@@ -57,9 +57,12 @@ constexpr command_handler handlers[] = {
 
 command_result run(const invocation& call) {
 #if defined(_WIN32)
-    // What a driver search finds depends on the process's architecture.
-    if (call.what == command::drivers || (call.what == command::install && call.explain)) {
-        if (std::optional<command_result> native = run_native_qvinst()) {
+    // What a driver search finds depends on the process's architecture;
+    // driver packages are staged and removed natively.
+    const bool package_call = call.what == command::stage || call.what == command::remove;
+    if (package_call || call.what == command::drivers ||
+        (call.what == command::install && call.explain)) {
+        if (std::optional<command_result> native = run_native_qvinst(package_call ? &call : nullptr)) {
             return *native;
         }
     }

@@ -1,4 +1,5 @@
 // The native qvinst, started from the 32-bit one under WOW64.
+#include "install/driver_package.h"
 #include "install/wow64_helper.h"
 #include "platform/unique_handle.h"
 #include "tools/qvinst/device_commands.h"
@@ -11,7 +12,7 @@ namespace qvinst {
 
 #if defined(_WIN64)
 
-std::optional<command_result> run_native_qvinst() { return std::nullopt; }
+std::optional<command_result> run_native_qvinst(const invocation*) { return std::nullopt; }
 
 #else
 
@@ -62,6 +63,49 @@ std::wstring own_arguments() {
     return line;
 }
 
+// `text` as one argument of a command line that the C runtime hands back
+// unchanged: quoted, with the backslashes before a quote doubled. A path
+// holds no quote of its own.
+void append_quoted(std::wstring& line, std::wstring_view text) {
+    line += L" \"";
+    line += text;
+    const std::size_t last = text.find_last_not_of(L'\\');
+    line.append(text.size() - (last == std::wstring_view::npos ? 0 : last + 1), L'\\');
+    line += L'"';
+}
+
+// The arguments for a command whose operand is a driver package: the same
+// options and command, and the INF path named as the native view names the
+// file this process's view names (System32 is SysWOW64 to a 32-bit
+// process); a published name goes over as it is. False when the path
+// cannot be made.
+bool package_arguments(std::wstring& line, const invocation& call) {
+    const std::string& operand = call.operands.at(0);
+    std::wstring named;
+    if (driver_package::is_published_name(operand)) {
+        const int units = MultiByteToWideChar(CP_ACP, 0, operand.c_str(), -1, nullptr, 0);
+        named.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
+        if (units <= 0 ||
+            MultiByteToWideChar(CP_ACP, 0, operand.c_str(), -1, named.data(), units) != units) {
+            return false;
+        }
+        named.pop_back();
+    } else {
+        wow64::wide_text native;
+        if (!wow64::native_inf_path(native, operand.c_str(), true)) {
+            return false;
+        }
+        named = native.view();
+    }
+    if (call.json) line += L" --json";
+    const std::string_view name = command_name(call.what);
+    line += L' ';
+    line.append(name.begin(), name.end());
+    line += L" --";
+    append_quoted(line, named);
+    return true;
+}
+
 // A standard handle the child may inherit; null when this process has none.
 platform::unique_handle inheritable(DWORD which) {
     const HANDLE own = GetStdHandle(which);
@@ -84,7 +128,7 @@ command_result missing(const native_build& build, DWORD error) {
 
 }  // namespace
 
-std::optional<command_result> run_native_qvinst() {
+std::optional<command_result> run_native_qvinst(const invocation* package_call) {
     const native_build* build = native_build_here();
     if (!build) {
         return std::nullopt;
@@ -93,7 +137,14 @@ std::optional<command_result> run_native_qvinst() {
     if (!wow64::path_beside_own_module(path, build->path)) {
         return missing(*build, GetLastError());
     }
-    std::wstring line = L"\"" + std::wstring(path.view()) + L"\"" + own_arguments();
+    std::wstring line = L"\"" + std::wstring(path.view()) + L"\"";
+    if (!package_call) {
+        line += own_arguments();
+    } else if (!package_arguments(line, *package_call)) {
+        return command_result{{}, "qvinst: the INF path cannot be named to " +
+                                      std::string(build->name) + "\n",
+                              exit_trouble};
+    }
 
     const std::array<platform::unique_handle, 3> handles{
         inheritable(STD_INPUT_HANDLE), inheritable(STD_OUTPUT_HANDLE),

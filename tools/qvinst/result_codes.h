@@ -7,7 +7,7 @@
 //         export, out of memory, output not written)
 //   2     bad arguments, or a command this build does not offer
 //   3     id: at least one text has no compact ID
-//   4     drivers, install --explain: under WOW64, the native qvinst that
+//   4     drivers, install --explain, stage, remove: under WOW64, the native qvinst that
 //         runs them cannot be started
 //   3010  installed, and a reboot (result 2) or restart (result 3) is needed
 //   10-N  result -N: 11 no device, 12 no driver, 13 installation failed,
@@ -15,6 +15,10 @@
 //         point, 20 out of memory; find also ends with 11 when the library
 //         would pick no device
 //   30    a result code outside the library's table
+//   stage and remove: the exit status of their result
+//         (install/package_results.def): 0 done or nothing to remove, 3010
+//         removed and a restart is needed, 21 to 24 refused or failed, 740
+//         not run as administrator
 #pragma once
 
 #include "install/result_codes.h"

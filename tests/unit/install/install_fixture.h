@@ -166,6 +166,7 @@ protected:
     static void expect_clean_platform() {
         EXPECT_EQ(machine().live_sets(), 0);
         EXPECT_EQ(machine().live_modules(), 0);
+        EXPECT_EQ(machine().live_keys(), 0);
         EXPECT_EQ(machine().bad_handle_uses, nothing());
         EXPECT_EQ(calls_given_invalid_handle(), nothing());
     }

@@ -75,7 +75,13 @@ INSTANTIATE_TEST_SUITE_P(
         accepted_case{"drivers_inf_then_id", {"drivers", "x.inf", "PCI1", "--json"}, command::drivers,
                       true, {"x.inf", "PCI1"}},
         accepted_case{"explain_after_install", {"install", "--explain", "x.inf", "PCI1"},
-                      command::install, false, {"x.inf", "PCI1"}}),
+                      command::install, false, {"x.inf", "PCI1"}},
+        accepted_case{"stage_inf", {"stage", "x.inf", "--json"}, command::stage, true, {"x.inf"}},
+        // The form the 32-bit qvinst hands remove over in.
+        accepted_case{"remove_inf_after_double_dash", {"--json", "remove", "--", "C:\\d\\x.inf"},
+                      command::remove, true, {"C:\\d\\x.inf"}},
+        accepted_case{"remove_published_name", {"remove", "oem12.inf"}, command::remove, false,
+                      {"oem12.inf"}}),
     row_name{});
 
 struct rejected_case {
@@ -116,6 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
         rejected_case{"explain_with_drivers", {"--explain", "drivers", "x.inf", "PCI1"}, "--explain"},
         rejected_case{"explain_with_find", {"--explain", "find", "PCI1"}, "--explain"},
         rejected_case{"drivers_without_id", {"drivers", "x.inf"}, "drivers"},
+        rejected_case{"stage_without_inf", {"stage"}, "stage"},
+        rejected_case{"remove_with_two_operands", {"remove", "a.inf", "oem1.inf"}, "remove"},
+        rejected_case{"explain_with_remove", {"--explain", "remove", "a.inf"}, "--explain"},
         rejected_case{"option_after_double_dash_is_not_a_command", {"--", "--help"}, "--help"}),
     row_name{});
 

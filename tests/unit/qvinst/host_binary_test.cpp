@@ -89,7 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
                     windows_only_case{"install", {"install", "a.inf", "PCI1234567800000000"}},
                     windows_only_case{"install_explain",
                                       {"--explain", "install", "a.inf", "PCI1234567800000000"}},
-                    windows_only_case{"drivers", {"drivers", "a.inf", "PCI1234567800000000"}}),
+                    windows_only_case{"drivers", {"drivers", "a.inf", "PCI1234567800000000"}},
+                    windows_only_case{"stage", {"stage", "a.inf"}},
+                    windows_only_case{"remove", {"remove", "oem1.inf"}}),
     row_name{});
 
 struct bad_arguments_case {
