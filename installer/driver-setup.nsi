@@ -203,6 +203,11 @@ Function RecordPackage
   Call QvInst
   ${If} $R1 != 0
   ${OrIf} $R2 == ""
+    ; Nothing staged: a folder that no entry names goes again.
+    ReadRegStr $R3 HKLM "${QV_UNINSTALL_KEY}" "${QV_PUBLISHED_VALUE}"
+    ${If} $R3 == ""
+      RMDir /r "$INSTDIR"
+    ${EndIf}
     Return
   ${EndIf}
   WriteRegStr HKLM "${QV_UNINSTALL_KEY}" "DisplayName" "${QV_PRODUCT_NAME}"
@@ -356,7 +361,11 @@ Section "Uninstall"
     ; This program runs in place (_?=) and cannot delete its own file: a
     ; command interpreter started from here waits for it to end, then
     ; removes it and the folder.
-    Exec '"$SYSDIR\cmd.exe" /c for /l %n in (1,1,30) do @(if exist "$INSTDIR\uninstall.exe" (ping -n 2 127.0.0.1 >nul & del /f /q "$INSTDIR\uninstall.exe" 2>nul)) & rmdir "$INSTDIR"'
+    ${If} ${FileExists} "$INSTDIR\uninstall.exe"
+      Exec '"$SYSDIR\cmd.exe" /c for /l %n in (1,1,30) do @(if exist "$INSTDIR\uninstall.exe" (ping -n 2 127.0.0.1 >nul & del /f /q "$INSTDIR\uninstall.exe" 2>nul)) & rmdir "$INSTDIR"'
+    ${Else}
+      RMDir "$INSTDIR"
+    ${EndIf}
     !insertmacro QvLog "removed"
   ${Else}
     MessageBox MB_OK|MB_ICONSTOP "The driver was not removed (exit status $Status); run the uninstaller again." /SD IDOK

@@ -2,7 +2,8 @@
 # End-to-end tier: dist/QUORVANT.dll under Wine, in a private, throwaway
 # 32-bit prefix created for this run. Builds the driver setup template
 # (installer/driver-setup.nsi) with the sample package and qvinst.exe,
-# puts the pnputil substitute into the prefix (the setup must not call it), puts dist/qvinst.exe beside a copy of
+# puts the pnputil substitute into the prefix (the setup must not call
+# it), puts dist/qvinst.exe beside a copy of
 # the library, then runs qv_e2e
 # (build/win32/tests/e2e), which prints one line per case and
 # "N passed, M failed". Exits non-zero when any case failed.

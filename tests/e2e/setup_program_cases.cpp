@@ -420,6 +420,10 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
             if (ours && other && !quiet.empty()) {
                 c.expect(install_driver(other->instance_id(), their_inf),
                          "cannot install " + their_inf + " onto " + other->instance_id());
+                // A copy of the uninstaller, to run it once more afterwards.
+                const std::string copy = ctx.folder + "uninstall-again.exe";
+                const std::string program = quiet.substr(1, quiet.find('"', 1) - 1);
+                c.expect(CopyFileA(program.c_str(), copy.c_str(), FALSE) != FALSE, "cannot copy " + program);
                 const setup_run removal = run_command(c, ctx, quiet, widen(ctx.folder) + L"temp-remove");
                 c.expect_equal("exit status of the uninstaller", removal.child.exit_status, 0ul);
                 expect_logged(c, removal, "result: removed: ");
@@ -439,10 +443,21 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
                 }
                 c.expect(GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES,
                          folder + " is still there");
+                // Again: nothing is recorded any more, nothing to remove.
+                const setup_run again = run_command(
+                    c, ctx, "\"" + copy + "\" /S _?=" + folder, widen(ctx.folder) + L"temp-remove-again");
+                c.expect_equal("exit status of the uninstaller run again", again.child.exit_status, 0ul);
+                expect_logged(c, again, "nothing to remove");
+                expect_driver(c, other->instance_id(), theirs);
+                c.expect(published_exists(their_published), their_published + " left the INF folder");
+                c.expect(!entry_exists(), "the Programs and Features entry came back");
+                DeleteFileA(copy.c_str());
             }
         }
         if (!their_published.empty()) SetupUninstallOEMInfA(their_published.c_str(), SUOI_FORCEDELETE, nullptr);
-        ctx.log.record(label + "staged, installed from the store, set up again, removed by its uninstaller", c);
+        ctx.log.record(label + "staged, installed from the store, set up again, removed by its "
+                               "uninstaller, which then finds nothing to remove",
+                       c);
     }
     {
         // No device, and the install folder's place taken by a file: qvinst
