@@ -188,8 +188,10 @@ Function RecordPackage
   SetOutPath "$INSTDIR"
   File "/oname=$INSTDIR\qvinst.exe" "${QV_LIBRARY_FOLDER}\qvinst.exe"
   !ifdef QV_WITH_X64_HELPER
-    File "/oname=$INSTDIR\x64\qvinst.exe" "${QV_DIST}\x64\qvinst.exe"
-    File "/oname=$INSTDIR\arm64\qvinst.exe" "${QV_DIST}\arm64\qvinst.exe"
+    SetOutPath "$INSTDIR\x64"
+    File "${QV_DIST}\x64\qvinst.exe"
+    SetOutPath "$INSTDIR\arm64"
+    File "${QV_DIST}\arm64\qvinst.exe"
   !endif
   WriteUninstaller "$INSTDIR\uninstall.exe"
   SetOutPath "$WINDIR"
@@ -197,10 +199,10 @@ Function RecordPackage
     StrCpy $R1 "error"
     StrCpy $R2 ""
     !insertmacro QvLog "cannot install qvinst.exe and the uninstaller into $INSTDIR"
-    Return
+  ${Else}
+    Push 'stage "$Private\package\${QV_INF}"'
+    Call QvInst
   ${EndIf}
-  Push 'stage "$Private\package\${QV_INF}"'
-  Call QvInst
   ${If} $R1 != 0
   ${OrIf} $R2 == ""
     ; Nothing staged: a folder that no entry names goes again.
