@@ -120,7 +120,11 @@ Function ${un}QvStart
   UserInfo::GetAccountType
   Pop $R1
   ${If} $R1 != "Admin"
-    !insertmacro QvRefuse "Changing the driver needs administrator rights." ${QV_EXIT_NOT_ADMIN}
+    !ifdef __UNINSTALL__
+      !insertmacro QvRefuse "Removing the driver needs administrator rights." ${QV_EXIT_NOT_ADMIN}
+    !else
+      !insertmacro QvRefuse "Installing the driver needs administrator rights." ${QV_EXIT_NOT_ADMIN}
+    !endif
   ${EndIf}
   !if ${NSIS_PTR_SIZE} > 4
     SetRegView 64
@@ -364,7 +368,7 @@ Section "Uninstall"
     ; command interpreter started from here waits for it to end, then
     ; removes it and the folder.
     ${If} ${FileExists} "$INSTDIR\uninstall.exe"
-      Exec '"$SYSDIR\cmd.exe" /c for /l %n in (1,1,30) do @(if exist "$INSTDIR\uninstall.exe" (ping -n 2 127.0.0.1 >nul & del /f /q "$INSTDIR\uninstall.exe" 2>nul)) & rmdir "$INSTDIR"'
+      Exec '"$SYSDIR\cmd.exe" /c for /l %n in (1,1,120) do @(if exist "$INSTDIR\uninstall.exe" (ping -n 2 127.0.0.1 >nul & del /f /q "$INSTDIR\uninstall.exe" 2>nul)) & rmdir "$INSTDIR"'
     ${Else}
       RMDir "$INSTDIR"
     ${EndIf}

@@ -420,6 +420,19 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
             if (ours && other && !quiet.empty()) {
                 c.expect(install_driver(other->instance_id(), their_inf),
                          "cannot install " + their_inf + " onto " + other->instance_id());
+                // Started by a standard user: refused, everything kept.
+                const HANDLE token = token_without_administrators();
+                c.expect(token != nullptr, "cannot make a token without the Administrators group");
+                if (token != nullptr) {
+                    const setup_run refused =
+                        run_command(c, ctx, quiet, widen(ctx.folder) + L"temp-remove-user", token);
+                    CloseHandle(token);
+                    c.expect_equal("exit status of the uninstaller for a standard user",
+                                   refused.child.exit_status, 740ul);
+                    expect_bound(c, ours->instance_id(), true);
+                    c.expect(published_exists(published), published + " left the INF folder");
+                    c.expect_equal("package recorded", recorded_package(), published);
+                }
                 // A copy of the uninstaller, to run it once more afterwards.
                 const std::string copy = ctx.folder + "uninstall-again.exe";
                 const std::string program = quiet.substr(1, quiet.find('"', 1) - 1);
@@ -438,11 +451,11 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
                 c.expect(!entry_exists(), "the Programs and Features entry is still there");
                 // The uninstaller's file goes once it has ended.
                 const std::string folder = install_folder();
-                for (int wait = 0; wait < 100 && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES; ++wait) {
-                    Sleep(100);
-                }
-                c.expect(GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES,
-                         folder + " is still there");
+                const auto folder_exists = [&folder] {
+                    return GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+                };
+                for (int wait = 0; wait < 300 && folder_exists(); ++wait) Sleep(100);
+                c.expect(!folder_exists(), folder + " is still there");
                 // Again: nothing is recorded any more, nothing to remove.
                 const setup_run again = run_command(
                     c, ctx, "\"" + copy + "\" /S _?=" + folder, widen(ctx.folder) + L"temp-remove-again");
