@@ -60,9 +60,8 @@ SetCompressor /SOLID lzma
 !define QV_EXIT_NO_LIBRARY 40     ; the library could not be loaded or called
 !define QV_EXIT_NO_ANSI_PATH 41   ; no folder whose ANSI name names the files
 !define QV_EXIT_NO_QVINST 42      ; qvinst.exe could not be installed or started
-; The uninstaller's exit status is qvinst remove's own (0 removed or nothing
-; to remove, 3010 restart needed, 21 and up a failure, 740 not
-; administrator), or QV_EXIT_NOT_ADMIN and QV_EXIT_NO_QVINST above.
+; The uninstaller's exit status is qvinst remove's own (qvinst help lists
+; them), or QV_EXIT_NOT_ADMIN and QV_EXIT_NO_QVINST above.
 
 Name "${QV_PRODUCT_NAME}"
 OutFile "${QV_OUTFILE}"
