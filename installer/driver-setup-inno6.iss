@@ -10,19 +10,39 @@
 ;        /DQV_INF=<INF file name inside it> /DQV_COMPACT_ID=<compact ID>
 ;        /DQV_OUTFILE=<setup file name without .exe> driver-setup-inno6.iss
 ;
+; Optional: /DQV_PRODUCT_NAME=, /DQV_PRODUCT_VERSION=, /DQV_PUBLISHER= for
+; the Programs and Features entry and the install folder
+; ({autopf}\<product name>), which holds Inno's uninstaller and the
+; qvinst.exe that stages and removes the package (with the native
+; x64\qvinst.exe and arm64\qvinst.exe it hands over to under WOW64).
+;
 ; Silent: setup.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /LOG="<log file>"
 ; (the script shows no message box when silent; Inno's own ones need
 ; /SUPPRESSMSGBOXES). The exit status is installer/driver-setup.nsi's (see
 ; the constants in [Code] and quorvant.isi); Inno refuses a refused
-; elevation itself, with its own message and exit code.
+; elevation itself, with its own message and exit code. The uninstaller
+; (the entry's QuietUninstallString) removes the recorded package with
+; qvinst remove; Inno's uninstaller ends with Inno's own exit codes, so
+; a failure shows as a non-zero status with everything kept.
 
 #ifndef QV_DIST
   #error Define QV_DIST, QV_PACKAGE, QV_INF, QV_COMPACT_ID and QV_OUTFILE (ISCC /D...)
 #endif
 
+#ifndef QV_PRODUCT_NAME
+  #define QV_PRODUCT_NAME "Driver setup"
+#endif
+#ifndef QV_PRODUCT_VERSION
+  #define QV_PRODUCT_VERSION "1.0"
+#endif
+#ifndef QV_PUBLISHER
+  #define QV_PUBLISHER "Driver publisher"
+#endif
+
 [Setup]
-AppName=Driver setup
-AppVersion=1.0
+AppName={#QV_PRODUCT_NAME}
+AppVersion={#QV_PRODUCT_VERSION}
+AppPublisher={#QV_PUBLISHER}
 PrivilegesRequired=admin
 ; Device drivers: the systems whose own architecture the package serves,
 ; not those that emulate it. The x64 Setup runs emulated on ARM64 Windows 11.
@@ -33,26 +53,33 @@ ArchitecturesInstallIn64BitMode=x64os or arm64
 #else
 ArchitecturesAllowed=x86os or x64os or arm64
 #endif
-; {app} is the private folder under the Windows directory; Setup installs
-; nothing that stays.
-DefaultDirName={code:PrivateFolder}
+; {app} holds the uninstaller and qvinst; the library and the package go
+; to a private folder under the Windows directory and do not stay.
+DefaultDirName={autopf}\{#QV_PRODUCT_NAME}
 DisableDirPage=yes
-UsePreviousAppDir=no
 DisableProgramGroupPage=yes
-Uninstallable=no
+Uninstallable=yes
 OutputDir=.
 OutputBaseFilename={#QV_OUTFILE}
 
 [Files]
 #ifdef QV_X64
-Source: "{#QV_DIST}\x64\QUORVANT.dll"; DestDir: "{app}"; Check: AnsiPathUsable
+Source: "{#QV_DIST}\x64\QUORVANT.dll"; DestDir: "{code:PrivateFolder}"; Flags: deleteafterinstall; Check: AnsiPathUsable
+Source: "{#QV_DIST}\x64\qvinst.exe"; DestDir: "{app}"
 #else
-Source: "{#QV_DIST}\QUORVANT.dll"; DestDir: "{app}"; Check: AnsiPathUsable
-Source: "{#QV_DIST}\QUORVANT64.exe"; DestDir: "{app}"; Check: AnsiPathUsable
+Source: "{#QV_DIST}\QUORVANT.dll"; DestDir: "{code:PrivateFolder}"; Flags: deleteafterinstall; Check: AnsiPathUsable
+Source: "{#QV_DIST}\QUORVANT64.exe"; DestDir: "{code:PrivateFolder}"; Flags: deleteafterinstall; Check: AnsiPathUsable
+Source: "{#QV_DIST}\qvinst.exe"; DestDir: "{app}"
+Source: "{#QV_DIST}\x64\qvinst.exe"; DestDir: "{app}\x64"
+Source: "{#QV_DIST}\arm64\qvinst.exe"; DestDir: "{app}\arm64"
 #endif
 ; ARM64 Windows: both libraries hand the call to the ARM64 helper.
-Source: "{#QV_DIST}\QUORVANTA64.exe"; DestDir: "{app}"; Check: AnsiPathUsable
-Source: "{#QV_PACKAGE}\*"; DestDir: "{app}\package"; Flags: recursesubdirs; Check: AnsiPathUsable
+Source: "{#QV_DIST}\QUORVANTA64.exe"; DestDir: "{code:PrivateFolder}"; Flags: deleteafterinstall; Check: AnsiPathUsable
+Source: "{#QV_PACKAGE}\*"; DestDir: "{code:PrivateFolder}\package"; Flags: recursesubdirs deleteafterinstall; Check: AnsiPathUsable
+
+[UninstallDelete]
+; Written by [Code] after staging.
+Type: files; Name: "{app}\published-name.txt"
 
 [Code]
 // The library's result codes, their texts and exit statuses.
@@ -66,6 +93,7 @@ const
   ExitUnknownResult = 30; // a result outside the library's table
   ExitNoLibrary = 40;     // the library could not be loaded or called
   ExitNoAnsiPath = 41;    // no folder whose ANSI name names the files
+  ExitNoQvinst = 42;      // qvinst.exe could not be started
 
 var
   PrivateDir: String;
@@ -74,7 +102,7 @@ var
 
 // int __stdcall qv7_installdevice(const char *inf_path, const char *compact_id)
 function qv7_installdevice(InfPath, CompactId: AnsiString): Integer;
-  external 'qv7_installdevice@{app}\QUORVANT.dll stdcall delayload setuponly';
+  external 'qv7_installdevice@{code:PrivateFolder}\QUORVANT.dll stdcall delayload setuponly';
 
 // The library reads its paths as ANSI text and finds its helper through
 // its own ANSI file name: a private folder under the Windows directory
@@ -104,34 +132,54 @@ begin
   Result := String(AnsiString(Path)) = Path;
 end;
 
-// Stages the package in the driver store with the system's pnputil
-// ({sysnative}: the native one on 64-bit Windows), so that Windows
-// installs it when the device is connected.
-procedure StagePackage(Inf: String);
+// Runs {app}\qvinst.exe with Arguments from the Windows directory and logs
+// its exit status; False when it could not be started. Its output goes to
+// a file in {tmp}, read back for the published name it printed.
+function RunQvinst(Arguments: String; var ExitStatus: Integer; var Published: String): Boolean;
 var
-  PnpUtil: String;
-  PnpUtilStatus: Integer;
+  Output: String;
+  Lines: TArrayOfString;
+  I: Integer;
 begin
-  PnpUtil := ExpandConstant('{sysnative}\pnputil.exe');
-  Log('staging: ' + PnpUtil + ' /add-driver ' + Inf);
-  if not Exec(PnpUtil, '/add-driver "' + Inf + '"', ExpandConstant('{win}'), SW_HIDE,
-    ewWaitUntilTerminated, PnpUtilStatus) then
-    PnpUtilStatus := -1;
-  if PnpUtilStatus = 0 then
-  begin
-    Log('staged; the driver is used when the device is connected');
-    Status := QV7_INSTALLED_EXIT;
-  end
-  else if PnpUtilStatus = 3010 then
-  begin
-    Log('staged; Windows must restart to complete it');
-    Status := QV7_INSTALLED_NEEDS_RESTART_EXIT;
-  end
+  Published := '';
+  Output := ExpandConstant('{tmp}\qvinst-output.txt');
+  Log('qvinst ' + Arguments);
+  Result := Exec(ExpandConstant('{cmd}'), '/c ""' + ExpandConstant('{app}\qvinst.exe') + '" ' +
+    Arguments + ' > "' + Output + '""', ExpandConstant('{win}'), SW_HIDE, ewWaitUntilTerminated,
+    ExitStatus);
+  if not Result then
+    Exit;
+  Log('qvinst ended with ' + IntToStr(ExitStatus));
+  if LoadStringsFromFile(Output, Lines) then
+    for I := 0 to GetArrayLength(Lines) - 1 do
+    begin
+      Log(Lines[I]);
+      if Pos('published name: ', Lines[I]) = 1 then
+        Published := Copy(Lines[I], Length('published name: ') + 1, MaxInt);
+    end;
+  if Published = '-' then
+    Published := '';
+  DeleteFile(Output);
+end;
+
+// Stages the package in the driver store with qvinst stage (Windows 7 and
+// later), so that Windows installs it when the device is connected; after
+// an installation it finds the package staged already. Records the
+// published name in {app}, so that the uninstaller removes exactly that
+// package. False when nothing is staged.
+function RecordPackage(Inf: String): Boolean;
+var
+  StageStatus: Integer;
+  Published: String;
+begin
+  Result := RunQvinst('stage "' + Inf + '"', StageStatus, Published) and (StageStatus = 0) and
+    (Published <> '');
+  if Result then
+    Result := SaveStringToFile(ExpandConstant('{app}\published-name.txt'), Published, False);
+  if Result then
+    Log('recorded: ' + Published)
   else
-  begin
-    Log('pnputil failed (' + IntToStr(PnpUtilStatus) + '): the package is not staged');
-    Status := QV7_E_NO_DEVICE_EXIT;
-  end;
+    Log('qvinst stage failed (' + IntToStr(StageStatus) + '): the package is not staged');
 end;
 
 procedure InstallDriver();
@@ -139,9 +187,9 @@ var
   Inf, Meaning: String;
   Code, LastError: Integer;
 begin
-  Inf := ExpandConstant('{app}\package\{#QV_INF}');
-  // The helper inherits this as its current folder: never {app}, which is
-  // removed at the end.
+  Inf := PrivateFolder('') + '\package\{#QV_INF}';
+  // The helper inherits this as its current folder: never the private
+  // folder, which is removed at the end.
   SetCurrentDir(ExpandConstant('{win}'));
   try
     Code := qv7_installdevice(Inf, '{#QV_COMPACT_ID}');
@@ -151,7 +199,7 @@ begin
     Log('the library could not be called: ' + GetExceptionMessage());
     Exit;
   end;
-  UnloadDLL(ExpandConstant('{app}\QUORVANT.dll'));
+  UnloadDLL(PrivateFolder('') + '\QUORVANT.dll');
   if not QvDescribeResult(Code, Meaning, Status) then
   begin
     Meaning := 'a result outside the library''s table';
@@ -159,8 +207,22 @@ begin
   end;
   Log('qv7_installdevice({#QV_INF}, {#QV_COMPACT_ID}) returned ' + IntToStr(Code) + ' (' +
     Meaning + '); last error ' + Format('0x%.8x', [LastError]));
-  if Code = QV7_E_NO_DEVICE then
-    StagePackage(Inf);
+  if (Code = QV7_E_NO_DEVICE) or (Status = QV7_INSTALLED_EXIT) or
+    (Status = QV7_INSTALLED_NEEDS_RESTART_EXIT) then
+  begin
+    if not RecordPackage(Inf) then
+    begin
+      if Code = QV7_E_NO_DEVICE then
+        Status := QV7_E_NO_DEVICE_EXIT
+      else
+        Status := ExitNoQvinst;
+    end
+    else if Code = QV7_E_NO_DEVICE then
+    begin
+      Log('staged; the driver is used when the device is connected');
+      Status := QV7_INSTALLED_EXIT;
+    end;
+  end;
   RestartWanted := Status = QV7_INSTALLED_NEEDS_RESTART_EXIT;
   if (Status <> QV7_INSTALLED_EXIT) and not RestartWanted and not WizardSilent() then
     MsgBox('The driver was not installed: ' + Meaning + ' (code ' + IntToStr(Code) + ').',
@@ -193,4 +255,42 @@ end;
 function GetCustomSetupExitCode(): Integer;
 begin
   Result := Status;
+end;
+
+// The uninstaller: removes the recorded package (the driver from every
+// device that uses it, then the package from the driver store) with
+// qvinst remove before Inno removes {app} and the entry; when that fails,
+// nothing is removed, so that it can be run again.
+var
+  RemovalNeedsRestart: Boolean;
+
+function InitializeUninstall(): Boolean;
+var
+  Published: AnsiString;
+  Ignored: String;
+  RemoveStatus: Integer;
+begin
+  Result := True;
+  if not LoadStringFromFile(ExpandConstant('{app}\published-name.txt'), Published) then
+  begin
+    Log('no package recorded: nothing to remove');
+    Exit;
+  end;
+  if not RunQvinst('remove "' + String(Published) + '"', RemoveStatus, Ignored) then
+    RemoveStatus := ExitNoQvinst;
+  RemovalNeedsRestart := RemoveStatus = 3010;
+  Result := (RemoveStatus = 0) or RemovalNeedsRestart;
+  if not Result then
+  begin
+    Log('not removed (exit status ' + IntToStr(RemoveStatus) + '); everything stays for another attempt');
+    if not UninstallSilent() then
+      MsgBox('The driver was not removed (exit status ' + IntToStr(RemoveStatus) +
+        '); run the uninstaller again.', mbError, MB_OK);
+  end;
+end;
+
+// Silent (/VERYSILENT /NORESTART): never restarts by itself.
+function UninstallNeedRestart(): Boolean;
+begin
+  Result := RemovalNeedsRestart;
 end;

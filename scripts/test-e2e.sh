@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end tier: dist/QUORVANT.dll under Wine, in a private, throwaway
 # 32-bit prefix created for this run. Builds the driver setup template
-# (installer/driver-setup.nsi) with the sample package, puts the pnputil
-# substitute into the prefix, puts dist/qvinst.exe beside a copy of
+# (installer/driver-setup.nsi) with the sample package and qvinst.exe,
+# puts the pnputil substitute into the prefix (the setup must not call
+# it), puts dist/qvinst.exe beside a copy of
 # the library, then runs qv_e2e
 # (build/win32/tests/e2e), which prints one line per case and
 # "N passed, M failed". Exits non-zero when any case failed.
@@ -45,15 +46,18 @@ echo "e2e: building the driver setup program"
 # setup's own status when the library cannot be called.
 mkdir -p "$tmp/setup" "$tmp/dist" "$tmp/dist-without-export"
 cp "$library" "$tmp/dist/QUORVANT.dll"
-cp -r dist/QUORVANT64.exe dist/QUORVANTA64.exe dist/installer "$tmp/dist/"
-cp -r dist/QUORVANT64.exe dist/QUORVANTA64.exe dist/installer "$tmp/dist-without-export/"
+for release in dist dist-without-export; do
+  cp -r dist/QUORVANT64.exe dist/QUORVANTA64.exe dist/x64 dist/arm64 dist/installer "$tmp/$release/"
+  cp "$qvinst" "$tmp/$release/qvinst.exe"
+done
 cp "$programs/newdev_without_entry.dll" "$tmp/dist-without-export/QUORVANT.dll"
 for release in dist dist-without-export; do
   makensis -V2 -WX -DQV_DIST="$tmp/$release" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \
     -DQV_COMPACT_ID=PCI5156000151560001 -DQV_OUTFILE="$tmp/setup/driver-setup-$release.exe" \
     installer/driver-setup.nsi
 done
-# Wine has no pnputil: the substitute records what the setup asks of it.
+# Wine has no pnputil: the substitute records a call, which the setup must
+# not make (it stages through qvinst).
 cp "$programs/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/system32/pnputil.exe"
 
 # The runner starts from a folder of its own, beside a newdev.dll that is not

@@ -61,6 +61,7 @@ cp "$programs32/qv_e2e.exe" "$programs32/qv_helper_standin.exe" "$tmp/run32/"
 mkdir -p "$tmp/dist-without-export/x64"
 cp -r dist/QUORVANTA64.exe dist/installer "$tmp/dist-without-export/"
 cp "$programs64/newdev_without_entry.dll" "$tmp/dist-without-export/x64/QUORVANT.dll"
+cp dist/x64/qvinst.exe "$tmp/dist-without-export/x64/"
 for build in driver-setup:dist driver-setup-amd64:dist driver-setup-amd64:dist-without-export; do
   template=${build%%:*} release=${build#*:}
   release_path=$tmp/$release

@@ -2,11 +2,14 @@
 // (installer/driver-setup.nsi, and driver-setup-amd64.nsi on 64-bit
 // Windows), run silently (/S /LOG=FILE) as child processes with the sample
 // package: every outcome of the library, and of staging the package with
-// pnputil (the substitute) after -1, must end the setup with its exit
-// status and be named in its log, and nothing of the setup may stay in its
-// TEMP folder or in the Windows directory's Temp folder. The children
-// inherit the substitutes' steering variables.
+// qvinst after -1 (never with pnputil: the substitute records a call),
+// must end the setup with its exit status and be named in its log, and
+// nothing of the setup may stay in its TEMP folder or in the Windows
+// directory's Temp folder. A round trip then stages, installs, and removes
+// through the uninstaller the setup registered. The children inherit the
+// substitutes' steering variables.
 #include "tests/e2e/child_process.h"
+#include "tests/e2e/inf_files.h"
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
 #include "tests/e2e/sample_driver.h"
@@ -21,7 +24,6 @@ namespace e2e {
 namespace {
 
 constexpr unsigned long setup_timeout_ms = 30000;
-constexpr int no_pnputil = -1;  // pnputil must not run
 constexpr unsigned long need_restart = 0x80;
 constexpr unsigned long need_reboot = 0x100;
 
@@ -33,7 +35,6 @@ struct setup_case {
     const char* name;
     const std::vector<std::string>* device;  // null: no device
     substitute_behaviour behaviour;
-    int pnputil_exit;  // what the pnputil substitute ends with, or no_pnputil
     int result;
     const char* result_name;
     unsigned long exit_status;
@@ -41,27 +42,70 @@ struct setup_case {
 };
 
 const setup_case setup_cases[] = {
-    {"installed: 1 -> 0", &sample::hardware_ids, {newdev_protocol::install_action}, no_pnputil,
+    {"installed: 1 -> 0", &sample::hardware_ids, {newdev_protocol::install_action},
      result::installed, "QV7_INSTALLED", 0, nullptr},
     {"reboot needed: 2 -> 3010", &sample::hardware_ids,
-     {newdev_protocol::install_action, need_reboot}, no_pnputil, result::reboot,
+     {newdev_protocol::install_action, need_reboot}, result::reboot,
      "QV7_INSTALLED_NEEDS_REBOOT", 3010, nullptr},
     {"restart needed: 3 -> 3010", &sample::hardware_ids,
-     {newdev_protocol::install_action, need_restart}, no_pnputil, result::restart,
+     {newdev_protocol::install_action, need_restart}, result::restart,
      "QV7_INSTALLED_NEEDS_RESTART", 3010, nullptr},
-    {"no device, package staged: -1 -> 0", nullptr, {newdev_protocol::install_action}, 0,
+    {"no device, package staged: -1 -> 0", nullptr, {newdev_protocol::install_action},
      result::no_device, "QV7_E_NO_DEVICE", 0,
      "staged; the driver is used when the device is connected"},
-    {"no device, staging needs a restart: -1 -> 3010", nullptr, {newdev_protocol::install_action},
-     3010, result::no_device, "QV7_E_NO_DEVICE", 3010, nullptr},
-    {"no device, staging fails: -1 -> 11", nullptr, {newdev_protocol::install_action}, 5,
-     result::no_device, "QV7_E_NO_DEVICE", 11, "pnputil failed (5)"},
     {"no driver for the device: -2 -> 12", &unlisted_ids, {newdev_protocol::install_action},
-     no_pnputil, result::no_driver, "QV7_E_NO_DRIVER", 12, nullptr},
+     result::no_driver, "QV7_E_NO_DRIVER", 12, nullptr},
     {"installer fails: -3 -> 13", &sample::hardware_ids,
-     {newdev_protocol::fail_action, 0, 1, ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED}, no_pnputil, result::install_failed,
+     {newdev_protocol::fail_action, 0, 1, ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED}, result::install_failed,
      "QV7_E_INSTALL_FAILED", 13, nullptr},
 };
+
+// The Programs and Features entry of the setup as the templates build it
+// by default, in this process's registry view (the setup's own bitness).
+constexpr const char* product_name = "Driver setup";
+const std::string uninstall_key =
+    std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + product_name;
+
+// A value of the entry; empty when the entry or the value is missing.
+std::string entry_value(const char* name) {
+    char value[2048] = {};
+    DWORD size = sizeof value - 1;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall_key.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return {};
+    }
+    DWORD type = 0;
+    const LONG read =
+        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (read != ERROR_SUCCESS) return {};
+    if (type == REG_DWORD) return std::to_string(*reinterpret_cast<const DWORD*>(value));
+    return value;
+}
+
+bool entry_exists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall_key.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+// The published name the setup recorded for its uninstaller.
+std::string recorded_package() { return entry_value("QuorvantPublishedName"); }
+
+bool published_exists(const std::string& name) {
+    return !name.empty() &&
+           GetFileAttributesA((windows_inf_folder() + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The install folder: the product's folder under Program Files.
+std::string install_folder() {
+    char folder[MAX_PATH] = {};
+    GetEnvironmentVariableA("ProgramFiles", folder, MAX_PATH);
+    return std::string(folder) + "\\" + product_name;
+}
 
 // The summary that the library's table gives `code`, which the setup's
 // log must show after the code's name: the templates take it from the
@@ -93,11 +137,6 @@ std::map<std::string, std::string> read_pairs(const std::string& path) {
     return pairs;
 }
 
-std::string lower(std::string text) {
-    CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
 std::set<std::wstring> names_in(const std::wstring& folder) {
     std::set<std::wstring> names;
     WIN32_FIND_DATAW found;
@@ -127,10 +166,8 @@ std::string file_name_of(const std::string& path) { return path.substr(path.rfin
 // one in a prefix may start Wine's desktop process, which would keep
 // inherited pipes open) and waits for its exit status.
 // With `token`, as the user of that token.
-child_outcome run_silently(const std::string& setup, const std::string& arguments,
-                           HANDLE token = nullptr) {
+child_outcome run_silently(std::string command, HANDLE token = nullptr) {
     child_outcome outcome;
-    std::string command = command_line_argument(setup) + " " + arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -162,10 +199,12 @@ struct setup_run {
     std::map<std::string, std::string> pnputil;  // empty: pnputil did not run
 };
 
-// Runs `setup` silently with `temp` as its TEMP and TMP (created here, must
-// be empty afterwards); expects nothing new in the Windows Temp folder.
-setup_run run_setup(checks& c, const run_context& ctx, const std::string& setup,
-                    const std::wstring& temp, int pnputil_exit, HANDLE token = nullptr) {
+// Runs `command` (a quoted program, then its arguments) with /LOG= as its
+// first argument (the uninstaller's _?= must stay the last), with `temp`
+// as its TEMP and TMP (created here, must be empty afterwards); expects
+// nothing new in the Windows Temp folder.
+setup_run run_command(checks& c, const run_context& ctx, const std::string& command,
+                      const std::wstring& temp, HANDLE token = nullptr) {
     const std::string log = ctx.folder + "setup.log";
     const std::string report = ctx.folder + "pnputil-report.txt";
     DeleteFileA(log.c_str());
@@ -178,11 +217,13 @@ setup_run run_setup(checks& c, const run_context& ctx, const std::string& setup,
     SetEnvironmentVariableW(L"TEMP", temp.c_str());
     SetEnvironmentVariableW(L"TMP", temp.c_str());
     SetEnvironmentVariableA("QV_PNPUTIL_REPORT", report.c_str());
-    SetEnvironmentVariableA("QV_PNPUTIL_EXIT", std::to_string(pnputil_exit).c_str());
     const std::set<std::wstring> before = names_in(windows_temp());
 
     setup_run run;
-    run.child = run_silently(setup, "/S " + command_line_argument("/LOG=" + log), token);
+    const std::size_t program_end = command.find('"', 1) + 1;
+    run.child = run_silently(command.substr(0, program_end) + " " + command_line_argument("/LOG=" + log) +
+                                 command.substr(program_end),
+                             token);
     SetEnvironmentVariableW(L"TEMP", old_temp);
     SetEnvironmentVariableW(L"TMP", old_tmp);
     c.expect(run.child.finished, run.child.problem);
@@ -198,33 +239,18 @@ setup_run run_setup(checks& c, const run_context& ctx, const std::string& setup,
                  "left in the Windows Temp folder: " + std::string(name.begin(), name.end()));
     }
     RemoveDirectoryW(temp.c_str());
+    c.expect(run.pnputil.empty(), "pnputil ran");
     return run;
+}
+
+// Runs the setup program `setup` silently.
+setup_run run_setup(checks& c, const run_context& ctx, const std::string& setup,
+                    const std::wstring& temp, HANDLE token = nullptr) {
+    return run_command(c, ctx, "\"" + setup + "\" /S", temp, token);
 }
 
 void expect_logged(checks& c, const setup_run& run, const std::string& text) {
     c.expect(run.log.find(text) != std::string::npos, "the log lacks " + quoted(text) + ": " + run.log);
-}
-
-// pnputil was asked to stage the package from the setup's private folder,
-// in a process of the machine's own bitness, while the INF was there, and
-// was not started inside that folder.
-void expect_staging(checks& c, const run_context& ctx, const setup_run& run) {
-    c.expect(!run.pnputil.empty(), "pnputil did not run");
-    if (run.pnputil.empty()) return;
-    const std::string arguments = run.pnputil.at("arguments");
-    const std::string inf_tail = "\\package\\quorvant-sample.inf";
-    const std::string prefix = "/add-driver|";
-    const bool shaped = arguments.rfind(prefix, 0) == 0 && arguments.size() > prefix.size() + inf_tail.size() &&
-                        arguments.compare(arguments.size() - inf_tail.size(), inf_tail.size(), inf_tail) == 0;
-    c.expect(shaped, "pnputil arguments " + quoted(arguments));
-    c.expect_equal("bits of pnputil's process", run.pnputil.at("bits"), std::to_string(ctx.installer_bits));
-    c.expect_equal("the INF while pnputil ran", run.pnputil.at("file"), std::string("found"));
-    if (shaped) {
-        const std::string private_folder =
-            arguments.substr(prefix.size(), arguments.size() - prefix.size() - inf_tail.size());
-        c.expect(lower(run.pnputil.at("folder") + "\\").rfind(lower(private_folder + "\\"), 0) != 0,
-                 "pnputil started in " + run.pnputil.at("folder"));
-    }
 }
 
 void expect_bound(checks& c, const std::string& instance_id, bool bound) {
@@ -248,7 +274,7 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
         if ((row.device == nullptr || device) && use_newdev(c, ctx, newdev_kind::substitute)) {
             steer_substitute(row.behaviour);
             const std::wstring temp = widen(ctx.folder) + L"temp-" + std::to_wstring(++runs);
-            const setup_run run = run_setup(c, ctx, setup, temp, row.pnputil_exit);
+            const setup_run run = run_setup(c, ctx, setup, temp);
             c.expect_equal("exit status", run.child.exit_status, row.exit_status);
             expect_logged(c, run, "returned " + std::to_string(row.result) + " (" + row.result_name +
                                       ": " + summary_of(row.result) + "); last error 0x");
@@ -261,10 +287,9 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
                 std::snprintf(error, sizeof error, "last error 0x%08lX", row.behaviour.error);
                 expect_logged(c, run, error);
             }
-            if (row.pnputil_exit == no_pnputil) {
-                c.expect(run.pnputil.empty(), "pnputil ran");
-            } else {
-                expect_staging(c, ctx, run);
+            if (row.exit_status == 0 || row.exit_status == 3010) {
+                c.expect(published_exists(recorded_package()),
+                         "no published name recorded, or not in the INF folder");
             }
             if (device) expect_bound(c, device->instance_id(), row.result > 0);
         }
@@ -278,7 +303,7 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
         if (device && use_newdev(c, ctx, newdev_kind::substitute)) {
             steer_substitute({newdev_protocol::install_action});
             const std::wstring temp = widen(ctx.folder) + L"\x4E34\x65F6";
-            const setup_run run = run_setup(c, ctx, setup, temp, no_pnputil);
+            const setup_run run = run_setup(c, ctx, setup, temp);
             c.expect_equal("exit status", run.child.exit_status, 0ul);
             expect_bound(c, device->instance_id(), true);
         }
@@ -298,10 +323,9 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
             c.expect(file != INVALID_HANDLE_VALUE, "cannot put a file in its place");
             if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
             const setup_run run =
-                run_setup(c, ctx, setup, widen(ctx.folder) + L"temp-no-folder", no_pnputil);
+                run_setup(c, ctx, setup, widen(ctx.folder) + L"temp-no-folder");
             c.expect_equal("exit status", run.child.exit_status, 41ul);
             expect_logged(c, run, "cannot create a private folder");
-            c.expect(run.pnputil.empty(), "pnputil ran");
             DeleteFileW(temp_folder.c_str());
             c.expect(MoveFileW(away.c_str(), temp_folder.c_str()) != FALSE, "cannot restore the Temp folder");
         }
@@ -316,13 +340,136 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
         if (device && token != nullptr && use_newdev(c, ctx, newdev_kind::substitute)) {
             steer_substitute({newdev_protocol::install_action});
             const setup_run run =
-                run_setup(c, ctx, setup, widen(ctx.folder) + L"temp-user", no_pnputil, token);
+                run_setup(c, ctx, setup, widen(ctx.folder) + L"temp-user", token);
             c.expect_equal("exit status", run.child.exit_status, 740ul);
             expect_logged(c, run, "needs administrator rights");
             expect_bound(c, device->instance_id(), false);
         }
         if (token != nullptr) CloseHandle(token);
         ctx.log.record(label + "not run as administrator: 740", c);
+    }
+    {
+        // Round trip. A second vendor's package for the same hardware ID is
+        // staged beforehand. The setup stages ours with no device present
+        // (-1), and a device that appears then gets the driver from the
+        // store; the setup run again with the device present leaves one
+        // entry and one staged copy; a second device is bound to the other
+        // package. The uninstaller the entry names then removes our driver
+        // and package, the entry and the install folder, and leaves the
+        // other vendor's package and device alone.
+        checks c;
+        const driver_package theirs{sample::hardware_ids[1], "another vendor's device",
+                                    "02/01/2024,2.0.0.0", "theirs"};
+        const std::string their_inf = write_inf(ctx, "setup-theirs.inf", theirs);
+        char staged[MAX_PATH] = {};
+        char* their_name = nullptr;
+        c.expect(SetupCopyOEMInfA(their_inf.c_str(), nullptr, SPOST_PATH, 0, staged, MAX_PATH,
+                                  nullptr, &their_name) != FALSE && their_name != nullptr,
+                 "cannot stage " + their_inf);
+        const std::string their_published = their_name != nullptr ? their_name : "";
+        if (c.passed() && use_newdev(c, ctx, newdev_kind::substitute)) {
+            steer_substitute({newdev_protocol::install_action});
+            const setup_run staging = run_setup(c, ctx, setup, widen(ctx.folder) + L"temp-stage");
+            c.expect_equal("exit status of the staging", staging.child.exit_status, 0ul);
+            const std::string published = recorded_package();
+            c.expect(published_exists(published), "the recorded package " + quoted(published) +
+                                                      " is not in the INF folder");
+            auto ours = make_device(c, sample::hardware_ids);
+            if (ours) {
+                c.expect(install_driver(ours->instance_id(), windows_inf_folder() + published),
+                         "cannot install " + published + " from the store");
+                expect_bound(c, ours->instance_id(), true);
+                const std::set<std::wstring> infs = names_in(widen(windows_inf_folder()));
+                const setup_run again = run_setup(c, ctx, setup, widen(ctx.folder) + L"temp-again");
+                c.expect_equal("exit status of the setup run again", again.child.exit_status, 0ul);
+                c.expect(names_in(widen(windows_inf_folder())) == infs,
+                         "the setup run again changed the INF folder");
+                c.expect_equal("package recorded by the setup run again", recorded_package(), published);
+                const std::map<std::string, std::string> wanted = {
+                    {"DisplayName", product_name}, {"NoModify", "1"}, {"NoRepair", "1"}};
+                for (const auto& [name, value] : wanted) {
+                    c.expect_equal(name, entry_value(name.c_str()), value);
+                }
+                for (const char* name : {"DisplayVersion", "Publisher", "UninstallString", "EstimatedSize"}) {
+                    c.expect(!entry_value(name).empty(), std::string("the entry has no ") + name);
+                }
+            }
+            auto other = make_device(c, sample::hardware_ids);
+            const std::string quiet = entry_value("QuietUninstallString");
+            c.expect(!quiet.empty(), "the entry has no QuietUninstallString");
+            if (ours && other && !quiet.empty()) {
+                c.expect(install_driver(other->instance_id(), their_inf),
+                         "cannot install " + their_inf + " onto " + other->instance_id());
+                // Started by a standard user: refused, everything kept.
+                const HANDLE token = token_without_administrators();
+                c.expect(token != nullptr, "cannot make a token without the Administrators group");
+                if (token != nullptr) {
+                    const setup_run refused =
+                        run_command(c, ctx, quiet, widen(ctx.folder) + L"temp-remove-user", token);
+                    CloseHandle(token);
+                    c.expect_equal("exit status of the uninstaller for a standard user",
+                                   refused.child.exit_status, 740ul);
+                    expect_bound(c, ours->instance_id(), true);
+                    c.expect(published_exists(published), published + " left the INF folder");
+                    c.expect_equal("package recorded", recorded_package(), published);
+                }
+                // A copy of the uninstaller, to run it once more afterwards.
+                const std::string copy = ctx.folder + "uninstall-again.exe";
+                const std::string program = quiet.substr(1, quiet.find('"', 1) - 1);
+                c.expect(CopyFileA(program.c_str(), copy.c_str(), FALSE) != FALSE, "cannot copy " + program);
+                const setup_run removal = run_command(c, ctx, quiet, widen(ctx.folder) + L"temp-remove");
+                c.expect_equal("exit status of the uninstaller", removal.child.exit_status, 0ul);
+                expect_logged(c, removal, "result: removed: ");
+                expect_logged(c, removal, "exit status 0");
+                // Removed through the class installer, the device is gone
+                // until it is enumerated again; else it has no driver.
+                const bound_driver left = read_bound_driver(ours->instance_id(), sample::version_value);
+                c.expect(!left.present || left.driver_key.empty(), "our device kept its driver");
+                expect_driver(c, other->instance_id(), theirs);
+                c.expect(!published_exists(published), published + " is still in the INF folder");
+                c.expect(published_exists(their_published), their_published + " left the INF folder");
+                c.expect(!entry_exists(), "the Programs and Features entry is still there");
+                // The uninstaller's file goes once it has ended.
+                const std::string folder = install_folder();
+                const auto folder_exists = [&folder] {
+                    return GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+                };
+                for (int wait = 0; wait < 300 && folder_exists(); ++wait) Sleep(100);
+                c.expect(!folder_exists(), folder + " is still there");
+                // Again: nothing is recorded any more, nothing to remove.
+                const setup_run again = run_command(
+                    c, ctx, "\"" + copy + "\" /S _?=" + folder, widen(ctx.folder) + L"temp-remove-again");
+                c.expect_equal("exit status of the uninstaller run again", again.child.exit_status, 0ul);
+                expect_logged(c, again, "nothing to remove");
+                expect_driver(c, other->instance_id(), theirs);
+                c.expect(published_exists(their_published), their_published + " left the INF folder");
+                c.expect(!entry_exists(), "the Programs and Features entry came back");
+                DeleteFileA(copy.c_str());
+            }
+        }
+        if (!their_published.empty()) SetupUninstallOEMInfA(their_published.c_str(), SUOI_FORCEDELETE, nullptr);
+        ctx.log.record(label + "staged, installed from the store, set up again, removed by its "
+                               "uninstaller, which then finds nothing to remove",
+                       c);
+    }
+    {
+        // No device, and the install folder's place taken by a file: qvinst
+        // cannot be installed, so nothing is staged: -1 -> 11.
+        checks c;
+        const std::string folder = install_folder();
+        const HANDLE file = CreateFileA(folder.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        c.expect(file != INVALID_HANDLE_VALUE, "cannot put a file in place of " + folder);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        if (c.passed() && use_newdev(c, ctx, newdev_kind::substitute)) {
+            steer_substitute({newdev_protocol::install_action});
+            const setup_run run = run_setup(c, ctx, setup, widen(ctx.folder) + L"temp-no-install-folder");
+            c.expect_equal("exit status", run.child.exit_status, 11ul);
+            expect_logged(c, run, "the package is not staged");
+            c.expect(!entry_exists(), "an entry was written");
+        }
+        DeleteFileA(folder.c_str());
+        ctx.log.record(label + "no device, qvinst cannot be installed: -1 -> 11", c);
     }
 }
 
@@ -334,10 +481,9 @@ void run_setup_program_cases(run_context& ctx) {
         // Built from a release whose QUORVANT.dll lacks the export.
         checks c;
         const setup_run run = run_setup(c, ctx, ctx.setup_without_export,
-                                        widen(ctx.folder) + L"temp-no-export", no_pnputil);
+                                        widen(ctx.folder) + L"temp-no-export");
         c.expect_equal("exit status", run.child.exit_status, 40ul);
         expect_logged(c, run, "the library could not be called");
-        c.expect(run.pnputil.empty(), "pnputil ran");
         ctx.log.record("setup program: a library that cannot be called: 40", c);
     }
 }
