@@ -2,7 +2,7 @@
 // with --explain through the library's own routine, built into qvinst,
 // reporting each step as it ends; and --version, with the DLL's version.
 #include "install/ID_MAIN2.h"
-#include "install/wow64_helper.h"
+#include "platform/own_module.h"
 #include "tools/qvinst/commands.h"
 #include "tools/qvinst/install_reports.h"
 
@@ -54,8 +54,8 @@ std::string path_text(std::wstring_view path) {
 // The full path of QUORVANT.dll in the folder qvinst.exe was started from,
 // by the folder's wide name; false, with the reason, when qvinst cannot
 // read its own path.
-bool library_path(wow64::wide_text& path, std::string& error) {
-    if (wow64::path_beside_own_module(path, library_file)) {
+bool library_path(platform::wide_text& path, std::string& error) {
+    if (platform::path_beside_own_module(path, library_file)) {
         return true;
     }
     error = with_error("cannot read the path of qvinst.exe", GetLastError());
@@ -63,7 +63,7 @@ bool library_path(wow64::wide_text& path, std::string& error) {
 }
 
 // "a.b.c.d" from the fixed part of the library's version resource.
-bool read_file_version(const wow64::wide_text& path, std::string& version, std::string& error) {
+bool read_file_version(const platform::wide_text& path, std::string& version, std::string& error) {
     const std::string named = path_text(path.view());
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path.data(), &ignored);
@@ -216,7 +216,7 @@ command_result run_install(const invocation& call) {
         return {call.json ? explained_json(watcher.steps(), code) : explained_result_text(code), {},
                 describe_result(code).exit_status};
     }
-    wow64::wide_text path;
+    platform::wide_text path;
     std::string error;
     platform::unique_hmodule library;
     FARPROC entry = nullptr;
@@ -242,7 +242,7 @@ command_result run_install(const invocation& call) {
 
 command_result run_version(const invocation&) {
     command_result result{"qvinst " QVINST_VERSION "\n", {}, exit_success};
-    wow64::wide_text path;
+    platform::wide_text path;
     std::string version;
     std::string error;
     if (library_path(path, error) && read_file_version(path, version, error)) {
