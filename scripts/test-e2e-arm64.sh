@@ -145,8 +145,10 @@ in_root() {
 wpath() { printf 'Z:%s' "$(tr / '\\' <<<"$run_dir/$1")"; }
 
 arm_prefix_make() {
-  in_root wineboot -i >/dev/null 2>&1 || fail "wineboot failed in the arm64 root"
+  local status=0
+  in_root wineboot -i >"$work/wineboot.log" 2>&1 || status=$?
   in_root wineserver -w
+  wineboot_fault "$status" "$work/wineboot.log"
 }
 arm_prefix_remove() {
   in_root wineserver -k >/dev/null 2>&1 || true

@@ -96,30 +96,41 @@ prefix_fault() {
     echo "$folder\\cmd.exe does not start: $(tail -n 1 <<<"$answer")"
 }
 
-# Runs MAKE; when FAULT (prefix_fault with its arguments, say) names a
-# fault, REMOVE and MAKE once more; stops the run, naming the fault, when
-# FAULT still names one. NAME is the tier's, WHAT the prefix's kind.
+# Runs MAKE, which says why when it fails; when it fails or FAULT
+# (prefix_fault with its arguments, say) names a fault, REMOVE and MAKE once
+# more; stops the run, naming the fault, when there still is one. NAME is
+# the tier's, WHAT the prefix's kind.
 prefix_checked() {
-  local name=$1 what=$2 make=$3 remove=$4 fault
+  local name=$1 what=$2 make=$3 remove=$4 fault attempt
   shift 4
-  "$make"
-  fault=$("$@")
-  [ -n "$fault" ] || return 0
-  echo "$name: the $what prefix is not usable ($fault); making it again" >&2
-  "$remove"
-  "$make"
-  fault=$("$@")
-  [ -z "$fault" ] || { echo "$name: the $what prefix, made twice, is not usable: $fault" >&2; exit 1; }
+  for attempt in first second; do
+    if fault=$("$make"); then fault=$("$@"); else fault=${fault:-$make failed}; fi
+    [ -n "$fault" ] || return 0
+    [ "$attempt" = first ] || break
+    echo "$name: the $what prefix is not usable ($fault); making it again" >&2
+    "$remove"
+  done
+  echo "$name: the $what prefix, made twice, is not usable: $fault" >&2
+  exit 1
 }
 
 wine_prefix_make() {
+  local status=0
   # Wine's own dialogs and add-on installers stay out of the way while the
   # prefix is made. No entry for newdev: the programs switch it through the
   # registry, and an entry here would take precedence. wineserver -w: the
   # prefix is made only once every program wineboot started has ended.
-  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1 ||
-    { echo "$wine_name: wineboot failed to make the $WINEARCH prefix (status $?)" >&2; exit 1; }
+  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >"$wine_tmp/wineboot.log" 2>&1 || status=$?
   wineserver -w
+  wineboot_fault "$status" "$wine_tmp/wineboot.log"
+}
+
+# Says how wineboot ended with STATUS, from its output in LOG; fails unless
+# STATUS is 0.
+wineboot_fault() {
+  [ "$1" -eq 0 ] && return
+  echo "wineboot ended with status $1: $(grep -v '^ *$' "$2" | tail -n 3 | tr '\n' ' ')"
+  return 1
 }
 
 wine_prefix_remove() {
@@ -129,7 +140,6 @@ wine_prefix_remove() {
 
 wine_prefix_start() {
   local folder=system32
-  wine_name=$1
   wine_tmp=$(mktemp -d "${TMPDIR:-/tmp}/qv-$1.XXXXXX")
   trap wine_prefix_stop EXIT
   export WINEARCH="${2:-win32}" WINEPREFIX="$wine_tmp/pfx" WINEDEBUG=-all
