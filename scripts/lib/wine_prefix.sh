@@ -96,16 +96,23 @@ prefix_fault() {
     echo "$folder\\cmd.exe does not start: $(tail -n 1 <<<"$answer")"
 }
 
-# Runs MAKE, which says why when it fails; when it fails or FAULT
-# (prefix_fault with its arguments, say) names a fault, REMOVE and MAKE once
-# more; stops the run, naming the fault, when there still is one. NAME is
-# the tier's, WHAT the prefix's kind.
+# Runs MAKE, which says why when it fails; when FAULT (prefix_fault with its
+# arguments, say) names a fault, REMOVE and MAKE once more; stops the run,
+# naming the fault and how MAKE ended, when there still is one. The check,
+# not MAKE's status, decides: in the loaded x86 machine wineboot has ended
+# with status 53 (STATUS_DLL_NOT_FOUND's low byte) after saying the prefix
+# was made. NAME is the tier's, WHAT the prefix's kind.
 prefix_checked() {
-  local name=$1 what=$2 make=$3 remove=$4 fault attempt
+  local name=$1 what=$2 make=$3 remove=$4 fault made attempt
   shift 4
   for attempt in first second; do
-    if fault=$("$make"); then fault=$("$@"); else fault=${fault:-$make failed}; fi
-    [ -n "$fault" ] || return 0
+    made=$("$make") || made=${made:-$make failed}
+    fault=$("$@")
+    if [ -z "$fault" ]; then
+      [ -z "$made" ] || echo "$name: $made; the $what prefix passes its checks" >&2
+      return 0
+    fi
+    [ -z "$made" ] || fault="$fault; $made"
     [ "$attempt" = first ] || break
     echo "$name: the $what prefix is not usable ($fault); making it again" >&2
     "$remove"
