@@ -65,6 +65,7 @@ stage_prefix() {
   local started
   started=$(date +%s)
   wine_prefix_start "$@"
+  # shellcheck disable=SC2034,SC2154  # read by the tiers; set by wine_prefix_start
   tmp=$wine_tmp
   # No entry for newdev: the runner switches it through the registry, and an
   # entry in this variable would take precedence.
