@@ -31,6 +31,10 @@
 # BENCH_WINE_PARTS names the parts to run (default: endurance helper search
 # drivers); BENCH_DRIVER_LINES the INF sizes of the drivers part.
 #
+# On a machine that runs no 32-bit programs the search runs the x64 library
+# and the x64 benchmark in a 64-bit prefix, and the helper part, whose
+# caller is a 32-bit process, is given as not run.
+#
 # About two minutes on an idle machine. Measures dist/QUORVANT.dll as the
 # last build left it, and brings the programs in build/win32 up to date;
 # runs bash scripts/build.sh --no-demo first when there is no
@@ -46,7 +50,15 @@ repetitions=${BENCH_SEARCH_REPETITIONS:-15}
 endurance_calls=${BENCH_ENDURANCE_CALLS:-10000}
 sizes=(250 500 1000 2000)
 library=$root/dist/QUORVANT.dll
-search_bench=$root/build/win32/tests/wine_bench/qv_search_bench.exe
+source scripts/lib/wine_prefix.sh
+# The search's library, benchmark and prefix: the 32-bit ones, or the x64
+# ones where no 32-bit program runs.
+search_library=$library search_tree=win32 search_arch=win32 search_label="Wine search"
+if ! runs_32bit_programs; then
+  search_library=$root/dist/x64/QUORVANT.dll search_tree=win64 search_arch=win64
+  search_label="Wine search (x64 library)"
+fi
+search_bench=$root/build/$search_tree/tests/wine_bench/qv_search_bench.exe
 # The library as the last build left it in dist/; the programs brought up to
 # date in the win32 tree (a no-op when they are).
 if [ ! -f "$library" ] || [ ! -f build/win32/build.ninja ]; then
@@ -54,7 +66,7 @@ if [ ! -f "$library" ] || [ ! -f build/win32/build.ninja ]; then
   bash scripts/build.sh --no-demo >&2
 fi
 cmake --build build/win32 --target qv_search_bench qv_endurance qv_helper_bench newdev_substitute >&2
-cmake --build build/win64 --target QUORVANT64 newdev_substitute qv_device >&2
+cmake --build build/win64 --target QUORVANT64 newdev_substitute qv_device qv_search_bench >&2
 
 if [ -n "${BENCH_RESULTS_DIR:-}" ]; then
   results=$BENCH_RESULTS_DIR
@@ -104,12 +116,15 @@ row "Wine endurance: failed checks" "$failed_checks" "checks" "<= 0"
 row "Wine endurance, whole run (prefix, calls, samples)" "$endurance_seconds" "s"
 fi
 
-if part helper; then
+if part helper && ! runs_32bit_programs; then
+not_run bench-wine "the 64-bit helper's benchmark (its caller is a 32-bit process)"
+row "Wine x64: 32-bit call through QUORVANT64.exe (a 32-bit caller: this machine runs none)" \
+  "NOT RUN" ""
+elif part helper; then
 # ---- the 64-bit helper: a 64-bit prefix of its own
 helper_repetitions=${BENCH_HELPER_REPETITIONS:-15}
 echo "bench-wine: the 64-bit helper against the call in process, $helper_repetitions runs each" >&2
 (
-  source scripts/lib/wine_prefix.sh
   wine_prefix_start helper-bench win64
   mkdir -p "$wine_tmp/x86"
   cp "$library" "$root/build/win64/install/QUORVANT64.exe" "$wine_tmp/x86/"
@@ -135,9 +150,8 @@ if part search; then
 echo "bench-wine: device search, ${sizes[*]} devices, $repetitions interleaved runs each" >&2
 started=$(date +%s)
 (
-  source scripts/lib/wine_prefix.sh
-  wine_prefix_start search-bench
-  wine "$search_bench" "$(winpath "$library")" --repetitions "$repetitions" "${sizes[@]}" \
+  wine_prefix_start search-bench "$search_arch"
+  wine "$search_bench" "$(winpath "$search_library")" --repetitions "$repetitions" "${sizes[@]}" \
     | tr -d '\r'
 ) >"$results/search.log" 2>&1 || {
   cat "$results/search.log" >&2
@@ -158,7 +172,7 @@ for size in "${sizes[@]}"; do
   [ -n "$first" ] || first=$line
   last=$line
   present=$(field "$line" present)
-  row "Wine search, $size devices ($present present): library / bare walk" \
+  row "$search_label, $size devices ($present present): library / bare walk" \
     "$(field "$line" ratio)" "ratio" "<= 1.05"
   row "  library time per device" "$(field "$line" library_us_per_device)" "us/device"
   row "  bare walk time per device" "$(field "$line" bare_us_per_device)" "us/device"
@@ -169,14 +183,14 @@ done
 growth() {
   awk -v a="$(field "$last" "$1")" -v b="$(field "$first" "$1")" 'BEGIN { printf "%.2f", a / b }'
 }
-row "Wine search, time per device at ${sizes[-1]} / at ${sizes[0]} devices, library" \
+row "$search_label, time per device at ${sizes[-1]} / at ${sizes[0]} devices, library" \
   "$(growth library_us_per_device)" "x (1 = linear)"
 row "  the same, bare walk" "$(growth bare_us_per_device)" "x (1 = linear)"
 # The devices are added size by size; the creation times add up.
 created_s=$(grep '^result ' "$results/search.log" | sed 's/.* create_s=\([^ ]*\).*/\1/' \
   | awk '{ s += $1 } END { printf "%.2f", s }')
-row "Wine search, creating ${sizes[-1]} devices in one process" "$created_s" "s"
-row "Wine search, whole run (prefix, devices, $repetitions x 2 walks per size)" \
+row "$search_label, creating ${sizes[-1]} devices in one process" "$created_s" "s"
+row "$search_label, whole run (prefix, devices, $repetitions x 2 walks per size)" \
   "$search_seconds" "s"
 fi
 
@@ -185,7 +199,6 @@ if part drivers; then
 read -ra driver_sizes <<<"${BENCH_DRIVER_LINES:-2000 5000 20000}"
 echo "bench-wine: qvinst drivers against the library's call, ${driver_sizes[*]} model lines" >&2
 (
-  source scripts/lib/wine_prefix.sh
   wine_prefix_start drivers-bench win64
   hwid='PCI\VEN_5156&DEV_0B0B&SUBSYS_00015156'
   qv_device="$root/build/win64/tests/e2e/qv_device.exe"

@@ -13,8 +13,11 @@
 #      same substitute: the wow64 group. This arm64 Wine runs no x86 or x64
 #      program, so no 32-bit or x64 caller runs here.
 # The root (debootstrap --variant=minbase bookworm, wine and wine64 inside)
-# is made once into /var/cache/quorvant/arm64-root and reused; a root without
-# its completion mark is made anew. Needs root: chroot, mounts, binfmt_misc.
+# is made once into /var/cache/quorvant/arm64-root (QV_ARM64_ROOT names
+# another folder) and reused; a root without its completion mark is made
+# anew. `test-e2e-arm64.sh --root` only makes the root when needed (so
+# scripts/test.sh makes it while the build runs); one run at a time uses the
+# root, the others wait (a lock beside it). Needs root: chroot, mounts, binfmt_misc.
 # binfmt_misc is mounted and qemu-aarch64 registered only when they are not
 # already, and undone at exit when this run did it; so are the root's mounts
 # and its wineserver. Anything missing fails the tier: it never skips.
@@ -24,11 +27,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 export LC_ALL=C.UTF-8
 
+only_root=0
+[ "${1:-}" != --root ] || only_root=1
 programs=$(realpath -m build/arm64/tests/e2e)
 source scripts/lib/wine_prefix.sh
-require_built test-e2e-arm64 dist/arm64/QUORVANT.dll dist/arm64/qvinst.exe dist/QUORVANTA64.exe \
-  "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" "$programs/newdev_without_entry.dll" \
-  "$programs/qv_bridge_caller.dll" "$programs/qv_helper_standin.exe"
+source scripts/lib/stage_release.sh
+[ "$only_root" = 1 ] ||
+  require_built test-e2e-arm64 dist/arm64/QUORVANT.dll dist/arm64/qvinst.exe dist/QUORVANTA64.exe \
+    "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" "$programs/newdev_without_entry.dll" \
+    "$programs/qv_bridge_caller.dll" "$programs/qv_helper_standin.exe"
 
 fail() { echo "test-e2e-arm64: $*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || fail "needs root (chroot, mounts, binfmt_misc)"
@@ -36,7 +43,10 @@ qemu=/usr/bin/qemu-aarch64-static
 [ -x "$qemu" ] || fail "$qemu is missing; run bash scripts/deps.sh"
 command -v debootstrap >/dev/null || fail "debootstrap is missing; run bash scripts/deps.sh"
 
-arm_root=/var/cache/quorvant/arm64-root
+arm_root=${QV_ARM64_ROOT:-/var/cache/quorvant/arm64-root}
+mkdir -p "$(dirname "$arm_root")"
+exec 9>"$arm_root.lock"
+flock 9
 # What the root holds; a root made for another list is made anew.
 root_mark="bookworm minbase wine wine64"
 binfmt=/proc/sys/fs/binfmt_misc
@@ -95,7 +105,6 @@ make_root() {
   started=$(date +%s)
   echo "e2e-arm64: making the arm64 root in $arm_root (once; later runs reuse it)"
   rm -rf "$fresh" "$arm_root" "$arm_root.log"
-  mkdir -p "$(dirname "$arm_root")"
   step debootstrap --arch=arm64 --variant=minbase --foreign bookworm "$fresh" \
     http://deb.debian.org/debian
   cp "$qemu" "$fresh/usr/bin/"
@@ -114,6 +123,7 @@ if [ "$(cat "$arm_root/.quorvant-root" 2>/dev/null)" != "$root_mark" ] ||
    [ ! -x "$arm_root/usr/lib/wine/wine64" ]; then
   make_root
 fi
+[ "$only_root" = 0 ] || exit 0
 cp "$qemu" "$arm_root/usr/bin/"
 mount_in proc proc "$arm_root/proc"
 mount_in bind /dev "$arm_root/dev"
@@ -123,12 +133,9 @@ mount_in bind /dev "$arm_root/dev"
 run_dir=$(mktemp -d "$arm_root/qv-e2e-arm64.XXXXXX")
 run_dir=${run_dir#"$arm_root"}
 work=$arm_root$run_dir
-mkdir -p "$work/arm64" "$work/x86" "$work/run"
-cp dist/arm64/QUORVANT.dll dist/arm64/qvinst.exe "$work/arm64/"
-cp "$programs/qv_bridge_caller.dll" "$work/x86/QUORVANT.dll"
-cp dist/QUORVANTA64.exe "$work/x86/"
-cp "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" "$programs/newdev_without_entry.dll" \
-  "$programs/qv_helper_standin.exe" "$work/run/"
+stage_release "$work/dist"
+stage_release "$work/bridge" x86 "$programs/qv_bridge_caller.dll"
+stage_runner "$work/run" "$programs"
 
 # A program in the root, with the tier's only environment.
 in_root() {
@@ -137,8 +144,19 @@ in_root() {
 }
 wpath() { printf 'Z:%s' "$(tr / '\\' <<<"$run_dir/$1")"; }
 
+arm_prefix_make() {
+  local status=0
+  in_root wineboot -i >"$work/wineboot.log" 2>&1 || status=$?
+  in_root wineserver -w
+  wineboot_fault "$status" "$work/wineboot.log"
+}
+arm_prefix_remove() {
+  in_root wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$work/pfx"
+}
 started=$(date +%s)
-in_root wineboot -i >/dev/null 2>&1 || fail "wineboot failed in the arm64 root"
+prefix_checked e2e-arm64 arm64 arm_prefix_make arm_prefix_remove \
+  prefix_fault "$work/pfx/drive_c/windows" system32 in_root wine
 echo "e2e-arm64: prefix ready in $(($(date +%s) - started)) s"
 
 # The runner, started in its folder: LIBRARY, then options and groups.
@@ -152,15 +170,14 @@ run_e2e() {
 
 status=0
 echo "e2e-arm64: the ARM64 library from an ARM64 caller"
-run_e2e arm64/QUORVANT.dll --qvinst "$(wpath arm64/qvinst.exe)" \
-  arguments installer selection conversion faults lifetime qvinst diagnosis \
+run_e2e dist/arm64/QUORVANT.dll --qvinst "$(wpath dist/arm64/qvinst.exe)" \
   | tr -d '\r' | tee "$work/arm64.log" || status=$?
 runner_passed "$work/arm64.log" e2e-arm64 || status=1
 
 # The helper's process is native, as the runner is: the same substitutes
 # serve both.
 echo "e2e-arm64: QUORVANTA64.exe started through the 32-bit library's bridge"
-run_e2e x86/QUORVANT.dll --native-substitute "$(wpath run/newdev_substitute.dll)" \
+run_e2e bridge/QUORVANT.dll --native-substitute "$(wpath run/newdev_substitute.dll)" \
   --native-without-entry "$(wpath run/newdev_without_entry.dll)" wow64 \
   | tr -d '\r' | tee "$work/bridge.log" || status=$?
 runner_passed "$work/bridge.log" e2e-arm64-bridge || status=1

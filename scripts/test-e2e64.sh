@@ -2,14 +2,15 @@
 # End-to-end tier for 64-bit Windows, in a private, throwaway 64-bit Wine
 # prefix created for this run:
 #   1. dist/x64/QUORVANT.dll from the 64-bit runner (build/win64/tests/e2e),
-#      with the 64-bit substitutes in system32: the cases that apply to a
-#      64-bit caller, qvinst (dist/x64/qvinst.exe) and the setup program
+#      with the 64-bit substitutes in system32: every group that applies to
+#      a 64-bit caller, qvinst (dist/x64/qvinst.exe) and the setup program
 #      built from installer/driver-setup-amd64.nsi among them;
 #   2. dist/QUORVANT.dll from the 32-bit runner under WOW64, with
 #      dist/QUORVANT64.exe beside it: the 32-bit substitute in syswow64
 #      refuses as Windows does there, so every driver is installed by the
-#      helper; the argument and installer cases (every result code), the
-#      wow64 cases and the setup program built from
+#      helper; the groups a 32-bit process is needed for (the runner's
+#      --32bit-needed): the argument and installer cases (every result
+#      code), the wow64 cases and the setup program built from
 #      installer/driver-setup.nsi run this way, and the 32-bit qvinst, with
 #      x64\qvinst.exe beside it as in dist/, hands drivers and
 #      install --explain over to it (the diagnosis group), and stage and
@@ -32,6 +33,7 @@ cd "$root"
 programs32=$(realpath -m build/win32/tests/e2e)
 programs64=$(realpath -m build/win64/tests/e2e)
 source scripts/lib/wine_prefix.sh
+source scripts/lib/stage_release.sh
 require_built test-e2e64 dist/QUORVANT.dll dist/QUORVANT64.exe dist/QUORVANTA64.exe dist/x64/QUORVANT.dll \
   dist/x64/qvinst.exe dist/qvinst.exe "$programs32/qv_e2e.exe" "$programs64/qv_e2e.exe" \
   "$programs32/newdev_substitute.dll" "$programs32/newdev_without_entry.dll" \
@@ -39,50 +41,41 @@ require_built test-e2e64 dist/QUORVANT.dll dist/QUORVANT64.exe dist/QUORVANTA64.
   "$programs32/pnputil_substitute.exe" "$programs64/pnputil_substitute.exe" \
   "$programs32/qv_helper_standin.exe" dist/installer/quorvant.nsh
 
-started=$(date +%s)
-wine_prefix_start e2e64 win64
-tmp=$wine_tmp
-export WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine's null display driver: a dialog that a silent setup shows waits
-# for an answer (and its case times out) instead of failing unseen at once.
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-wineserver -k
-echo "e2e64: prefix $WINEPREFIX ready in $(( $(date +%s) - started )) s"
+if [ "$parts" = wow64 ] && ! runs_32bit_programs; then
+  echo "e2e64: this host runs no 32-bit programs; the WOW64 parts run in the x86 machine"
+  in_vm32 bash scripts/test-e2e64.sh wow64
+  exit
+fi
+# The setup programs of the parts that run here.
+builds=()
+[ "$parts" = wow64 ] || builds+=(driver-setup-amd64:dist driver-setup-amd64:dist-without-export)
+! runs_32bit_programs || builds+=(driver-setup:dist)
 
-# The libraries as they ship: x64 with qvinst beside it; 32-bit with the
-# helper and qvinst beside it, and the x64 files in x64\.
-mkdir -p "$tmp/x64" "$tmp/x86/x64" "$tmp/setup" "$tmp/run32" "$tmp/run64"
-cp dist/x64/QUORVANT.dll dist/x64/qvinst.exe "$tmp/x64/"
-cp dist/x64/QUORVANT.dll dist/x64/qvinst.exe "$tmp/x86/x64/"
-cp dist/QUORVANT.dll dist/QUORVANT64.exe dist/qvinst.exe "$tmp/x86/"
-cp "$programs64/qv_e2e.exe" "$tmp/run64/"
-cp "$programs32/qv_e2e.exe" "$programs32/qv_helper_standin.exe" "$tmp/run32/"
-# The amd64 template also from a release whose x64 library lacks the export.
-mkdir -p "$tmp/dist-without-export/x64"
-cp -r dist/QUORVANTA64.exe dist/installer "$tmp/dist-without-export/"
-cp "$programs64/newdev_without_entry.dll" "$tmp/dist-without-export/x64/QUORVANT.dll"
-cp dist/x64/qvinst.exe "$tmp/dist-without-export/x64/"
-for build in driver-setup:dist driver-setup-amd64:dist driver-setup-amd64:dist-without-export; do
+stage_prefix e2e64 win64
+
+# The release as it ships (the 32-bit files with both helpers and qvinst at
+# the top, the x64 ones in x64\); the amd64 template also from a release
+# whose x64 library lacks the export.
+stage_release "$tmp/dist"
+stage_release "$tmp/dist-without-export" x64 "$programs64/newdev_without_entry.dll"
+for build in "${builds[@]}"; do
   template=${build%%:*} release=${build#*:}
-  release_path=$tmp/$release
-  if [ "$release" = dist ]; then release_path=$root/dist; fi
-  makensis -V2 -WX -DQV_DIST="$release_path" -DQV_PACKAGE="$root/samples" -DQV_INF=quorvant-sample.inf \
-    -DQV_COMPACT_ID=PCI5156000151560001 -DQV_OUTFILE="$tmp/setup/$template-$release.exe" \
-    "installer/$template.nsi"
+  stage_setup "$template" "$tmp/$release" "$tmp/setup/$template-$release.exe"
 done
-cp "$programs64/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/system32/pnputil.exe"
-cp "$programs32/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/syswow64/pnputil.exe"
+stage_pnputil "$programs64" system32
+stage_pnputil "$programs32" syswow64
+stage_runner "$tmp/run64" "$programs64"
+stage_runner "$tmp/run32" "$programs32"
 
 status=0
 if [ "$parts" = all ]; then
   echo "e2e64: the x64 library from a 64-bit caller"
-  (cd "$tmp/run64" && wine "$tmp/run64/qv_e2e.exe" "$(winpath "$tmp/x64/QUORVANT.dll")" \
+  (cd "$tmp/run64" && wine "$tmp/run64/qv_e2e.exe" "$(winpath "$tmp/dist/x64/QUORVANT.dll")" \
     "$(winpath "$programs64/newdev_substitute.dll")" \
     "$(winpath "$programs64/newdev_without_entry.dll")" \
-    --qvinst "$(winpath "$tmp/x64/qvinst.exe")" \
+    --qvinst "$(winpath "$tmp/dist/x64/qvinst.exe")" \
     --setup "$(winpath "$tmp/setup/driver-setup-amd64-dist.exe")" \
-    --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")" \
-    arguments installer selection conversion faults lifetime qvinst diagnosis setup) \
+    --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")") \
     | tr -d '\r' | tee "$tmp/x64.log" || status=$?
   runner_passed "$tmp/x64.log" e2e64-x64 || status=1
 fi
@@ -93,19 +86,18 @@ if ! runs_32bit_programs; then
   exit "$status"
 fi
 echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
-(cd "$tmp/run32" && wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/x86/QUORVANT.dll")" \
+(cd "$tmp/run32" && wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
   "$(winpath "$programs32/newdev_substitute.dll")" \
   "$(winpath "$programs32/newdev_without_entry.dll")" \
   --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \
   --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
   --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
-  --qvinst "$(winpath "$tmp/x86/qvinst.exe")" \
-  arguments installer wow64 setup diagnosis) \
+  --qvinst "$(winpath "$tmp/dist/qvinst.exe")" --32bit-needed) \
   | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
 runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1
 
 echo "e2e64: the 32-bit library through the helper, in code page 932"
-(cd "$tmp/run32" && LC_ALL=ja_JP.UTF-8 wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/x86/QUORVANT.dll")" \
+(cd "$tmp/run32" && LC_ALL=ja_JP.UTF-8 wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
   "$(winpath "$programs32/newdev_substitute.dll")" \
   "$(winpath "$programs32/newdev_without_entry.dll")" \
   --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \

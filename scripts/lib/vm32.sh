@@ -3,13 +3,16 @@
 # x86 programs, for hosts whose kernel does not (IA-32 emulation off):
 #
 #   bash scripts/lib/vm32.sh COMMAND [ARG...]
+#   bash scripts/lib/vm32.sh --root       # only makes the root, when needed
 #
 # The machine is qemu-system-x86_64 without KVM (TCG), both cores, 4 GiB,
 # booting a Debian 12 amd64 root with i386 multiarch and what the Wine tiers
 # call (wine, wine32:i386, wine64, nsis, the locales C.UTF-8 and
 # ja_JP.UTF-8). The root is made once with debootstrap into
-# /var/cache/quorvant/x86-vm/ (an ext4 image, its kernel and initrd) and
-# reused; it is made anew when its package list changes. Every run boots it
+# /var/cache/quorvant/x86-vm/ (QV_VM32_CACHE names another folder: an ext4
+# image, its kernel and initrd) and reused; it is made anew when its package
+# list changes. One run makes it while the others wait for it (a lock beside
+# the folder), so scripts/test.sh can make it during the build. Every run boots it
 # with its writes thrown away; the tree is shared at the same path over 9p,
 # COMMAND runs there as root with a fresh environment (HOME=/root, the tiers
 # set their own locale), its output streams here, and its exit status is
@@ -20,7 +23,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 
-cache=/var/cache/quorvant/x86-vm
+cache=${QV_VM32_CACHE:-/var/cache/quorvant/x86-vm}
 # What the root holds; a root made for another list is made anew.
 packages="linux-image-amd64 initramfs-tools kmod wine wine32:i386 wine64 nsis locales procps"
 # The modules the initrd loads itself (there is no udev in the root).
@@ -106,9 +109,15 @@ EOF
   echo "vm32: root made in $(($(date +%s) - started)) s"
 }
 
-if [ "$(cat "$cache/mark" 2>/dev/null)" != "$root_mark" ] || [ ! -f "$cache/root.img" ]; then
-  make_root
+root_made() { [ "$(cat "$cache/mark" 2>/dev/null)" = "$root_mark" ] && [ -f "$cache/root.img" ]; }
+if ! root_made; then
+  mkdir -p "$(dirname "$cache")"
+  exec 9>"$cache.lock"
+  flock 9
+  root_made || make_root
+  flock -u 9
 fi
+[ "$1" != --root ] || exit 0
 
 # The job folder: the command, the tree's path, and the status written back.
 work=$(mktemp -d "${TMPDIR:-/tmp}/qv-vm32.XXXXXX")

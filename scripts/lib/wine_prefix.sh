@@ -7,12 +7,18 @@
 #                            the prefix $wine_tmp/pfx in it (ARCH win32, the
 #                            default, or win64), exports WINEARCH,
 #                            WINEPREFIX and WINEDEBUG, and on exit stops the
-#                            prefix's wineserver and removes the folder
+#                            prefix's wineserver and removes the folder. The
+#                            prefix is checked once made (prefix_fault); one
+#                            found wanting is made again once, and the run
+#                            stops, naming the fault, when it still is
 #   winpath PATH             the Windows path of a Unix path, through drive Z:
 #   require_built NAME FILE...  stops the script when a built file is missing
 #   runner_passed LOG NAME   whether LOG ends with "N passed, 0 failed"; a
 #                            runner that died before its closing line fails
 #   runs_32bit_programs      whether this machine runs 32-bit x86 programs
+#                            (never with QV_NO_32BIT=1: the tiers then run
+#                            as on a machine that runs none, the x86
+#                            machine included)
 #   not_run NAME WHAT        says loudly that WHAT was not run on this machine
 #                            for want of 32-bit programs, and records it for
 #                            scripts/test.sh's summary
@@ -37,6 +43,7 @@ unset LANGUAGE
 # and the tiers fail on it.
 runs_32bit_programs() {
   local out
+  [ -z "${QV_NO_32BIT:-}" ] || return 1
   [ -x /lib/ld-linux.so.2 ] || return 0
   out=$(/lib/ld-linux.so.2 --version 2>&1 >/dev/null) && return 0
   ! grep -q 'Exec format error' <<<"$out"
@@ -72,16 +79,81 @@ wine_prefix_stop() {
   rm -rf "$wine_tmp"
 }
 
+# What is wrong with a prefix just made, or nothing: WINDOWS (its windows
+# folder as seen here) holds kernel32.dll in system32 and in FOLDER, and
+# FOLDER's cmd.exe, started by RUN... (wine, say), answers. FOLDER is where
+# the prefix's programs of the bitness the tier needs live: syswow64 for the
+# 32-bit side of a 64-bit prefix. A slow machine can leave a prefix half
+# made, without its 32-bit side, while wineboot still succeeds.
+prefix_fault() {
+  local windows=$1 folder=$2 answer f
+  shift 2
+  for f in system32 "$folder"; do
+    [ -f "$windows/$f/kernel32.dll" ] || { echo "$f\\kernel32.dll is missing"; return; }
+  done
+  answer=$("$@" "C:\\windows\\$folder\\cmd.exe" /c echo qv-prefix-ready 2>&1 | tr -d '\r') || true
+  grep -qx qv-prefix-ready <<<"$answer" ||
+    echo "$folder\\cmd.exe does not start: $(tail -n 1 <<<"$answer")"
+}
+
+# Runs MAKE, which says why when it fails; when FAULT (prefix_fault with its
+# arguments, say) names a fault, REMOVE and MAKE once more; stops the run,
+# naming the fault and how MAKE ended, when there still is one. The check,
+# not MAKE's status, decides: in the loaded x86 machine wineboot has ended
+# with status 53 (STATUS_DLL_NOT_FOUND's low byte) after saying the prefix
+# was made. NAME is the tier's, WHAT the prefix's kind.
+prefix_checked() {
+  local name=$1 what=$2 make=$3 remove=$4 fault made attempt
+  shift 4
+  for attempt in first second; do
+    made=$("$make") || made=${made:-$make failed}
+    fault=$("$@")
+    if [ -z "$fault" ]; then
+      [ -z "$made" ] || echo "$name: $made; the $what prefix passes its checks" >&2
+      return 0
+    fi
+    [ -z "$made" ] || fault="$fault; $made"
+    [ "$attempt" = first ] || break
+    echo "$name: the $what prefix is not usable ($fault); making it again" >&2
+    "$remove"
+  done
+  echo "$name: the $what prefix, made twice, is not usable: $fault" >&2
+  exit 1
+}
+
+wine_prefix_make() {
+  local status=0
+  # Wine's own dialogs and add-on installers stay out of the way while the
+  # prefix is made. No entry for newdev: the programs switch it through the
+  # registry, and an entry here would take precedence. wineserver -w: the
+  # prefix is made only once every program wineboot started has ended.
+  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >"$wine_tmp/wineboot.log" 2>&1 || status=$?
+  wineserver -w
+  wineboot_fault "$status" "$wine_tmp/wineboot.log"
+}
+
+# Says how wineboot ended with STATUS, from its output in LOG; fails unless
+# STATUS is 0.
+wineboot_fault() {
+  [ "$1" -eq 0 ] && return
+  echo "wineboot ended with status $1: $(grep -v '^ *$' "$2" | tail -n 3 | tr '\n' ' ')"
+  return 1
+}
+
+wine_prefix_remove() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX"
+}
+
 wine_prefix_start() {
+  local folder=system32
   wine_tmp=$(mktemp -d "${TMPDIR:-/tmp}/qv-$1.XXXXXX")
   trap wine_prefix_stop EXIT
   export WINEARCH="${2:-win32}" WINEPREFIX="$wine_tmp/pfx" WINEDEBUG=-all
   unset DISPLAY
-  # Wine's own dialogs and add-on installers stay out of the way while the
-  # prefix is made. No entry for newdev: the programs switch it through the
-  # registry, and an entry here would take precedence.
-  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1 ||
-    { echo "$1: wineboot failed to make the $WINEARCH prefix (status $?)" >&2; exit 1; }
+  if [ "$WINEARCH" = win64 ] && runs_32bit_programs; then folder=syswow64; fi
+  prefix_checked "$1" "$WINEARCH" wine_prefix_make wine_prefix_remove \
+    prefix_fault "$WINEPREFIX/drive_c/windows" "$folder" wine
 }
 
 # shellcheck disable=SC1003  # the backslash is the replacement, not an escape

@@ -14,6 +14,11 @@
 // group only with --native-substitute; naming one without its path, or a
 // name that is no group's, is a usage error. The wow64-dbcs group (in code
 // page 932, which Wine takes from LC_ALL=ja_JP.UTF-8) runs only when named.
+// With --32bit-needed only the chosen groups that show what a 32-bit process
+// alone can (its calling convention, the records it hands the system, the
+// 32-bit setup program, the bridge to the 64-bit helper, every result code
+// once) run; the others prove the same source natively from a 64-bit
+// runner, and the x86 machine of a host without 32-bit programs is slow.
 //
 // A 32-bit runner on 64-bit Windows, testing the 32-bit library with its
 // 64-bit helper beside it, names the 64-bit substitutes with
@@ -33,35 +38,40 @@
 
 namespace {
 
+enum group_flag : unsigned {
+    only_named = 1,   // runs only when named (it needs a code page of its own)
+    needs_32bit = 2,  // shows what a 32-bit process alone can: kept by --32bit-needed
+};
+
 struct group {
     const char* name;
     void (*run)(e2e::run_context&);
     const char* needs = nullptr;  // the option naming a path the group cannot run without
-    bool only_named = false;      // runs only when named (it needs a code page of its own)
+    unsigned flags = 0;
 };
 
 const group groups[] = {
-    {"arguments", e2e::run_argument_cases},
-    {"installer", e2e::run_installer_cases},
+    {"arguments", e2e::run_argument_cases, nullptr, needs_32bit},
+    {"installer", e2e::run_installer_cases, nullptr, needs_32bit},
     {"selection", e2e::run_selection_cases},
 #if defined(__i386__)
-    {"convention", e2e::run_calling_convention_cases},  // stdcall; x64 has one convention
+    {"convention", e2e::run_calling_convention_cases, nullptr, needs_32bit},  // stdcall
 #endif
     {"conversion", e2e::run_conversion_cases},
     {"faults", e2e::run_fault_cases},
     {"lifetime", e2e::run_lifetime_cases},
-    {"setup", e2e::run_setup_program_cases, "--setup"},
+    {"setup", e2e::run_setup_program_cases, "--setup", needs_32bit},
     {"qvinst", e2e::run_qvinst_cases, "--qvinst"},
-    {"diagnosis", e2e::run_qvinst_diagnosis_cases, "--qvinst"},
-    {"wow64", e2e::run_wow64_cases, "--native-substitute"},
-    {"wow64-dbcs", e2e::run_wow64_dbcs_cases, "--native-substitute", true},
+    {"diagnosis", e2e::run_qvinst_diagnosis_cases, "--qvinst", needs_32bit},  // NTx86, handover
+    {"wow64", e2e::run_wow64_cases, "--native-substitute", needs_32bit},
+    {"wow64-dbcs", e2e::run_wow64_dbcs_cases, "--native-substitute", only_named | needs_32bit},
 };
 
 int usage() {
     std::fputs("usage: qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY "
                "[--setup SETUP_EXE] [--setup-without-export SETUP_EXE] "
                "[--qvinst QVINST_EXE] [--native-substitute NEWDEV_SUBSTITUTE_64 "
-               "--native-without-entry NEWDEV_WITHOUT_ENTRY_64] [GROUP...]\n",
+               "--native-without-entry NEWDEV_WITHOUT_ENTRY_64] [--32bit-needed] [GROUP...]\n",
                stderr);
     return 2;
 }
@@ -75,8 +85,11 @@ int main(int argc, char** argv) {
         {"--setup", {}}, {"--setup-without-export", {}}, {"--qvinst", {}},
         {"--native-substitute", {}}, {"--native-without-entry", {}}};
     std::vector<std::string> chosen;
+    bool only_32bit_needed = false;
     for (std::size_t i = 3; i < args.size(); ++i) {
-        if (paths.count(args[i]) != 0 && i + 1 < args.size()) {
+        if (args[i] == "--32bit-needed") {
+            only_32bit_needed = true;
+        } else if (paths.count(args[i]) != 0 && i + 1 < args.size()) {
             paths[args[i]] = args[i + 1];
             ++i;
         } else {
@@ -103,8 +116,17 @@ int main(int argc, char** argv) {
     const e2e::native_substitutes native{paths["--native-substitute"], paths["--native-without-entry"]};
     if (native.substitute_path.empty() != native.without_entry_path.empty()) return usage();
     auto wanted = [&](const group& g) {
-        return !missing_path(g) && (chosen.empty() ? !g.only_named : named(g));
+        return !missing_path(g) && (chosen.empty() ? (g.flags & only_named) == 0 : named(g)) &&
+               (!only_32bit_needed || (g.flags & needs_32bit) != 0);
     };
+    if (only_32bit_needed) {
+        std::string left;
+        for (const auto& g : groups) {
+            if ((g.flags & needs_32bit) == 0) left += std::string(" ") + g.name;
+        }
+        std::printf("only the groups a 32-bit process is needed for; left to a 64-bit runner:%s\n",
+                    left.c_str());
+    }
 
     const auto started = std::chrono::steady_clock::now();
     e2e::case_log log;
