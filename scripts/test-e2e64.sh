@@ -68,6 +68,7 @@ for build in driver-setup:dist driver-setup-amd64:dist driver-setup-amd64:dist-w
     -DQV_COMPACT_ID=PCI5156000151560001 -DQV_OUTFILE="$tmp/setup/$template-$release.exe" \
     "installer/$template.nsi"
 done
+source scripts/lib/sample_msi.sh && build_sample_msi x64 "$tmp/setup/driver-setup-x64.msi"
 cp "$programs64/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/system32/pnputil.exe"
 cp "$programs32/pnputil_substitute.exe" "$WINEPREFIX/drive_c/windows/syswow64/pnputil.exe"
 
@@ -80,7 +81,8 @@ if [ "$parts" = all ]; then
     --qvinst "$(winpath "$tmp/x64/qvinst.exe")" \
     --setup "$(winpath "$tmp/setup/driver-setup-amd64-dist.exe")" \
     --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")" \
-    arguments installer selection conversion faults lifetime qvinst diagnosis setup) \
+    --msi "$(winpath "$tmp/setup/driver-setup-x64.msi")" \
+    arguments installer selection conversion faults lifetime qvinst diagnosis setup msi) \
     | tr -d '\r' | tee "$tmp/x64.log" || status=$?
   runner_passed "$tmp/x64.log" e2e64-x64 || status=1
 fi
