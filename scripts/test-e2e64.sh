@@ -3,8 +3,9 @@
 # prefix created for this run:
 #   1. dist/x64/QUORVANT.dll from the 64-bit runner (build/win64/tests/e2e),
 #      with the 64-bit substitutes in system32: the cases that apply to a
-#      64-bit caller, qvinst (dist/x64/qvinst.exe) and the setup program
-#      built from installer/driver-setup-amd64.nsi among them;
+#      64-bit caller, qvinst (dist/x64/qvinst.exe), the setup program
+#      built from installer/driver-setup-amd64.nsi and the x64 MSI built
+#      from installer/driver-setup.wxs (run by msiexec) among them;
 #   2. dist/QUORVANT.dll from the 32-bit runner under WOW64, with
 #      dist/QUORVANT64.exe beside it: the 32-bit substitute in syswow64
 #      refuses as Windows does there, so every driver is installed by the

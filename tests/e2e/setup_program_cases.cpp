@@ -126,8 +126,8 @@ std::string file_name_of(const std::string& path) { return path.substr(path.rfin
 // one in a prefix may start Wine's desktop process, which would keep
 // inherited pipes open) and waits for its exit status.
 // With `token`, as the user of that token.
-child_outcome run_silently(const std::string& setup, const std::string& arguments,
-                           HANDLE token = nullptr, unsigned long timeout_ms = setup_timeout_ms) {
+child_outcome run_silently(const std::string& setup, const std::string& arguments, HANDLE token,
+                           unsigned long timeout_ms) {
     child_outcome outcome;
     std::string command = command_line_argument(setup) + " " + arguments;
     STARTUPINFOA startup{};
@@ -161,14 +161,12 @@ struct setup_run {
     std::map<std::string, std::string> pnputil;  // empty: pnputil did not run
 };
 
-// Runs `setup` silently with `temp` as its TEMP and TMP (created here, must
-// be empty afterwards); expects nothing new in the Windows Temp folder.
-setup_run run_setup(checks& c, const run_context& ctx, const std::string& setup,
-                    const std::wstring& temp, int pnputil_exit, HANDLE token = nullptr) {
-    const std::string log = ctx.folder + "setup.log";
-    const std::string report = ctx.folder + "pnputil-report.txt";
-    DeleteFileA(log.c_str());
-    DeleteFileA(report.c_str());
+// Runs `program` with `arguments` silently, with `temp` as its TEMP and TMP
+// (created here, must be empty afterwards); expects nothing new in the
+// Windows Temp folder.
+child_outcome run_with_temp(checks& c, const std::string& program, const std::string& arguments,
+                            const std::wstring& temp, HANDLE token = nullptr,
+                            unsigned long timeout_ms = setup_timeout_ms) {
     CreateDirectoryW(temp.c_str(), nullptr);
     wchar_t old_temp[MAX_PATH] = {};
     wchar_t old_tmp[MAX_PATH] = {};
@@ -176,27 +174,39 @@ setup_run run_setup(checks& c, const run_context& ctx, const std::string& setup,
     GetEnvironmentVariableW(L"TMP", old_tmp, MAX_PATH);
     SetEnvironmentVariableW(L"TEMP", temp.c_str());
     SetEnvironmentVariableW(L"TMP", temp.c_str());
-    SetEnvironmentVariableA("QV_PNPUTIL_REPORT", report.c_str());
-    SetEnvironmentVariableA("QV_PNPUTIL_EXIT", std::to_string(pnputil_exit).c_str());
     const std::set<std::wstring> before = names_in(windows_temp());
 
-    setup_run run;
-    run.child = run_silently(setup, "/S " + command_line_argument("/LOG=" + log), token);
+    const child_outcome child = run_silently(program, arguments, token, timeout_ms);
     SetEnvironmentVariableW(L"TEMP", old_temp);
     SetEnvironmentVariableW(L"TMP", old_tmp);
-    c.expect(run.child.finished, run.child.problem);
-    run.log = read_text(log);
-    c.expect(!run.log.empty(), "the setup wrote no log");
-    if (GetFileAttributesA(report.c_str()) != INVALID_FILE_ATTRIBUTES) run.pnputil = read_pairs(report);
+    c.expect(child.finished, child.problem);
 
     const std::set<std::wstring> left = names_in(temp);
-    c.expect(left.empty(), std::to_string(left.size()) + " entries left in the setup's TEMP");
+    c.expect(left.empty(), std::to_string(left.size()) + " entries left in the TEMP folder it was given");
     const std::set<std::wstring> after = names_in(windows_temp());
     for (const auto& name : after) {
         c.expect(before.count(name) != 0,
                  "left in the Windows Temp folder: " + std::string(name.begin(), name.end()));
     }
     RemoveDirectoryW(temp.c_str());
+    return child;
+}
+
+// Runs `setup` silently (/S, its log) through run_with_temp.
+setup_run run_setup(checks& c, const run_context& ctx, const std::string& setup,
+                    const std::wstring& temp, int pnputil_exit, HANDLE token = nullptr) {
+    const std::string log = ctx.folder + "setup.log";
+    const std::string report = ctx.folder + "pnputil-report.txt";
+    DeleteFileA(log.c_str());
+    DeleteFileA(report.c_str());
+    SetEnvironmentVariableA("QV_PNPUTIL_REPORT", report.c_str());
+    SetEnvironmentVariableA("QV_PNPUTIL_EXIT", std::to_string(pnputil_exit).c_str());
+
+    setup_run run;
+    run.child = run_with_temp(c, setup, "/S " + command_line_argument("/LOG=" + log), temp, token);
+    run.log = read_text(log);
+    c.expect(!run.log.empty(), "the setup wrote no log");
+    if (GetFileAttributesA(report.c_str()) != INVALID_FILE_ATTRIBUTES) run.pnputil = read_pairs(report);
     return run;
 }
 
@@ -438,29 +448,17 @@ std::string msiexec_path() {
     return std::string(folder) + "\\msiexec.exe";
 }
 
-// msiexec with `arguments` (/qn and the log added), TEMP and TMP set to
-// `temp`, which must be empty afterwards; the log's text into `log`.
+// msiexec with `arguments` (/qn and the log added) through run_with_temp;
+// the log's text into `log`.
 child_outcome run_msiexec(checks& c, const run_context& ctx, const std::string& arguments, const std::wstring& temp,
                           std::string& log) {
     const std::string log_path = ctx.folder + "msi.log";
     DeleteFileA(log_path.c_str());
-    CreateDirectoryW(temp.c_str(), nullptr);
-    wchar_t old_temp[MAX_PATH] = {};
-    wchar_t old_tmp[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"TEMP", old_temp, MAX_PATH);
-    GetEnvironmentVariableW(L"TMP", old_tmp, MAX_PATH);
-    SetEnvironmentVariableW(L"TEMP", temp.c_str());
-    SetEnvironmentVariableW(L"TMP", temp.c_str());
-    const child_outcome outcome = run_silently(
-        msiexec_path(), arguments + " /qn /l*v " + command_line_argument(log_path), nullptr, msiexec_timeout_ms);
-    SetEnvironmentVariableW(L"TEMP", old_temp);
-    SetEnvironmentVariableW(L"TMP", old_tmp);
-    c.expect(outcome.finished, outcome.problem);
+    const child_outcome outcome = run_with_temp(c, msiexec_path(),
+                                                arguments + " /qn /l*v " + command_line_argument(log_path), temp,
+                                                nullptr, msiexec_timeout_ms);
     log = read_text(log_path);
     c.expect(!log.empty(), "msiexec wrote no log");
-    const std::set<std::wstring> left = names_in(temp);
-    c.expect(left.empty(), std::to_string(left.size()) + " entries left in msiexec's TEMP");
-    RemoveDirectoryW(temp.c_str());
     return outcome;
 }
 
@@ -501,7 +499,6 @@ void run_msi_package_cases(run_context& ctx) {
         if (row.device != nullptr) device = make_device(c, *row.device);
         if ((row.device == nullptr || device) && use_newdev(c, ctx, newdev_kind::substitute)) {
             steer_substitute(row.behaviour);
-            const std::set<std::wstring> before = names_in(windows_temp());
             std::string log;
             const std::wstring temp = widen(ctx.folder) + L"msi-temp-" + std::to_wstring(++runs);
             const child_outcome run = run_msiexec(
@@ -524,10 +521,6 @@ void run_msi_package_cases(run_context& ctx) {
             if (row.logged != nullptr) expect_in_log(c, log, row.logged);
             if (row.not_logged != nullptr) expect_in_log(c, log, row.not_logged, false);
             c.expect(!reboot_mark_left(product), "the pending-reboot mark is left in HKLM");
-            for (const auto& name : names_in(windows_temp())) {
-                c.expect(before.count(name) != 0,
-                         "left in the Windows Temp folder: " + std::string(name.begin(), name.end()));
-            }
             if (device) expect_bound(c, device->instance_id(), installed);
             if (product_registered(product)) {
                 // Back to a clean machine for the next row.
