@@ -12,12 +12,12 @@
 //
 // A deferred action cannot make the installation end with 3010 itself:
 // Windows Installer does not reliably take MsiSetMode from it. The install
-// action therefore writes a mark, a value named by the ProductCode in a
-// volatile key under HKLM (only an elevated process may write there, and a
-// reboot clears it), and the immediate action after InstallFinalize reads
-// and removes it, then calls MsiSetMode(MSIRUNMODE_REBOOTATEND).
+// action therefore writes a mark (pending_reboot.h), and the immediate
+// action after InstallFinalize reads and removes it, then calls
+// MsiSetMode(MSIRUNMODE_REBOOTATEND).
 #include "include/quorvant.h"
 #include "install/custom_action/install_data.h"
+#include "install/custom_action/pending_reboot.h"
 #include "install/result_codes.h"
 #include "platform/unique_handle.h"
 
@@ -38,10 +38,8 @@ struct msihandle_policy {
 };
 using unique_msihandle = platform::unique_any<msihandle_policy>;
 
-// The mark of a reboot that a driver installation of a product needs:
-// REG_DWORD value, named by the ProductCode, holding the result code.
-constexpr wchar_t pending_reboot_key[] = L"SOFTWARE\\QUORVANT\\PendingReboot";
-constexpr REGSAM native_view = KEY_WOW64_64KEY;  // one key for 32-bit and 64-bit actions
+using custom_action::pending_reboot_key;
+constexpr REGSAM native_view = KEY_WOW64_64KEY;
 
 // A text on the process heap, grown by appending; no C++ runtime string, so
 // that the DLL links no exception runtime. Out of memory, it keeps what it

@@ -12,6 +12,7 @@
 // as Windows reports it (3010 and 1603, which a Unix exit status cuts to
 // 8 bits), the product registered or rolled back with its files, the
 // custom action's log lines, no pending-reboot mark and nothing in TEMP.
+#include "install/custom_action/pending_reboot.h"
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
@@ -419,11 +420,12 @@ bool product_registered(const std::string& product_code) {
 // Whether HKLM holds the custom action's pending-reboot mark of the product.
 bool reboot_mark_left(const std::string& product_code) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUORVANT\\PendingReboot", 0,
-                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, custom_action::pending_reboot_key, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                      &key) != ERROR_SUCCESS) {
         return false;
     }
-    const bool left = RegQueryValueExA(key, product_code.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    const bool left = RegQueryValueExW(key, widen(product_code).c_str(), nullptr, nullptr, nullptr, nullptr) ==
+                      ERROR_SUCCESS;
     RegCloseKey(key);
     return left;
 }
