@@ -12,7 +12,7 @@ packages=(
   clang libclang-rt-14-dev valgrind
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  wine wine32:i386 wine64 nsis
+  wine wine32:i386 wine64 nsis wixl msitools
   pci.ids usb.ids hwdata python3 locales
   llvm-14 qemu-user-static qemu-system-x86 debootstrap
 )

@@ -3,8 +3,9 @@
 # prefix created for this run:
 #   1. dist/x64/QUORVANT.dll from the 64-bit runner (build/win64/tests/e2e),
 #      with the 64-bit substitutes in system32: every group that applies to
-#      a 64-bit caller, qvinst (dist/x64/qvinst.exe) and the setup program
-#      built from installer/driver-setup-amd64.nsi among them;
+#      a 64-bit caller, qvinst (dist/x64/qvinst.exe), the setup program
+#      built from installer/driver-setup-amd64.nsi and the x64 MSI built
+#      from installer/driver-setup.wxs (run by msiexec) among them;
 #   2. dist/QUORVANT.dll from the 32-bit runner under WOW64, with
 #      dist/QUORVANT64.exe beside it: the 32-bit substitute in syswow64
 #      refuses as Windows does there, so every driver is installed by the
@@ -66,6 +67,7 @@ stage_pnputil "$programs64" system32
 stage_pnputil "$programs32" syswow64
 stage_runner "$tmp/run64" "$programs64"
 stage_runner "$tmp/run32" "$programs32"
+[ "$parts" = wow64 ] || { source scripts/lib/sample_msi.sh && build_sample_msi x64 "$tmp/setup/driver-setup-x64.msi"; }
 
 status=0
 if [ "$parts" = all ]; then
@@ -75,7 +77,8 @@ if [ "$parts" = all ]; then
     "$(winpath "$programs64/newdev_without_entry.dll")" \
     --qvinst "$(winpath "$tmp/dist/x64/qvinst.exe")" \
     --setup "$(winpath "$tmp/setup/driver-setup-amd64-dist.exe")" \
-    --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")") \
+    --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")" \
+    --msi "$(winpath "$tmp/setup/driver-setup-x64.msi")") \
     | tr -d '\r' | tee "$tmp/x64.log" || status=$?
   runner_passed "$tmp/x64.log" e2e64-x64 || status=1
 fi

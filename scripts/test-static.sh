@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Static checks of the released binaries (the 32-bit, x64 and ARM64 DLLs and
-# both helpers):
+# Static checks of the released binaries (the 32-bit, x64 and ARM64 DLLs,
+# both helpers and the custom-action DLLs):
 # machine, export and import tables,
 # security flags, version resource, size, and the header and import library;
 # that the header and the setup programs' includes hold every result code

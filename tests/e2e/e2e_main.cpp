@@ -4,16 +4,18 @@
 // "N passed, M failed" line. Exit code 0 when every case passed.
 //
 //   qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY [--setup SETUP_EXE]
-//          [--setup-without-export SETUP_EXE] [--qvinst QVINST_EXE] [GROUP...]
+//          [--setup-without-export SETUP_EXE] [--qvinst QVINST_EXE] [--msi MSI] [GROUP...]
 //
 // The paths are Windows paths; QVINST_EXE stands beside a copy of LIBRARY
 // named QUORVANT.dll. The setup programs are built from a template in
 // installer/ (the second one from a release whose library lacks the
-// export). Without GROUP every group runs, but the setup group only with
-// --setup, the qvinst and diagnosis groups only with --qvinst, the wow64
-// group only with --native-substitute; naming one without its path, or a
-// name that is no group's, is a usage error. The wow64-dbcs group (in code
-// page 932, which Wine takes from LC_ALL=ja_JP.UTF-8) runs only when named.
+// export), the MSI from installer/driver-setup.wxs for the runner's
+// architecture. Without GROUP every group runs, but the setup group only
+// with --setup, the msi group only with --msi, the qvinst and diagnosis
+// groups only with --qvinst, the wow64 group only with --native-substitute;
+// naming one without its path, or a name that is no group's, is a usage
+// error. The wow64-dbcs group (in code page 932, which Wine takes from
+// LC_ALL=ja_JP.UTF-8) runs only when named.
 // With --32bit-needed only the chosen groups that show what a 32-bit process
 // alone can (its calling convention, the records it hands the system, the
 // 32-bit setup program, the bridge to the 64-bit helper, every result code
@@ -61,6 +63,7 @@ const group groups[] = {
     {"faults", e2e::run_fault_cases},
     {"lifetime", e2e::run_lifetime_cases},
     {"setup", e2e::run_setup_program_cases, "--setup", needs_32bit},
+    {"msi", e2e::run_msi_package_cases, "--msi"},
     {"qvinst", e2e::run_qvinst_cases, "--qvinst"},
     {"diagnosis", e2e::run_qvinst_diagnosis_cases, "--qvinst", needs_32bit},  // NTx86, handover
     {"wow64", e2e::run_wow64_cases, "--native-substitute", needs_32bit},
@@ -70,7 +73,7 @@ const group groups[] = {
 int usage() {
     std::fputs("usage: qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY "
                "[--setup SETUP_EXE] [--setup-without-export SETUP_EXE] "
-               "[--qvinst QVINST_EXE] [--native-substitute NEWDEV_SUBSTITUTE_64 "
+               "[--qvinst QVINST_EXE] [--msi MSI] [--native-substitute NEWDEV_SUBSTITUTE_64 "
                "--native-without-entry NEWDEV_WITHOUT_ENTRY_64] [--32bit-needed] [GROUP...]\n",
                stderr);
     return 2;
@@ -82,7 +85,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() < 3) return usage();
     std::map<std::string, std::string> paths = {
-        {"--setup", {}}, {"--setup-without-export", {}}, {"--qvinst", {}},
+        {"--setup", {}}, {"--setup-without-export", {}}, {"--qvinst", {}}, {"--msi", {}},
         {"--native-substitute", {}}, {"--native-without-entry", {}}};
     std::vector<std::string> chosen;
     bool only_32bit_needed = false;
@@ -148,7 +151,8 @@ int main(int argc, char** argv) {
                              paths["--setup"],
                              paths["--setup-without-export"],
                              paths["--qvinst"],
-                             8 * static_cast<int>(sizeof(void*))};
+                             8 * static_cast<int>(sizeof(void*)),
+                             paths["--msi"]};
         if (!native.substitute_path.empty()) {
             // The 64-bit helper installs: the substitute reports from its
             // process through a file.

@@ -24,6 +24,7 @@ struct run_context {
     std::string setup_without_export;  // one built from a library without the export, or empty
     std::string qvinst;                // qvinst.exe beside the library under test, or empty
     int installer_bits;                // of the process that calls NEWDEV: 64 when the helper installs
+    std::string msi;                   // a driver setup MSI built from installer/driver-setup.wxs, or empty
 };
 
 // Writes an INF for `package` as `file_name` in the run's folder; returns its path.
@@ -62,6 +63,7 @@ void run_conversion_cases(run_context& ctx);
 void run_fault_cases(run_context& ctx);
 void run_lifetime_cases(run_context& ctx);
 void run_setup_program_cases(run_context& ctx);
+void run_msi_package_cases(run_context& ctx);
 void run_qvinst_cases(run_context& ctx);
 // stage and remove through the 32-bit qvinst under WOW64, which hands them
 // to the native one, with System32 and Sysnative INF paths (the wow64

@@ -8,11 +8,21 @@
 // directory's Temp folder. A round trip then stages, installs, and removes
 // through the uninstaller the setup registered. The children inherit the
 // substitutes' steering variables.
+//
+// The msi group does the same for the MSI built from
+// installer/driver-setup.wxs, run with msiexec /i /qn /l*v: the exit status
+// as Windows reports it (3010 and 1603, which a Unix exit status cuts to
+// 8 bits), the product registered or rolled back with its files, the
+// custom action's log lines, no pending-reboot mark and nothing in TEMP.
+#include "install/custom_action/pending_reboot.h"
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/inf_files.h"
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
 #include "tests/e2e/sample_driver.h"
+
+#include <msi.h>
+#include <msiquery.h>
 
 #include <cstdio>
 #include <fstream>
@@ -24,6 +34,7 @@ namespace e2e {
 namespace {
 
 constexpr unsigned long setup_timeout_ms = 30000;
+constexpr unsigned long msiexec_timeout_ms = 180000;
 constexpr unsigned long need_restart = 0x80;
 constexpr unsigned long need_reboot = 0x100;
 
@@ -166,7 +177,8 @@ std::string file_name_of(const std::string& path) { return path.substr(path.rfin
 // one in a prefix may start Wine's desktop process, which would keep
 // inherited pipes open) and waits for its exit status.
 // With `token`, as the user of that token.
-child_outcome run_silently(std::string command, HANDLE token = nullptr) {
+child_outcome run_silently(std::string command, HANDLE token = nullptr,
+                           unsigned long timeout_ms = setup_timeout_ms) {
     child_outcome outcome;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -182,7 +194,7 @@ child_outcome run_silently(std::string command, HANDLE token = nullptr) {
         return outcome;
     }
     CloseHandle(info.hThread);
-    if (WaitForSingleObject(info.hProcess, setup_timeout_ms) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(info.hProcess, timeout_ms) != WAIT_OBJECT_0) {
         TerminateProcess(info.hProcess, 1);
         outcome.problem = "the setup did not end (a window waiting?): " + command;
     } else {
@@ -199,16 +211,11 @@ struct setup_run {
     std::map<std::string, std::string> pnputil;  // empty: pnputil did not run
 };
 
-// Runs `command` (a quoted program, then its arguments) with /LOG= as its
-// first argument (the uninstaller's _?= must stay the last), with `temp`
-// as its TEMP and TMP (created here, must be empty afterwards); expects
-// nothing new in the Windows Temp folder.
-setup_run run_command(checks& c, const run_context& ctx, const std::string& command,
-                      const std::wstring& temp, HANDLE token = nullptr) {
-    const std::string log = ctx.folder + "setup.log";
-    const std::string report = ctx.folder + "pnputil-report.txt";
-    DeleteFileA(log.c_str());
-    DeleteFileA(report.c_str());
+// Runs `command` (a quoted program, then its arguments) silently, with
+// `temp` as its TEMP and TMP (created here, must be empty afterwards);
+// expects nothing new in the Windows Temp folder.
+child_outcome run_with_temp(checks& c, const std::string& command, const std::wstring& temp,
+                            HANDLE token = nullptr, unsigned long timeout_ms = setup_timeout_ms) {
     CreateDirectoryW(temp.c_str(), nullptr);
     wchar_t old_temp[MAX_PATH] = {};
     wchar_t old_tmp[MAX_PATH] = {};
@@ -216,29 +223,44 @@ setup_run run_command(checks& c, const run_context& ctx, const std::string& comm
     GetEnvironmentVariableW(L"TMP", old_tmp, MAX_PATH);
     SetEnvironmentVariableW(L"TEMP", temp.c_str());
     SetEnvironmentVariableW(L"TMP", temp.c_str());
-    SetEnvironmentVariableA("QV_PNPUTIL_REPORT", report.c_str());
     const std::set<std::wstring> before = names_in(windows_temp());
 
-    setup_run run;
-    const std::size_t program_end = command.find('"', 1) + 1;
-    run.child = run_silently(command.substr(0, program_end) + " " + command_line_argument("/LOG=" + log) +
-                                 command.substr(program_end),
-                             token);
+    const child_outcome child = run_silently(command, token, timeout_ms);
     SetEnvironmentVariableW(L"TEMP", old_temp);
     SetEnvironmentVariableW(L"TMP", old_tmp);
-    c.expect(run.child.finished, run.child.problem);
-    run.log = read_text(log);
-    c.expect(!run.log.empty(), "the setup wrote no log");
-    if (GetFileAttributesA(report.c_str()) != INVALID_FILE_ATTRIBUTES) run.pnputil = read_pairs(report);
+    c.expect(child.finished, child.problem);
 
     const std::set<std::wstring> left = names_in(temp);
-    c.expect(left.empty(), std::to_string(left.size()) + " entries left in the setup's TEMP");
+    c.expect(left.empty(), std::to_string(left.size()) + " entries left in the TEMP folder it was given");
     const std::set<std::wstring> after = names_in(windows_temp());
     for (const auto& name : after) {
         c.expect(before.count(name) != 0,
                  "left in the Windows Temp folder: " + std::string(name.begin(), name.end()));
     }
     RemoveDirectoryW(temp.c_str());
+    return child;
+}
+
+// Runs `command` (a quoted program, then its arguments) through
+// run_with_temp with /LOG= as its first argument (the uninstaller's _?=
+// must stay the last); pnputil must not run.
+setup_run run_command(checks& c, const run_context& ctx, const std::string& command,
+                      const std::wstring& temp, HANDLE token = nullptr) {
+    const std::string log = ctx.folder + "setup.log";
+    const std::string report = ctx.folder + "pnputil-report.txt";
+    DeleteFileA(log.c_str());
+    DeleteFileA(report.c_str());
+    SetEnvironmentVariableA("QV_PNPUTIL_REPORT", report.c_str());
+
+    setup_run run;
+    const std::size_t program_end = command.find('"', 1) + 1;
+    run.child = run_with_temp(c,
+                              command.substr(0, program_end) + " " + command_line_argument("/LOG=" + log) +
+                                  command.substr(program_end),
+                              temp, token);
+    run.log = read_text(log);
+    c.expect(!run.log.empty(), "the setup wrote no log");
+    if (GetFileAttributesA(report.c_str()) != INVALID_FILE_ATTRIBUTES) run.pnputil = read_pairs(report);
     c.expect(run.pnputil.empty(), "pnputil ran");
     return run;
 }
@@ -473,6 +495,120 @@ void run_outcomes(run_context& ctx, const std::string& setup) {
     }
 }
 
+
+// The MSI's outcomes, each from a clean machine: a present device (or
+// none), the substitute steered, msiexec /i with the row's properties.
+struct msi_case {
+    const char* name;
+    const std::vector<std::string>* device;
+    substitute_behaviour behaviour;
+    const char* properties;  // added to the command line
+    int result;
+    const char* result_name;
+    unsigned long exit_status;
+    const char* logged;      // a line the log must hold, or null
+    const char* not_logged;  // one it must not hold, or null
+};
+
+constexpr const char* silent_suppress = "QvRequestReboot: silent installation: REBOOT=ReallySuppress";
+
+const msi_case msi_cases[] = {
+    {"installed: 1 -> 0", &sample::hardware_ids, {newdev_protocol::install_action}, "", result::installed,
+     "QV7_INSTALLED", 0, "QvRequestReboot: no pending reboot", nullptr},
+    {"reboot needed: 2 -> 3010", &sample::hardware_ids, {newdev_protocol::install_action, need_reboot}, "",
+     result::reboot, "QV7_INSTALLED_NEEDS_REBOOT", ERROR_SUCCESS_REBOOT_REQUIRED, silent_suppress, nullptr},
+    {"restart needed: 3 -> 3010", &sample::hardware_ids, {newdev_protocol::install_action, need_restart}, "",
+     result::restart, "QV7_INSTALLED_NEEDS_RESTART", ERROR_SUCCESS_REBOOT_REQUIRED, silent_suppress, nullptr},
+    {"restart needed, REBOOT=ReallySuppress given: 3 -> 3010", &sample::hardware_ids,
+     {newdev_protocol::install_action, need_restart}, "REBOOT=ReallySuppress", result::restart,
+     "QV7_INSTALLED_NEEDS_RESTART", ERROR_SUCCESS_REBOOT_REQUIRED,
+     "QvRequestReboot: the driver installation returned 3; a reboot is needed", silent_suppress},
+    {"no driver for the device: -2 -> 1603", &unlisted_ids, {newdev_protocol::install_action}, "",
+     result::no_driver, "QV7_E_NO_DRIVER", ERROR_INSTALL_FAILURE, "the installation fails", nullptr},
+    {"installer fails: -3 -> 1603", &sample::hardware_ids,
+     {newdev_protocol::fail_action, 0, 1, ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED}, "", result::install_failed,
+     "QV7_E_INSTALL_FAILED", ERROR_INSTALL_FAILURE, "the installation fails", nullptr},
+};
+
+// The MSI's ProductCode, read from its Property table; empty when unreadable.
+std::string product_code_of(const std::string& msi) {
+    MSIHANDLE database = 0;
+    if (MsiOpenDatabaseA(msi.c_str(), MSIDBOPEN_READONLY, &database) != ERROR_SUCCESS) return {};
+    std::string code;
+    MSIHANDLE view = 0;
+    if (MsiDatabaseOpenViewA(database, "SELECT `Value` FROM `Property` WHERE `Property` = 'ProductCode'", &view) ==
+            ERROR_SUCCESS &&
+        MsiViewExecute(view, 0) == ERROR_SUCCESS) {
+        MSIHANDLE record = 0;
+        if (MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+            char text[64] = {};
+            DWORD size = sizeof text;
+            if (MsiRecordGetStringA(record, 1, text, &size) == ERROR_SUCCESS) code = text;
+            MsiCloseHandle(record);
+        }
+    }
+    if (view != 0) MsiCloseHandle(view);
+    MsiCloseHandle(database);
+    return code;
+}
+
+bool product_registered(const std::string& product_code) {
+    return MsiQueryProductStateA(product_code.c_str()) == INSTALLSTATE_DEFAULT;
+}
+
+// Whether HKLM holds the custom action's pending-reboot mark of the product.
+bool reboot_mark_left(const std::string& product_code) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, custom_action::pending_reboot_key, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                      &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    const bool left = RegQueryValueExW(key, widen(product_code).c_str(), nullptr, nullptr, nullptr, nullptr) ==
+                      ERROR_SUCCESS;
+    RegCloseKey(key);
+    return left;
+}
+
+// The INF path the install action was handed, from its log line.
+std::string logged_inf_path(const std::string& log) {
+    const std::string lead = "CustomActionData INF=";
+    const auto at = log.find(lead);
+    if (at == std::string::npos) return {};
+    const auto start = at + lead.size();
+    return log.substr(start, log.find('|', start) - start);
+}
+
+bool file_exists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string msiexec_path() {
+    char folder[MAX_PATH] = {};
+    GetSystemDirectoryA(folder, MAX_PATH);
+    return std::string(folder) + "\\msiexec.exe";
+}
+
+// msiexec with `arguments` (/qn and the log added) through run_with_temp;
+// the log's text into `log`.
+child_outcome run_msiexec(checks& c, const run_context& ctx, const std::string& arguments, const std::wstring& temp,
+                          std::string& log) {
+    const std::string log_path = ctx.folder + "msi.log";
+    DeleteFileA(log_path.c_str());
+    const child_outcome outcome =
+        run_with_temp(c, command_line_argument(msiexec_path()) + " " + arguments + " /qn /l*v " +
+                             command_line_argument(log_path),
+                      temp, nullptr, msiexec_timeout_ms);
+    log = read_text(log_path);
+    c.expect(!log.empty(), "msiexec wrote no log");
+    return outcome;
+}
+
+void expect_in_log(checks& c, const std::string& log, const std::string& text, bool present = true) {
+    c.expect((log.find(text) != std::string::npos) == present,
+             std::string(present ? "the log lacks " : "the log holds ") + quoted(text));
+}
+
 }  // namespace
 
 void run_setup_program_cases(run_context& ctx) {
@@ -485,6 +621,58 @@ void run_setup_program_cases(run_context& ctx) {
         c.expect_equal("exit status", run.child.exit_status, 40ul);
         expect_logged(c, run, "the library could not be called");
         ctx.log.record("setup program: a library that cannot be called: 40", c);
+    }
+}
+
+void run_msi_package_cases(run_context& ctx) {
+    const std::string product = product_code_of(ctx.msi);
+    {
+        checks c;
+        c.expect(!product.empty(), "no ProductCode in " + ctx.msi);
+        c.expect(product.empty() || !product_registered(product), "the product is registered before any case");
+        ctx.log.record("msi: the package's ProductCode, not installed yet", c);
+    }
+    if (product.empty()) return;
+    int runs = 0;
+    for (const auto& row : msi_cases) {
+        checks c;
+        std::optional<virtual_device> device;
+        if (row.device != nullptr) device = make_device(c, *row.device);
+        if ((row.device == nullptr || device) && use_newdev(c, ctx, newdev_kind::substitute)) {
+            steer_substitute(row.behaviour);
+            std::string log;
+            const std::wstring temp = widen(ctx.folder) + L"msi-temp-" + std::to_wstring(++runs);
+            const child_outcome run = run_msiexec(
+                c, ctx, "/i " + command_line_argument(ctx.msi) + " " + row.properties, temp, log);
+            c.expect_equal("msiexec's exit status", run.exit_status, row.exit_status);
+            const bool installed = row.result > 0;
+            c.expect_equal("product registered", product_registered(product), installed);
+            const std::string inf = logged_inf_path(log);
+            c.expect(!inf.empty(), "the log names no INF path");
+            c.expect_equal("the INF installed", file_exists(inf), installed);
+            expect_in_log(c, log, "returned " + std::to_string(row.result) + " (" + row.result_name + ": ");
+            expect_in_log(c, log, "; last error 0x");
+            if (row.behaviour.error != 0) {
+                // The x64 action installs in its own process: the
+                // installer's error is the library's last error.
+                char error[32];
+                std::snprintf(error, sizeof error, "last error 0x%08lX", row.behaviour.error);
+                expect_in_log(c, log, error);
+            }
+            if (row.logged != nullptr) expect_in_log(c, log, row.logged);
+            if (row.not_logged != nullptr) expect_in_log(c, log, row.not_logged, false);
+            c.expect(!reboot_mark_left(product), "the pending-reboot mark is left in HKLM");
+            if (device) expect_bound(c, device->instance_id(), installed);
+            if (product_registered(product)) {
+                // Back to a clean machine for the next row.
+                std::string removal_log;
+                const child_outcome removal =
+                    run_msiexec(c, ctx, "/x " + product, widen(ctx.folder) + L"msi-temp-removal", removal_log);
+                c.expect_equal("msiexec /x exit status", removal.exit_status, 0ul);
+                c.expect(!product_registered(product), "still registered after msiexec /x");
+            }
+        }
+        ctx.log.record(std::string("msi: ") + row.name, c);
     }
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Static checks of the release: the 32-bit, x64 and ARM64 QUORVANT.dll, the
-helpers QUORVANT64.exe and QUORVANTA64.exe, the header and the import
-libraries.
+helpers QUORVANT64.exe and QUORVANTA64.exe, the custom-action DLLs
+QUORVANTCA.dll, the header and the import libraries.
 
 Reads each binary's tables with its toolchain's objdump -p (GNU objdump for
 x86 and x64, LLVM's for ARM64; and its version resource straight from the PE
@@ -96,9 +96,13 @@ def ordinal_base(dump):
     return int(m.group(1)) if m else None
 
 
-def export_rva(dump):
-    m = re.search(r"\[\s*0\] \+base\[\s*(\d+)\]\s+([0-9a-f]+) Export RVA", dump)
-    return (int(m.group(1)), int(m.group(2), 16)) if m else (None, None)
+def export_rva(dump, export):
+    """The RVA of the export named `export`, or None."""
+    index = next((i for i, n in exports(dump) if n == export), None)
+    if index is None:
+        return None
+    m = re.search(r"\[\s*%d\] \+base\[\s*\d+\]\s+([0-9a-f]+) Export RVA" % index, dump)
+    return int(m.group(1), 16) if m else None
 
 
 def version_strings(path):
@@ -148,19 +152,30 @@ def version_strings(path):
 ARM64_PREFIX = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake",
                             "aarch64-w64-mingw32", "aarch64-w64-mingw32-")
 # The released binaries: path in dist/, toolchain prefix, objdump's format
-# and architecture names, whether it is the library.
+# and architecture names, whether it is the library, its exports (name and,
+# for stdcall, the bytes of arguments the callee removes) and the DLLs it may
+# import beyond the system's own.
+LIBRARY_EXPORTS = (("qv7_installdevice", 8),)
+# Windows Installer's DLL custom actions: UINT __stdcall F(MSIHANDLE).
+CUSTOM_ACTION_EXPORTS = (("QvInstallDriver", 4), ("QvRequestReboot", 4))
+# Windows Installer, and the registry (the pending-reboot mark).
+INSTALLER = frozenset({"msi.dll", "advapi32.dll"})
 BINARIES = (
-    ("QUORVANT.dll", "i686-w64-mingw32-", "pei-i386", "i386", True),
-    ("x64/QUORVANT.dll", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", True),
-    ("QUORVANT64.exe", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", False),
-    ("arm64/QUORVANT.dll", ARM64_PREFIX, "coff-arm64", "aarch64", True),
-    ("QUORVANTA64.exe", ARM64_PREFIX, "coff-arm64", "aarch64", False),
+    ("QUORVANT.dll", "i686-w64-mingw32-", "pei-i386", "i386", True, LIBRARY_EXPORTS, frozenset()),
+    ("x64/QUORVANT.dll", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", True, LIBRARY_EXPORTS, frozenset()),
+    ("QUORVANT64.exe", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", False, (), frozenset()),
+    ("arm64/QUORVANT.dll", ARM64_PREFIX, "coff-arm64", "aarch64", True, LIBRARY_EXPORTS, frozenset()),
+    ("QUORVANTA64.exe", ARM64_PREFIX, "coff-arm64", "aarch64", False, (), frozenset()),
+    ("msi/QUORVANTCA.dll", "i686-w64-mingw32-", "pei-i386", "i386", False, CUSTOM_ACTION_EXPORTS, INSTALLER),
+    ("x64/msi/QUORVANTCA.dll", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", False, CUSTOM_ACTION_EXPORTS,
+     INSTALLER),
+    ("arm64/msi/QUORVANTCA.dll", ARM64_PREFIX, "coff-arm64", "aarch64", False, CUSTOM_ACTION_EXPORTS, INSTALLER),
 )
 IMAGE_FILE_MACHINE = {"i386": 0x14C, "i386:x86-64": 0x8664, "aarch64": 0xAA64}
 IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA = 0x0020
 
 
-def check_binary(dist, name, prefix, file_format, architecture, library):
+def check_binary(dist, name, prefix, file_format, architecture, library, wanted_exports, extra_dlls):
     path = os.path.join(dist, name)
     check(name + ": in the release", os.path.isfile(path))
     if not os.path.isfile(path):
@@ -182,18 +197,19 @@ def check_binary(dist, name, prefix, file_format, architecture, library):
           and magic == (0x20B if wide else 0x10B), "machine %#x magic %#x" % (machine, magic))
 
     dump = run(prefix + "objdump", "-p", path)
-    if library:
+    if wanted_exports:
         rows = exports(dump)
         base = ordinal_base(dump)
-        check(name + ": one export, undecorated qv7_installdevice",
-              [n for _, n in rows] == ["qv7_installdevice"], str(rows))
-        check(name + ": export at ordinal 1",
-              len(rows) == 1 and base is not None and rows[0][0] + base == 1,
+        names = [n for n, _ in wanted_exports]
+        check("%s: exports exactly %s, undecorated" % (name, ", ".join(names)),
+              sorted(n for _, n in rows) == sorted(names), str(rows))
+        check(name + ": first export at ordinal 1",
+              bool(rows) and base is not None and min(r[0] for r in rows) + base == 1,
               "base %s rows %s" % (base, rows))
 
     imported = {m.group(1).lower() for m in re.finditer(r"DLL Name: (\S+)", dump)}
-    foreign = {d for d in imported if not (d in ARM64_SYSTEM_DLLS or UCRT_SET.fullmatch(d))} \
-        if arm64 else imported - SYSTEM_DLLS
+    foreign = {d for d in imported if not (d in ARM64_SYSTEM_DLLS | extra_dlls or UCRT_SET.fullmatch(d))} \
+        if arm64 else imported - SYSTEM_DLLS - extra_dlls
     check(name + ": imports only Windows system DLLs", imported and not foreign,
           ", ".join(sorted(foreign)) or "no imports found")
 
@@ -228,16 +244,21 @@ def check_binary(dist, name, prefix, file_format, architecture, library):
                                       ("FileVersion", "ProductVersion", "FileDescription", "ProductName")),
           str(version))
 
-    if library and not wide:
-        # stdcall: the export returns with "ret $0x8", removing its two arguments.
-        _, rva = export_rva(dump)
+    if wanted_exports and not wide:
+        # stdcall: each export returns with "ret $N", removing its arguments.
         image_base = int(re.search(r"ImageBase\s+([0-9a-f]+)", dump).group(1), 16)
-        start = image_base + rva
-        dis = run(prefix + "objdump", "-d", "--start-address=%#x" % start,
-                  "--stop-address=%#x" % (start + 512), path)
-        rets = re.findall(r"\tret\s*(\S*)", dis)
-        check(name + ": export returns with ret $0x8 (callee removes 8 bytes)",
-              bool(rets) and rets[0] == "$0x8", "first returns: %s" % rets[:3])
+        for export, argument_bytes in wanted_exports:
+            rva = export_rva(dump, export)
+            if rva is None:
+                check("%s: %s found in the export table" % (name, export), False)
+                continue
+            start = image_base + rva
+            dis = run(prefix + "objdump", "-d", "--start-address=%#x" % start,
+                      "--stop-address=%#x" % (start + 2048), path)
+            rets = re.findall(r"\tret\s*(\S*)", dis)
+            check("%s: %s returns with ret $%#x (callee removes %d bytes)"
+                  % (name, export, argument_bytes, argument_bytes),
+                  bool(rets) and rets[0] == "$%#x" % argument_bytes, "first returns: %s" % rets[:3])
     if library:
         check_import_library(dist, name, prefix, wide)
 
