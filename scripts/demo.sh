@@ -2,7 +2,8 @@
 # Demo: in a private, throwaway Wine prefix, creates a virtual PCI device,
 # finds its compact ID and the device the library would pick with
 # dist/qvinst.exe, installs the sample driver (samples/quorvant-sample.inf)
-# onto it through dist/QUORVANT.dll, and shows the device before and after.
+# onto it through dist/QUORVANT.dll, shows the device before and after, and
+# removes the driver and its package again with qvinst remove.
 #
 # Wine's own NEWDEV.DLL reports success without installing anything, so the
 # demo puts the test programs' substitute NEWDEV into the prefix: it hands
@@ -66,6 +67,17 @@ echo "   \$ qvinst install $inf $compact_id"
 status=0
 QV_NEWDEV_ACTION=install qvinst install "$inf" "$compact_id" || status=$?
 echo
-echo "5. The device afterwards:"
+echo "5. The device afterwards; its driver key's InfPath names the package in"
+echo "   the INF folder it was installed from:"
 qv_device show "$device"
+[ "$status" = 0 ] || exit "$status"
+echo
+echo "6. Remove it again: the driver off every device whose driver key names the"
+echo "   package, then the package out of the driver store:"
+echo "   \$ qvinst remove $inf"
+qvinst remove "$inf" || status=$?
+echo
+echo "7. The device afterwards: removed with its driver, it is gone until the"
+echo "   system enumerates it again and gives it whatever driver is left:"
+qv_device show "$device" 2>&1 || true
 exit "$status"
