@@ -286,15 +286,23 @@ void expect_bound(checks& c, const std::string& instance_id, bool bound) {
     c.expect_equal(sample::version_value, d.marker, std::string(sample::version));
 }
 
+// A row's machine: the device it names made present (none for null), the
+// NEWDEV substitute in place and steered. False when either cannot be.
+bool prepare_case(checks& c, run_context& ctx, const std::vector<std::string>* ids,
+                  const substitute_behaviour& behaviour, std::optional<virtual_device>& device) {
+    if (ids != nullptr) device = make_device(c, *ids);
+    if ((ids != nullptr && !device) || !use_newdev(c, ctx, newdev_kind::substitute)) return false;
+    steer_substitute(behaviour);
+    return true;
+}
+
 void run_outcomes(run_context& ctx, const std::string& setup) {
     const std::string label = "setup program " + file_name_of(setup) + ": ";
     int runs = 0;
     for (const auto& row : setup_cases) {
         checks c;
         std::optional<virtual_device> device;
-        if (row.device != nullptr) device = make_device(c, *row.device);
-        if ((row.device == nullptr || device) && use_newdev(c, ctx, newdev_kind::substitute)) {
-            steer_substitute(row.behaviour);
+        if (prepare_case(c, ctx, row.device, row.behaviour, device)) {
             const std::wstring temp = widen(ctx.folder) + L"temp-" + std::to_wstring(++runs);
             const setup_run run = run_setup(c, ctx, setup, temp);
             c.expect_equal("exit status", run.child.exit_status, row.exit_status);
@@ -637,9 +645,7 @@ void run_msi_package_cases(run_context& ctx) {
     for (const auto& row : msi_cases) {
         checks c;
         std::optional<virtual_device> device;
-        if (row.device != nullptr) device = make_device(c, *row.device);
-        if ((row.device == nullptr || device) && use_newdev(c, ctx, newdev_kind::substitute)) {
-            steer_substitute(row.behaviour);
+        if (prepare_case(c, ctx, row.device, row.behaviour, device)) {
             std::string log;
             const std::wstring temp = widen(ctx.folder) + L"msi-temp-" + std::to_wstring(++runs);
             const child_outcome run = run_msiexec(
