@@ -15,7 +15,7 @@
 // action therefore writes a mark (pending_reboot.h), and the immediate
 // action after InstallFinalize reads and removes it, then calls
 // MsiSetMode(MSIRUNMODE_REBOOTATEND).
-#include "include/quorvant.h"
+#include "install/custom_action/driver_calls.h"
 #include "install/custom_action/install_data.h"
 #include "install/custom_action/pending_reboot.h"
 #include "install/result_codes.h"
@@ -211,8 +211,9 @@ extern "C" UINT __stdcall QvInstallDriver(MSIHANDLE install) {
         return ERROR_INSTALL_FAILURE;
     }
 
-    const int result = qv7_installdevice(inf_path.c_str(), compact_id.c_str());
-    const DWORD error = GetLastError();
+    const custom_action::installed call = custom_action::install_driver(inf_path.c_str(), compact_id.c_str());
+    const int result = call.result;
+    const DWORD error = call.error;
     const result_codes::row* const row = result_codes::find(result);
     {
         wide_text line;
