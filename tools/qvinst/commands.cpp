@@ -36,9 +36,7 @@ constexpr bool failures_stand_apart() {
     for (const result_codes::row& r : result_codes::table) {
         for (const int own : {exit_success, exit_trouble, exit_usage, exit_no_compact_id,
                               exit_no_native_qvinst, exit_unknown_result}) {
-            if (r.value < 0 && (r.exit_status == own || r.exit_status > 0xFF)) {
-                return false;
-            }
+            if (r.value < 0 && (r.exit_status == own || r.exit_status > 0xFF)) return false;
         }
     }
     return true;
@@ -148,9 +146,7 @@ bool is_option(std::string_view arg) { return arg.size() > 1 && arg.front() == '
 }  // namespace
 
 result_codes::row describe_result(int code) {
-    if (const result_codes::row* row = result_codes::find(code)) {
-        return *row;
-    }
+    if (const result_codes::row* row = result_codes::find(code)) return *row;
     return {code, "UNKNOWN", "not a result code of QUORVANT.dll", exit_unknown_result};
 }
 
@@ -240,19 +236,16 @@ command_result run_help(const invocation&) {
 // The library's own conversion of each text, in the order given.
 command_result run_id(const invocation& call) {
     command_result result;
-    json_writer json;
-    json.begin_object().key("ids").begin_array();
+    report r;
+    r.json.key("ids").begin_array();
     for (const std::string& text : call.operands) {
         const std::string compact_id(idconv::build_compact_id(text));
         result.status = compact_id.empty() ? exit_no_compact_id : result.status;
-        result.out += std::string(or_dash(compact_id)) + "\n";
-        json.begin_object().key("hardware_id").string(text).key("compact_id").string(compact_id);
-        json.end_object();
+        r.begin_record("").json.key("hardware_id").string(text);
+        r.cell("compact_id", compact_id).end_record();
     }
-    json.end_array().end_object();
-    if (call.json) {
-        result.out = json.line();
-    }
+    r.json.end_array();
+    result.out = r.output(call.json);
     return result;
 }
 

@@ -93,8 +93,4 @@ std::optional<command_result> run_native_qvinst(const invocation& call);
 // lines a command prints as its work goes on. False when it cannot.
 bool write_out(const std::string& text);
 
-// Plain-text output: fields separated by a tab, "-" for an empty one.
-inline constexpr char field_separator = '\t';
-inline std::string_view or_dash(std::string_view text) { return text.empty() ? "-" : text; }
-
 }  // namespace qvinst

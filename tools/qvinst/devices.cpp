@@ -20,17 +20,10 @@ device_row read_row(HDEVINFO set, SP_DEVINFO_DATA& element) {
     return row;
 }
 
-void append_row_text(std::string& out, const device_row& row) {
-    for (const std::string* field : {&row.instance_id, &row.hardware_id, &row.compact_id}) {
-        out += or_dash(*field);
-        out += field == &row.compact_id ? '\n' : field_separator;
-    }
-}
-
-void write_row_json(json_writer& json, const device_row& row) {
-    json.key("instance_id").string(row.instance_id);
-    json.key("hardware_id").string(row.hardware_id);
-    json.key("compact_id").string(row.compact_id);
+// The device's cells of a record: instance ID, first hardware ID and compact ID.
+void row_cells(report& r, const device_row& row) {
+    r.cell("instance_id", row.instance_id).cell("hardware_id", row.hardware_id);
+    r.cell("compact_id", row.compact_id);
 }
 
 std::string rule_name(idconv::match_rule rule) {
@@ -67,9 +60,7 @@ std::optional<find_outcome> find_matching_devices(std::string_view wanted) {
         &outcome};
     const ID_MAIN2::search_result search =
         ID_MAIN2::find_device_instance_id(wanted, nullptr, collect);
-    if (search.end.result == QV7_E_OUT_OF_MEMORY) {
-        return std::nullopt;
-    }
+    if (search.end.result == QV7_E_OUT_OF_MEMORY) return std::nullopt;
     outcome.chosen_instance_id = std::string(search.instance_id);
     mark_chosen_row(outcome);
     return outcome;
@@ -85,66 +76,43 @@ void mark_chosen_row(find_outcome& outcome) {
     }
 }
 
-std::string list_text(const std::vector<device_row>& devices) {
-    std::string out;
+std::string list_report(const std::vector<device_row>& devices, bool json) {
+    report r;
+    r.json.key("devices").begin_array();
     for (const device_row& row : devices) {
-        append_row_text(out, row);
+        row_cells(r.begin_record(""), row);
+        r.end_record();
     }
-    return out;
+    r.json.end_array();
+    return r.output(json);
 }
 
-std::string list_json(const std::vector<device_row>& devices) {
-    json_writer json;
-    json.begin_object().key("devices").begin_array();
-    for (const device_row& row : devices) {
-        json.begin_object();
-        write_row_json(json, row);
-        json.end_object();
-    }
-    return json.end_array().end_object().line();
-}
-
-std::string find_text(const find_outcome& outcome) {
+std::string find_report(const find_outcome& outcome, bool json) {
     const std::string tag(idconv::format::tag_pci);
-    std::string out = "wanted: " + outcome.wanted + "\nrule: " + rule_name(outcome.rule);
-    out += outcome.rule == idconv::match_rule::pci_window
-               ? " (the wanted ID begins with \"" + tag + "\")\n"
-               : " (the wanted ID does not begin with \"" + tag + "\")\n";
-    if (outcome.matches.empty()) {
-        out += "no present device matches\n";
-    }
+    const bool pci = outcome.rule == idconv::match_rule::pci_window;
+    report r;
+    r.field("wanted", "wanted", outcome.wanted);
+    r.field("rule", "rule", rule_name(outcome.rule),
+            rule_name(outcome.rule) + (pci ? " (the wanted ID begins with \"" + tag + "\")"
+                                           : " (the wanted ID does not begin with \"" + tag + "\")"));
+    if (outcome.matches.empty()) r.text += "no present device matches\n";
+    r.json.key("devices").begin_array();
     for (std::size_t i = 0; i < outcome.matches.size(); ++i) {
-        out += outcome.chosen_row == i ? "* " : "  ";
-        append_row_text(out, outcome.matches[i]);
+        row_cells(r.begin_record(outcome.chosen_row == i ? "* " : "  "), outcome.matches[i]);
+        r.json.key("chosen").boolean(outcome.chosen_row == i);
+        r.end_record();
     }
-    if (!outcome.chosen_instance_id.empty()) {
-        out += "chosen: " + outcome.chosen_instance_id;
-        if (!outcome.chosen_row) {
-            out += " (not among the matches above: the devices changed while qvinst looked)";
-        }
-        return out + '\n';
+    r.json.end_array();
+    const char* note = "";
+    if (!outcome.chosen_instance_id.empty() && !outcome.chosen_row) {
+        note = " (not among the matches above: the devices changed while qvinst looked)";
+    } else if (outcome.chosen_instance_id.empty() && !outcome.matches.empty()) {
+        note = " (the instance ID of the last matching device cannot be read, so the library "
+               "finds no device)";
     }
-    return out + (outcome.matches.empty()
-                      ? "chosen: none\n"
-                      : "chosen: none (the instance ID of the last matching device cannot be "
-                        "read, so the library finds no device)\n");
-}
-
-std::string find_json(const find_outcome& outcome) {
-    json_writer json;
-    json.begin_object();
-    json.key("wanted").string(outcome.wanted);
-    json.key("rule").string(rule_name(outcome.rule));
-    json.key("devices").begin_array();
-    for (std::size_t i = 0; i < outcome.matches.size(); ++i) {
-        json.begin_object();
-        write_row_json(json, outcome.matches[i]);
-        json.key("chosen").boolean(outcome.chosen_row == i);
-        json.end_object();
-    }
-    json.end_array();
-    json.key("chosen").string_or_null(outcome.chosen_instance_id);
-    return json.end_object().line();
+    r.json.key("chosen").string_or_null(outcome.chosen_instance_id);
+    r.line("chosen", std::string(or_none(outcome.chosen_instance_id)) + note);
+    return r.output(json);
 }
 
 int find_exit_status(const find_outcome& outcome) {
@@ -154,7 +122,7 @@ int find_exit_status(const find_outcome& outcome) {
 
 command_result run_list(const invocation& call) {
     const std::vector<device_row> devices = survey_present_devices();
-    return {call.json ? list_json(devices) : list_text(devices), {}, exit_success};
+    return {list_report(devices, call.json), {}, exit_success};
 }
 
 command_result run_find(const invocation& call) {
@@ -162,7 +130,7 @@ command_result run_find(const invocation& call) {
     if (!outcome) {
         return {{}, "qvinst: out of memory\n", exit_trouble};
     }
-    return {call.json ? find_json(*outcome) : find_text(*outcome), {}, find_exit_status(*outcome)};
+    return {find_report(*outcome, call.json), {}, find_exit_status(*outcome)};
 }
 
 }  // namespace qvinst

@@ -42,12 +42,10 @@ std::vector<device_row> survey_present_devices();
 // start the search.
 std::optional<find_outcome> find_matching_devices(std::string_view wanted);
 
-std::string list_text(const std::vector<device_row>& devices);
-// {"devices":[{"instance_id":...,"hardware_id":...,"compact_id":...},...]}
-std::string list_json(const std::vector<device_row>& devices);
-std::string find_text(const find_outcome& outcome);
-// {"wanted":...,"rule":...,"devices":[{...,"chosen":bool},...],"chosen":ID or null}
-std::string find_json(const find_outcome& outcome);
+// The text, or {"devices":[{"instance_id":..,"hardware_id":..,"compact_id":..},..]}.
+std::string list_report(const std::vector<device_row>& devices, bool json);
+// The text, or {"wanted":..,"rule":..,"devices":[{..,"chosen":bool},..],"chosen":ID|null}.
+std::string find_report(const find_outcome& outcome, bool json);
 // exit_success when the library would choose a device, else the exit
 // status of QV7_E_NO_DEVICE.
 int find_exit_status(const find_outcome& outcome);

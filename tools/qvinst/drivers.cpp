@@ -93,9 +93,7 @@ std::optional<SP_DRVINSTALL_PARAMS> driver_install_params(HDEVINFO set, SP_DEVIN
         GetExitCodeThread(thread.get(), &exit_code);
         guarded_thread = 0;
     }
-    if (handler) {
-        RemoveVectoredExceptionHandler(handler);
-    }
+    if (handler) RemoveVectoredExceptionHandler(handler);
     return exit_code == 0 && call.result ? std::optional(call.params) : std::nullopt;
 }
 
@@ -144,9 +142,7 @@ public:
 
     // The INF, read once per run.
     const inf_reading& inf() {
-        if (!inf_) {
-            inf_ = read_inf_models(outcome.inf_path);
-        }
+        if (!inf_) inf_ = read_inf_models(outcome.inf_path);
         return *inf_;
     }
 
@@ -159,9 +155,7 @@ private:
     // or when they do not agree, every record is the platform's.
     void read_candidates(SP_DRVINFO_DATA_A* selected_driver) {
         SP_DRVINFO_DATA_V2_A first{};
-        if (!selected_driver && !driver_at(0, first)) {
-            return;
-        }
+        if (!selected_driver && !driver_at(0, first)) return;
         SP_DRVINFO_DATA_A& any = selected_driver ? *selected_driver : first;
         params_available_ = driver_install_params(set_, element_, any).has_value();
         if (params_available_ || !candidates_from_inf(any, selected_driver != nullptr)) {
@@ -183,9 +177,7 @@ private:
     bool candidates_from_inf(SP_DRVINFO_DATA_A& record, bool with_selected) {
         std::vector<const model_line*> lines;
         for (const model_line& line : inf().lines) {
-            if (line.applies && names_device(outcome, line.ids)) {
-                lines.push_back(&line);
-            }
+            if (line.applies && names_device(outcome, line.ids)) lines.push_back(&line);
         }
         SP_DRVINFO_DATA_V2_A beyond{};
         if (lines.empty() || driver_at(static_cast<DWORD>(lines.size()), beyond) ||
@@ -197,9 +189,7 @@ private:
         std::optional<std::size_t> chosen;
         std::vector<std::size_t> named;
         for (std::size_t i = 0; with_selected && i < lines.size(); ++i) {
-            if (same_driver(record, *lines[i])) {
-                named.push_back(i);
-            }
+            if (same_driver(record, *lines[i])) named.push_back(i);
         }
         if (named.size() == 1) {
             chosen = named.front();
@@ -213,9 +203,7 @@ private:
                 }
             }
         }
-        if (with_selected && !chosen) {
-            return false;
-        }
+        if (with_selected && !chosen) return false;
         const std::string inf_file(ID_MAIN2::full_inf_path(outcome.inf_path.c_str()).view());
         for (std::size_t i = 0; i < lines.size(); ++i) {
             driver_candidate c = candidate(record);
@@ -368,11 +356,8 @@ command_result run_drivers(const invocation& call) {
             ID_MAIN2::select_driver(call.operands.at(1), inf_path.c_str(), selection, &sink).result;
     }
     drivers_outcome& outcome = watcher.outcome;
-    if (!watcher.selected) {
-        explain_no_driver(outcome, watcher);
-    }
-    return {call.json ? drivers_json(outcome) : drivers_text(outcome), {},
-            drivers_exit_status(outcome)};
+    if (!watcher.selected) explain_no_driver(outcome, watcher);
+    return {drivers_report(outcome, call.json), {}, drivers_exit_status(outcome)};
 }
 
 }  // namespace qvinst

@@ -158,13 +158,9 @@ constexpr platform_error_info error_table[] = {
 constexpr bool table_is_sound() {
     for (const platform_error_info& row : error_table) {
         for (const platform_error_info& other : error_table) {
-            if (&other != &row && other.code == row.code) {
-                return false;
-            }
+            if (&other != &row && other.code == row.code) return false;
         }
-        if (is_setup_api_error(row.code) == row.text.empty()) {
-            return false;
-        }
+        if (is_setup_api_error(row.code) == row.text.empty()) return false;
     }
     return true;
 }
@@ -181,6 +177,11 @@ std::string hex_text(std::uint32_t value) {
 std::string error_number_text(std::uint32_t code) {
     // Values from 0x80000000 up are written in hexadecimal.
     return code < 0x80000000 ? std::to_string(code) : hex_text(code);
+}
+
+std::string error_line(const platform_error& error) {
+    return error.name + " (" + error_number_text(error.code) + ")" +
+           (error.text.empty() ? "" : " " + error.text);
 }
 
 platform_error describe_platform_error(std::uint32_t code) {

@@ -19,6 +19,8 @@ struct platform_error {
     std::string text;
 };
 platform_error describe_platform_error(std::uint32_t code);
+// "NAME (number) text", or without " text" when it has none.
+std::string error_line(const platform_error& error);
 
 // "0x" and eight upper-case hexadecimal digits.
 std::string hex_text(std::uint32_t value);

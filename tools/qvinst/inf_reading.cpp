@@ -31,9 +31,7 @@ std::optional<unsigned long> number(std::string_view text) {
     const std::string digits(text);
     char* end = nullptr;
     const unsigned long value = std::strtoul(digits.c_str(), &end, 0);
-    if (digits.empty() || end != digits.c_str() + digits.size()) {
-        return std::nullopt;
-    }
+    if (digits.empty() || end != digits.c_str() + digits.size()) return std::nullopt;
     return value;
 }
 
@@ -105,9 +103,7 @@ bool reads_undecorated(const std::vector<std::string>& listed, const target_syst
 }
 
 bool for_architecture(std::string_view decoration, const target_system& system) {
-    if (decoration.empty()) {
-        return system.architecture == x86;
-    }
+    if (decoration.empty()) return system.architecture == x86;
     const std::optional<struct decoration> d = parse(decoration);
     return d && architecture_applies(*d, system);
 }
@@ -152,9 +148,7 @@ std::vector<std::string> fields_from(INFCONTEXT& line, DWORD first) {
     const DWORD count = SetupGetFieldCount(&line);
     for (DWORD field = first; field <= count; ++field) {
         std::string text = field_text(line, field);
-        if (!text.empty()) {
-            out.push_back(std::move(text));
-        }
+        if (!text.empty()) out.push_back(std::move(text));
     }
     return out;
 }
@@ -201,9 +195,7 @@ void read_models(HINF inf, inf_reading& out) {
     for (BOOL more = SetupFindFirstLineA(inf, manufacturer_section, nullptr, &line); more;
          more = SetupFindNextLine(&line, &line)) {
         const std::string base = field_text(line, first_name_field);
-        if (base.empty()) {
-            continue;
-        }
+        if (base.empty()) continue;
         const std::string manufacturer = field_text(line, key_field);
         const std::vector<std::string> decorations = fields_from(line, first_list_field);
         const std::optional<std::size_t> chosen = chosen_decoration(decorations, system);
@@ -236,35 +228,29 @@ void read_exclusions(HINF inf, inf_reading& out) {
 
 inf_reading read_inf_models(const std::string& path) {
     inf_reading out;
+    const auto fail = [&out](no_driver_reason trouble, DWORD error) {
+        out.trouble = trouble;
+        out.error = error;
+        return out;
+    };
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        out.trouble = no_driver_reason::inf_missing;
-        out.error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_ACCESS_DENIED;
-        return out;
+        return fail(no_driver_reason::inf_missing,
+                    attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_ACCESS_DENIED);
     }
     if (!platform::unique_handle{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)}) {
-        out.trouble = no_driver_reason::inf_missing;
-        out.error = GetLastError();
-        return out;
+        return fail(no_driver_reason::inf_missing, GetLastError());
     }
-
     UINT error_line = 0;
     const platform::unique_hinf inf{
         SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_WIN4, &error_line)};
-    if (!inf) {
-        out.trouble = no_driver_reason::not_an_inf;
-        out.error = GetLastError();
-        return out;
-    }
     INFCONTEXT signature{};
-    if (!SetupFindFirstLineA(inf.get(), version_section, signature_key, &signature)) {
-        out.trouble = no_driver_reason::not_an_inf;
-        out.error = GetLastError();
-    } else {
-        read_models(inf.get(), out);
-        read_exclusions(inf.get(), out);
+    if (!inf || !SetupFindFirstLineA(inf.get(), version_section, signature_key, &signature)) {
+        return fail(no_driver_reason::not_an_inf, GetLastError());
     }
+    read_models(inf.get(), out);
+    read_exclusions(inf.get(), out);
     return out;
 }
 

@@ -55,9 +55,7 @@ std::string path_text(std::wstring_view path) {
 // by the folder's wide name; false, with the reason, when qvinst cannot
 // read its own path.
 bool library_path(platform::wide_text& path, std::string& error) {
-    if (platform::path_beside_own_module(path, library_file)) {
-        return true;
-    }
+    if (platform::path_beside_own_module(path, library_file)) return true;
     error = with_error("cannot read the path of qvinst.exe", GetLastError());
     return false;
 }
@@ -94,12 +92,8 @@ bool read_file_version(const platform::wide_text& path, std::string& version, st
 
 std::string reboot_words(DWORD reboot) {
     std::string words;
-    if (reboot & DI_NEEDRESTART) {
-        words += " DI_NEEDRESTART";
-    }
-    if (reboot & DI_NEEDREBOOT) {
-        words += " DI_NEEDREBOOT";
-    }
+    if (reboot & DI_NEEDRESTART) words += " DI_NEEDRESTART";
+    if (reboot & DI_NEEDREBOOT) words += " DI_NEEDREBOOT";
     return hex_text(reboot) + (words.empty() ? std::string(" (neither restart nor reboot)") : words);
 }
 
@@ -108,9 +102,7 @@ DWORD count_compatible_drivers(HDEVINFO set, SP_DEVINFO_DATA* element) {
     DWORD count = 0;
     for (;; ++count) {
         driver.cbSize = driver_record_size;
-        if (!SetupDiEnumDriverInfoA(set, element, SPDIT_COMPATDRIVER, count, &driver)) {
-            return count;
-        }
+        if (!SetupDiEnumDriverInfoA(set, element, SPDIT_COMPATDRIVER, count, &driver)) return count;
     }
 }
 
@@ -118,9 +110,7 @@ DWORD count_compatible_drivers(HDEVINFO set, SP_DEVINFO_DATA* element) {
 std::string selected_text(HDEVINFO set, SP_DEVINFO_DATA* element) {
     SP_DRVINFO_DATA_V2_A driver{};
     driver.cbSize = driver_record_size;
-    if (!SetupDiGetSelectedDriverA(set, element, &driver)) {
-        return "none";
-    }
+    if (!SetupDiGetSelectedDriverA(set, element, &driver)) return "none";
     std::string text = driver.Description;
     SP_DRVINFO_DETAIL_DATA_A detail{};
     detail.cbSize = sizeof detail;
@@ -162,9 +152,7 @@ private:
     void on_step(const ID_MAIN2::step_report& r) {
         explained_step s{std::string(step_words[static_cast<std::size_t>(r.what)]), r.ok,
                          std::nullopt, std::string(r.detail)};
-        if (!r.ok && r.what != step::device_chosen) {
-            s.error = describe_platform_error(r.error);
-        }
+        if (!r.ok && r.what != step::device_chosen) s.error = describe_platform_error(r.error);
         switch (r.what) {
             case step::devices_listed:
                 if (r.ok) {
@@ -192,9 +180,7 @@ private:
                 break;
             default: break;
         }
-        if (live_) {
-            write_out(explained_step_text(s));
-        }
+        if (live_) write_out(explained_step_text(s));
         steps_.push_back(std::move(s));
     }
 
@@ -213,7 +199,7 @@ command_result run_install(const invocation& call) {
         const ID_MAIN2::step_sink sink = watcher.sink();
         // As qv7_installdevice does: no parent window.
         code = ID_MAIN2::install_driver_for_device(nullptr, compact_id, inf_path.c_str(), &sink);
-        return {call.json ? explained_json(watcher.steps(), code) : explained_result_text(code), {},
+        return {explained_report(watcher.steps(), code, call.json), {},
                 describe_result(code).exit_status};
     }
     platform::wide_text path;
@@ -236,7 +222,7 @@ command_result run_install(const invocation& call) {
     using install_device_fn = int(WINAPI*)(const char* inf_path, const char* compact_id);
     code = reinterpret_cast<install_device_fn>(reinterpret_cast<void (*)()>(entry))(
         inf_path.c_str(), compact_id.c_str());
-    return {call.json ? install_json(inf_path, compact_id, code) : install_text(code), {},
+    return {install_report(inf_path, compact_id, code, call.json), {},
             describe_result(code).exit_status};
 }
 

@@ -17,42 +17,36 @@ std::string_view reason_word(no_driver_reason reason) {
     return reason_words[static_cast<std::size_t>(reason)];
 }
 
-std::string joined(const std::vector<std::string>& items) {
-    std::string out;
+// "label: a, b" in the text (with `shown`), ["a","b"] in JSON.
+void list_field(report& r, std::string_view key, std::string_view label,
+                const std::vector<std::string>& items, bool shown = true) {
+    std::string joined;
+    r.json.key(key).begin_array();
     for (const std::string& item : items) {
-        out += (out.empty() ? "" : ", ") + item;
+        joined += (joined.empty() ? "" : ", ") + item;
+        r.json.string(item);
     }
-    return std::string(or_dash(out));
+    r.json.end_array();
+    if (shown) r.line(label, or_dash(joined));
 }
 
-void write_strings(json_writer& json, const std::vector<std::string>& items) {
-    json.begin_array();
-    for (const std::string& item : items) {
-        json.string(item);
-    }
-    json.end_array();
+std::string result_text(int code) {
+    const result_codes::row info = describe_result(code);
+    return std::to_string(code) + " " + std::string(info.name) + ": " + std::string(info.meaning) +
+           "\n";
 }
 
-void append_driver_text(std::string& out, const driver_candidate& d) {
-    out += d.selected ? "* " : "  ";
-    for (const std::string* field : {&d.description, &d.manufacturer, &d.provider, &d.version, &d.date}) {
-        out += or_dash(*field);
-        out += field_separator;
-    }
-    out += d.rank ? hex_text(*d.rank) : std::string("rank unknown");
-    out += field_separator;
-    out += or_dash(d.section);
-    out += field_separator;
-    out += d.excluded ? "excluded from automatic selection\n" : "selectable\n";
-}
-
-void append_models_text(std::string& out, const std::vector<model_section>& models) {
-    out += models.empty() ? "models in the INF: none\n" : "models in the INF:\n";
-    for (const model_section& m : models) {
-        out += "  [" + m.section + "] (" + (m.decoration.empty() ? "undecorated" : m.decoration);
-        out += m.applies ? ", read by this process" : ", not read by this process";
-        out += "): " + joined(m.ids) + "\n";
-    }
+void driver_record(report& r, const driver_candidate& d) {
+    r.begin_record(d.selected ? "* " : "  ").cell("description", d.description);
+    r.cell("manufacturer", d.manufacturer).cell("provider", d.provider).cell("version", d.version);
+    r.json.key("date").string_or_null(d.date);
+    r.shown_cell(d.date);
+    r.json.key("rank").number_or_null(d.rank);
+    r.shown_cell(d.rank ? hex_text(*d.rank) : std::string("rank unknown"));
+    r.cell("section", d.section);
+    r.json.key("inf").string(d.inf).key("excluded").boolean(d.excluded);
+    r.json.key("selected").boolean(d.selected);
+    r.shown_cell(d.excluded ? "excluded from automatic selection" : "selectable").end_record();
 }
 
 }  // namespace
@@ -65,133 +59,82 @@ void write_error(json_writer& json, const std::optional<platform_error>& error) 
     error ? json.string(error->text) : json.null();
 }
 
-std::string install_text(int code) {
+std::string install_report(std::string_view inf_path, std::string_view compact_id, int code,
+                           bool json) {
     const result_codes::row info = describe_result(code);
-    return std::to_string(code) + " " + std::string(info.name) + ": " + std::string(info.meaning) +
-           "\n";
-}
-
-std::string install_json(std::string_view inf_path, std::string_view compact_id, int code) {
-    const result_codes::row info = describe_result(code);
-    json_writer json;
-    json.begin_object()
-        .key("inf").string(inf_path)
-        .key("compact_id").string(compact_id)
-        .key("result").number(code)
-        .key("name").string(info.name)
-        .key("meaning").string(info.meaning)
-        .key("exit_status").number(info.exit_status);
-    return json.end_object().line();
+    report r;
+    r.text = result_text(code);
+    r.json.key("inf").string(inf_path).key("compact_id").string(compact_id);
+    r.json.key("result").number(code).key("name").string(info.name);
+    r.json.key("meaning").string(info.meaning).key("exit_status").number(info.exit_status);
+    return r.output(json);
 }
 
 std::string explained_step_text(const explained_step& s) {
     std::string out = s.step + (s.ok ? "" : " FAILED");
-    if (!s.detail.empty()) {
-        out += ": " + s.detail;
-    }
+    if (!s.detail.empty()) out += ": " + s.detail;
     if (s.error) {
         out += s.detail.empty() ? ": " : "; ";
-        out += s.error->name + " (" + error_number_text(s.error->code) + ")";
-        out += s.error->text.empty() ? "" : " " + s.error->text;
+        out += error_line(*s.error);
     }
     return out + "\n";
 }
 
-std::string explained_result_text(int code) {
-    return "result: " + install_text(code) + "the platform's own account: " +
-           std::string(platform_log) + "\n";
-}
-
-std::string explained_json(const std::vector<explained_step>& steps, int code) {
+std::string explained_report(const std::vector<explained_step>& steps, int code, bool json) {
     const result_codes::row info = describe_result(code);
-    json_writer json;
-    json.begin_object().key("steps").begin_array();
+    report r;
+    r.json.key("steps").begin_array();
     for (const explained_step& s : steps) {
-        json.begin_object().key("step").string(s.step).key("ok").boolean(s.ok);
-        write_error(json, s.error);
-        json.key("detail").string(s.detail).end_object();
+        r.json.begin_object().key("step").string(s.step).key("ok").boolean(s.ok);
+        write_error(r.json, s.error);
+        r.json.key("detail").string(s.detail).end_object();
     }
-    json.end_array();
-    json.key("result").number(code);
-    json.key("name").string(info.name);
-    json.key("exit_status").number(info.exit_status);
-    json.key("log").string(platform_log);
-    return json.end_object().line();
+    r.json.end_array().key("result").number(code).key("name").string(info.name);
+    r.json.key("exit_status").number(info.exit_status);
+    r.text = "result: " + result_text(code);
+    r.field("log", "the platform's own account", platform_log);
+    return r.output(json);
 }
 
-std::string drivers_text(const drivers_outcome& o) {
-    std::string out = "inf: " + o.inf_path + "\n";
-    out += "device: " + std::string(o.instance_id.empty() ? "none" : o.instance_id) + "\n";
-    if (!o.instance_id.empty()) {
-        out += "hardware IDs: " + joined(o.hardware_ids) + "\n";
-        out += "compatible IDs: " + joined(o.compatible_ids) + "\n";
-    }
-    out += o.drivers.empty() ? "drivers: none\n"
-                             : "drivers (description, manufacturer, provider, version, date, "
-                               "rank, section, selection):\n";
+std::string drivers_report(const drivers_outcome& o, bool json) {
+    report r;
+    r.field("inf", "inf", o.inf_path).field_or_null("device", "device", o.instance_id);
+    list_field(r, "hardware_ids", "hardware IDs", o.hardware_ids, !o.instance_id.empty());
+    list_field(r, "compatible_ids", "compatible IDs", o.compatible_ids, !o.instance_id.empty());
+    r.text += o.drivers.empty() ? "drivers: none\n"
+                                : "drivers (description, manufacturer, provider, version, date, "
+                                  "rank, section, selection):\n";
+    r.json.key("drivers").begin_array();
+    for (const driver_candidate& d : o.drivers) driver_record(r, d);
+    r.json.end_array();
     for (const driver_candidate& d : o.drivers) {
-        append_driver_text(out, d);
-    }
-    if (o.reason == no_driver_reason::none) {
-        for (const driver_candidate& d : o.drivers) {
-            if (d.selected) {
-                out += "selected: " + d.description + " (section " + d.section + " of " + d.inf +
-                       ")\n";
-            }
+        if (d.selected && o.reason == no_driver_reason::none) {
+            r.line("selected", d.description + " (section " + d.section + " of " + d.inf + ")");
         }
-        return out;
     }
-    out += "selected: none\n";
-    out += "reason: " + std::string(reason_word(o.reason)) + ": " + o.reason_detail + "\n";
-    if (o.reason == no_driver_reason::no_matching_model ||
-        o.reason == no_driver_reason::other_architecture ||
-        o.reason == no_driver_reason::other_os_version) {
-        append_models_text(out, o.models);
+    const bool none = o.reason == no_driver_reason::none;
+    r.json.key("reason").string_or_null(none ? std::string_view() : reason_word(o.reason));
+    r.json.key("reason_text").string(o.reason_detail);
+    write_error(r.json, o.reason_error);
+    if (!none) {
+        r.line("selected", "none");
+        r.line("reason", std::string(reason_word(o.reason)) + ": " + o.reason_detail);
     }
-    return out;
-}
-
-std::string drivers_json(const drivers_outcome& o) {
-    json_writer json;
-    json.begin_object();
-    json.key("inf").string(o.inf_path);
-    json.key("device").string_or_null(o.instance_id);
-    json.key("hardware_ids");
-    write_strings(json, o.hardware_ids);
-    json.key("compatible_ids");
-    write_strings(json, o.compatible_ids);
-    json.key("drivers").begin_array();
-    for (const driver_candidate& d : o.drivers) {
-        json.begin_object();
-        json.key("description").string(d.description);
-        json.key("manufacturer").string(d.manufacturer);
-        json.key("provider").string(d.provider);
-        json.key("version").string(d.version);
-        json.key("date").string_or_null(d.date);
-        json.key("rank").number_or_null(d.rank);
-        json.key("section").string(d.section);
-        json.key("inf").string(d.inf);
-        json.key("excluded").boolean(d.excluded);
-        json.key("selected").boolean(d.selected);
-        json.end_object();
-    }
-    json.end_array();
-    json.key("reason").string_or_null(o.reason == no_driver_reason::none ? std::string_view()
-                                                                       : reason_word(o.reason));
-    json.key("reason_text").string(o.reason_detail);
-    write_error(json, o.reason_error);
-    json.key("models").begin_array();
+    const bool models_decide = o.reason == no_driver_reason::no_matching_model ||
+                               o.reason == no_driver_reason::other_architecture ||
+                               o.reason == no_driver_reason::other_os_version;
+    if (models_decide) r.text += o.models.empty() ? "models in the INF: none\n" : "models in the INF:\n";
+    r.json.key("models").begin_array();
     for (const model_section& m : o.models) {
-        json.begin_object();
-        json.key("section").string(m.section);
-        json.key("decoration").string(m.decoration);
-        json.key("applies").boolean(m.applies);
-        json.key("ids");
-        write_strings(json, m.ids);
-        json.end_object();
+        r.json.begin_object().key("section").string(m.section).key("decoration").string(m.decoration);
+        r.json.key("applies").boolean(m.applies);
+        const std::string head = "  [" + m.section + "] (" + std::string(m.decoration.empty() ? "undecorated" : m.decoration) +
+                                 (m.applies ? ", read by this process)" : ", not read by this process)");
+        list_field(r, "ids", head, m.ids, models_decide);
+        r.json.end_object();
     }
-    json.end_array();
-    return json.end_object().line();
+    r.json.end_array();
+    return r.output(json);
 }
 
 int drivers_exit_status(const drivers_outcome& o) {

@@ -19,10 +19,10 @@ class json_writer;
 // every platform error in qvinst's JSON.
 void write_error(json_writer& json, const std::optional<platform_error>& error);
 
-// "CODE NAME: meaning"
-std::string install_text(int code);
-// {"inf":...,"compact_id":...,"result":N,"name":...,"meaning":...,"exit_status":N}
-std::string install_json(std::string_view inf_path, std::string_view compact_id, int code);
+// "CODE NAME: meaning", or
+// {"inf":..,"compact_id":..,"result":N,"name":..,"meaning":..,"exit_status":N}.
+std::string install_report(std::string_view inf_path, std::string_view compact_id, int code,
+                           bool json);
 
 // One step of an explained installation.
 struct explained_step {
@@ -33,11 +33,10 @@ struct explained_step {
 };
 // "step: detail" or "step FAILED: NAME (number) text", one line.
 std::string explained_step_text(const explained_step& step);
-// The closing lines: the result code and where the platform's log is.
-std::string explained_result_text(int code);
-// {"steps":[{"step","ok","error","error_name","error_text","detail"}],
-//  "result":N,"name":..,"exit_status":N,"log":..}
-std::string explained_json(const std::vector<explained_step>& steps, int code);
+// The closing lines (the steps are printed as they end: the result code and
+// where the platform's log is), or {"steps":[{"step","ok","error",
+// "error_name","error_text","detail"}],"result":N,"name":..,"exit_status":N,"log":..}.
+std::string explained_report(const std::vector<explained_step>& steps, int code, bool json);
 
 // One driver of the device's compatible-driver list.
 struct driver_candidate {
@@ -86,13 +85,12 @@ struct drivers_outcome {
     std::vector<model_section> models;  // shown when the models decide
     int code = 0;  // the result code the watched run ended with
 };
-std::string drivers_text(const drivers_outcome& outcome);
-// {"inf":..,"device":ID|null,"hardware_ids":[..],"compatible_ids":[..],
+// The text, or {"inf":..,"device":ID|null,"hardware_ids":[..],"compatible_ids":[..],
 //  "drivers":[{"description","manufacturer","provider","version","date",
 //  "rank","section","inf","excluded","selected"}],"reason":WORD|null,
 //  "reason_text":..,"error":N|null,"error_name":..|null,"error_text":..|null,
 //  "models":[{"section","decoration","applies","ids"}]}
-std::string drivers_json(const drivers_outcome& outcome);
+std::string drivers_report(const drivers_outcome& outcome, bool json);
 // 0 when a driver is selected; otherwise the status install ends with.
 int drivers_exit_status(const drivers_outcome& outcome);
 

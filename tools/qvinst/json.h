@@ -15,6 +15,11 @@
 
 namespace qvinst {
 
+// Plain-text output: fields separated by a tab, "-" for an empty one.
+inline constexpr char field_separator = '\t';
+inline std::string_view or_dash(std::string_view text) { return text.empty() ? "-" : text; }
+inline std::string_view or_none(std::string_view text) { return text.empty() ? "none" : text; }
+
 // Appends `text` as a JSON string literal, quotes included.
 inline void append_json_string(std::string& out, std::string_view text) {
     constexpr char hex_digits[] = "0123456789abcdef";
@@ -68,12 +73,8 @@ public:
 private:
     // The text, with the comma that separates a value from the one before.
     std::string& value() {
-        if (!after_key_ && !has_items_.empty() && has_items_.back()) {
-            out_ += ',';
-        }
-        if (!after_key_ && !has_items_.empty()) {
-            has_items_.back() = true;
-        }
+        if (!after_key_ && !has_items_.empty() && has_items_.back()) out_ += ',';
+        if (!after_key_ && !has_items_.empty()) has_items_.back() = true;
         after_key_ = false;
         return out_;
     }
@@ -95,6 +96,56 @@ private:
     std::string out_;
     std::vector<bool> has_items_;  // one entry per open object or array
     bool after_key_ = false;
+};
+
+// A command's output told once: each field goes to the text, as a line
+// "label: text", and to one JSON object, under its key; records (devices,
+// drivers) are a line of tab-separated cells each in the text, "-" for an
+// empty one, and an array of objects in JSON. The command prints one of the
+// two (--json). What only one of them has goes to `text` or `json` itself.
+struct report {
+    std::string text;
+    json_writer json;
+
+    report() { json.begin_object(); }
+    report& line(std::string_view label, std::string_view shown) {
+        text += std::string(label) + ": " + std::string(shown) + "\n";
+        return *this;
+    }
+    report& field(std::string_view key, std::string_view label, std::string_view value) {
+        return field(key, label, value, value);
+    }
+    report& field(std::string_view key, std::string_view label, std::string_view value,
+                  std::string_view shown) {
+        json.key(key).string(value);
+        return line(label, shown);
+    }
+    // null in JSON and "none" in the text when `value` is empty.
+    report& field_or_null(std::string_view key, std::string_view label, std::string_view value) {
+        json.key(key).string_or_null(value);
+        return line(label, or_none(value));
+    }
+    report& begin_record(std::string_view mark) {
+        json.begin_object();
+        text += mark;
+        return *this;
+    }
+    report& cell(std::string_view key, std::string_view value) { return cell(key, value, value); }
+    report& cell(std::string_view key, std::string_view value, std::string_view shown) {
+        json.key(key).string(value);
+        return shown_cell(shown);
+    }
+    // A cell of the text alone.
+    report& shown_cell(std::string_view shown) {
+        text += std::string(or_dash(shown)) + field_separator;
+        return *this;
+    }
+    report& end_record() {
+        json.end_object();
+        text.back() = '\n';
+        return *this;
+    }
+    std::string output(bool as_json) { return as_json ? json.end_object().line() : text; }
 };
 
 }  // namespace qvinst

@@ -16,13 +16,9 @@ bool write_all(std::FILE* stream, const std::string& text) {
 
 command_result run(const invocation& call) {
     if (runs_natively(call)) {
-        if (std::optional<command_result> native = run_native_qvinst(call)) {
-            return *native;
-        }
+        if (std::optional<command_result> native = run_native_qvinst(call)) return *native;
     }
-    if (call.run) {
-        return call.run(call);
-    }
+    if (call.run) return call.run(call);
     return {{}, "qvinst: " + std::string(call.command->name) +
                     " needs Windows (the Setup API and QUORVANT.dll); this build offers id only\n",
             exit_usage};

@@ -30,9 +30,7 @@ namespace {
 // no build for); none when this process is not under WOW64.
 std::optional<std::string> native_build_here() {
     const wow64::machines machines = wow64::this_process_machines();
-    if (machines.process == IMAGE_FILE_MACHINE_UNKNOWN) {
-        return std::nullopt;
-    }
+    if (machines.process == IMAGE_FILE_MACHINE_UNKNOWN) return std::nullopt;
     const wow64::machine_row* row = wow64::find_machine(machines.native);
     const std::string_view folder = row && !row->release_folder.empty()
                                         ? row->release_folder
@@ -46,16 +44,10 @@ std::wstring own_arguments() {
     const wchar_t* line = GetCommandLineW();
     if (*line == L'"') {
         ++line;
-        while (*line != L'\0' && *line != L'"') {
-            ++line;
-        }
-        if (*line == L'"') {
-            ++line;
-        }
+        while (*line != L'\0' && *line != L'"') ++line;
+        if (*line == L'"') ++line;
     } else {
-        while (*line != L'\0' && *line != L' ' && *line != L'\t') {
-            ++line;
-        }
+        while (*line != L'\0' && *line != L' ' && *line != L'\t') ++line;
     }
     return line;
 }
@@ -89,9 +81,7 @@ bool package_arguments(std::wstring& line, const invocation& call) {
         named.pop_back();
     } else {
         platform::wide_text native;
-        if (!wow64::native_inf_path(native, operand.c_str(), true)) {
-            return false;
-        }
+        if (!wow64::native_inf_path(native, operand.c_str(), true)) return false;
         named = native.view();
     }
     if (call.json) line += L" --json";
@@ -127,15 +117,11 @@ command_result missing(const std::string& build, DWORD error) {
 
 std::optional<command_result> run_native_qvinst(const invocation& call) {
     const std::optional<std::string> build = native_build_here();
-    if (!build) {
-        return std::nullopt;
-    }
+    if (!build) return std::nullopt;
     // The name is ASCII: each character is its own UTF-16 unit.
     const std::wstring name(build->begin(), build->end());
     platform::wide_text path;
-    if (!platform::path_beside_own_module(path, name)) {
-        return missing(*build, GetLastError());
-    }
+    if (!platform::path_beside_own_module(path, name)) return missing(*build, GetLastError());
     std::wstring line = L"\"" + std::wstring(path.view()) + L"\"";
     if (call.command->where != runs::native_package) {
         line += own_arguments();

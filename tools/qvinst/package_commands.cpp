@@ -37,36 +37,24 @@ struct package_report {
     bool counts_devices;  // remove: the devices whose driver was removed
 };
 
-command_result report(const package_report& what, const outcome& end, bool json) {
+command_result reported(const package_report& what, const outcome& end, bool json) {
     const driver_package::result_row& row = driver_package::describe(end.what);
     std::optional<platform_error> error;
-    if (end.error != 0) {
-        error = describe_platform_error(end.error);
-    }
-    if (json) {
-        json_writer out;
-        out.begin_object().key(what.operand_key).string(what.operand);
-        out.key("published_name").string_or_null(end.name.view());
-        if (what.counts_devices) {
-            out.key("devices_removed").number(end.devices_removed);
-        }
-        out.key("result").string(row.name).key("meaning").string(row.meaning);
-        out.key("exit_status").number(row.exit_status);
-        write_error(out, error);
-        out.end_object();
-        return {out.line(), {}, row.exit_status};
-    }
-    std::string text = std::string(what.operand_key) + ": " + what.operand + "\n";
-    text += "published name: " + std::string(or_dash(end.name.view())) + "\n";
+    if (end.error != 0) error = describe_platform_error(end.error);
+    report r;
+    r.field(what.operand_key, what.operand_key, what.operand);
+    r.json.key("published_name").string_or_null(end.name.view());
+    r.line("published name", or_dash(end.name.view()));
     if (what.counts_devices) {
-        text += "devices whose driver was removed: " + std::to_string(end.devices_removed) + "\n";
+        r.json.key("devices_removed").number(end.devices_removed);
+        r.line("devices whose driver was removed", std::to_string(end.devices_removed));
     }
-    text += "result: " + std::string(row.name) + ": " + std::string(row.meaning) + "\n";
-    if (error) {
-        text += "error: " + error->name + " (" + error_number_text(error->code) + ")";
-        text += error->text.empty() ? std::string("\n") : " " + error->text + "\n";
-    }
-    return {text, {}, row.exit_status};
+    r.json.key("result").string(row.name).key("meaning").string(row.meaning);
+    r.json.key("exit_status").number(row.exit_status);
+    write_error(r.json, error);
+    r.line("result", std::string(row.name) + ": " + std::string(row.meaning));
+    if (error) r.line("error", error_line(*error));
+    return {r.output(json), {}, row.exit_status};
 }
 
 // Its exit status is the platform's own error for it, ERROR_ELEVATION_REQUIRED.
@@ -81,14 +69,14 @@ command_result run_stage(const invocation& call) {
     const std::string& inf = call.operands.at(0);
     const outcome end =
         run_as_administrator() ? driver_package::stage(inf.c_str()) : refused_without_administrator();
-    return report({"inf", inf, false}, end, call.json);
+    return reported({"inf", inf, false}, end, call.json);
 }
 
 command_result run_remove(const invocation& call) {
     const std::string& package = call.operands.at(0);
     const outcome end = run_as_administrator() ? driver_package::remove(package.c_str())
                                                : refused_without_administrator();
-    return report({"package", package, true}, end, call.json);
+    return reported({"package", package, true}, end, call.json);
 }
 
 }  // namespace qvinst

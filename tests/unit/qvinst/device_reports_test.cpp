@@ -73,28 +73,28 @@ INSTANTIATE_TEST_SUITE_P(
 // --- list ---------------------------------------------------------------------
 
 TEST(ListOutput, TextIsOneTabSeparatedLinePerDeviceWithDashForEmpty) {
-    EXPECT_EQ(qvinst::list_text({first_pci, no_hardware_id, unreadable_instance}),
+    EXPECT_EQ(qvinst::list_report({first_pci, no_hardware_id, unreadable_instance}, false),
               "ROOT\\SYSTEM\\0000\tPCI\\VEN_1234&DEV_5678&CC_0300\tPCI123456780000000003000000\n"
               "ROOT\\SYSTEM\\0002\t-\t-\n"
               "-\tPCI\\VEN_1234&DEV_5678\tPCI123456780000000000000000\n");
 }
 
-TEST(ListOutput, TextOfNoDevicesIsEmpty) { EXPECT_EQ(qvinst::list_text({}), ""); }
+TEST(ListOutput, TextOfNoDevicesIsEmpty) { EXPECT_EQ(qvinst::list_report({}, false), ""); }
 
 TEST(ListOutput, JsonKeepsEmptyFieldsAsEmptyTexts) {
-    EXPECT_EQ(qvinst::list_json({first_pci, no_hardware_id}),
+    EXPECT_EQ(qvinst::list_report({first_pci, no_hardware_id}, true),
               R"({"devices":[)"
               R"({"instance_id":"ROOT\\SYSTEM\\0000","hardware_id":"PCI\\VEN_1234&DEV_5678&CC_0300",)"
               R"("compact_id":"PCI123456780000000003000000"},)"
               R"({"instance_id":"ROOT\\SYSTEM\\0002","hardware_id":"","compact_id":""}]})"
               "\n");
-    EXPECT_EQ(qvinst::list_json({}), "{\"devices\":[]}\n");
+    EXPECT_EQ(qvinst::list_report({}, true), "{\"devices\":[]}\n");
 }
 
 // --- find ---------------------------------------------------------------------
 
 TEST(FindOutput, TextMarksTheChosenRowAndNamesTheRule) {
-    EXPECT_EQ(qvinst::find_text(pci_outcome({first_pci, second_pci}, second_pci.instance_id)),
+    EXPECT_EQ(qvinst::find_report(pci_outcome({first_pci, second_pci}, second_pci.instance_id), false),
               "wanted: PCI1234567800000000\n"
               "rule: first 19 characters (the wanted ID begins with \"PCI\")\n"
               "  ROOT\\SYSTEM\\0000\tPCI\\VEN_1234&DEV_5678&CC_0300\tPCI123456780000000003000000\n"
@@ -103,7 +103,7 @@ TEST(FindOutput, TextMarksTheChosenRowAndNamesTheRule) {
 }
 
 TEST(FindOutput, TextSaysWhyNothingIsChosenWhenTheLastMatchIsUnreadable) {
-    const std::string text = qvinst::find_text(pci_outcome({first_pci, unreadable_instance}, ""));
+    const std::string text = qvinst::find_report(pci_outcome({first_pci, unreadable_instance}, ""), false);
     EXPECT_NE(text.find("  ROOT\\SYSTEM\\0000\t"), std::string::npos) << text;
     EXPECT_NE(text.find("  -\tPCI\\VEN_1234&DEV_5678\t"), std::string::npos) << text;
     EXPECT_EQ(text.find("* "), std::string::npos) << text;
@@ -116,7 +116,7 @@ TEST(FindOutput, TextOfNoMatchNamesTheWholeTextRule) {
     find_outcome outcome;
     outcome.wanted = "USB0A1B2C3D000000";
     outcome.rule = idconv::match_rule::whole_text;
-    EXPECT_EQ(qvinst::find_text(outcome),
+    EXPECT_EQ(qvinst::find_report(outcome, false),
               "wanted: USB0A1B2C3D000000\n"
               "rule: whole text (the wanted ID does not begin with \"PCI\")\n"
               "no present device matches\n"
@@ -124,14 +124,14 @@ TEST(FindOutput, TextOfNoMatchNamesTheWholeTextRule) {
 }
 
 TEST(FindOutput, TextOfAChoiceOutsideTheMatchesSaysSo) {
-    const std::string text = qvinst::find_text(pci_outcome({first_pci}, "ROOT\\SYSTEM\\0009"));
+    const std::string text = qvinst::find_report(pci_outcome({first_pci}, "ROOT\\SYSTEM\\0009"), false);
     EXPECT_EQ(text.find("* "), std::string::npos) << text;
     EXPECT_NE(text.find("chosen: ROOT\\SYSTEM\\0009 (not among the matches"), std::string::npos)
         << text;
 }
 
 TEST(FindOutput, JsonFlagsTheChosenRowAndNamesIt) {
-    EXPECT_EQ(qvinst::find_json(pci_outcome({first_pci, second_pci}, second_pci.instance_id)),
+    EXPECT_EQ(qvinst::find_report(pci_outcome({first_pci, second_pci}, second_pci.instance_id), true),
               R"({"wanted":"PCI1234567800000000","rule":"first 19 characters","devices":[)"
               R"({"instance_id":"ROOT\\SYSTEM\\0000","hardware_id":"PCI\\VEN_1234&DEV_5678&CC_0300",)"
               R"("compact_id":"PCI123456780000000003000000","chosen":false},)"
@@ -142,7 +142,7 @@ TEST(FindOutput, JsonFlagsTheChosenRowAndNamesIt) {
 }
 
 TEST(FindOutput, JsonChosenIsNullWhenTheLibraryFindsNothing) {
-    const std::string json = qvinst::find_json(pci_outcome({first_pci, unreadable_instance}, ""));
+    const std::string json = qvinst::find_report(pci_outcome({first_pci, unreadable_instance}, ""), true);
     EXPECT_NE(json.find(R"("chosen":null})"), std::string::npos) << json;
     EXPECT_EQ(json.find(R"("chosen":true)"), std::string::npos) << json;
 }
@@ -159,14 +159,14 @@ TEST(FindOutput, EndsLikeTheInstallationWouldWhenNothingIsChosen) {
 // --- install ------------------------------------------------------------------
 
 TEST(InstallOutput, TextGivesCodeNameAndMeaning) {
-    EXPECT_EQ(qvinst::install_text(QV7_INSTALLED_NEEDS_REBOOT),
+    EXPECT_EQ(qvinst::install_report("a.inf", "PCI1", QV7_INSTALLED_NEEDS_REBOOT, false),
               "2 QV7_INSTALLED_NEEDS_REBOOT: driver installed; the installer asked for a reboot "
               "(DI_NEEDREBOOT)\n");
-    EXPECT_EQ(qvinst::install_text(-5), "-5 UNKNOWN: not a result code of QUORVANT.dll\n");
+    EXPECT_EQ(qvinst::install_report("a.inf", "PCI1", -5, false), "-5 UNKNOWN: not a result code of QUORVANT.dll\n");
 }
 
 TEST(InstallOutput, JsonCarriesTheArgumentsTheCodeAndTheExitStatus) {
-    EXPECT_EQ(qvinst::install_json("C:\\drv\\a.inf", "USB0A1B2C3D000001", QV7_E_NO_DEVICE),
+    EXPECT_EQ(qvinst::install_report("C:\\drv\\a.inf", "USB0A1B2C3D000001", QV7_E_NO_DEVICE, true),
               R"({"inf":"C:\\drv\\a.inf","compact_id":"USB0A1B2C3D000001","result":-1,)"
               R"("name":"QV7_E_NO_DEVICE","meaning":"no present device matches the compact ID )"
               R"j((or the instance ID of the last match cannot be read)","exit_status":11})j"
@@ -187,18 +187,18 @@ TEST(JsonShape, ResultAndErrorsStandUnderTheSameKeysInEveryCommand) {
     step.step = "NEWDEV loaded";
     step.ok = false;
     step.error = denied;
-    const std::string explained = qvinst::explained_json({step}, QV7_E_NO_NEWDEV);
+    const std::string explained = qvinst::explained_report({step}, QV7_E_NO_NEWDEV, true);
     EXPECT_NE(explained.find(error_fields), std::string::npos) << explained;
     EXPECT_NE(explained.find(R"("result":-7,)"), std::string::npos) << explained;
-    EXPECT_NE(qvinst::install_json("a.inf", "PCI1", QV7_E_NO_NEWDEV).find(R"("result":-7,)"),
+    EXPECT_NE(qvinst::install_report("a.inf", "PCI1", QV7_E_NO_NEWDEV, true).find(R"("result":-7,)"),
               std::string::npos);
 
     qvinst::drivers_outcome drivers;
     drivers.reason = qvinst::no_driver_reason::inf_missing;
     drivers.reason_error = denied;
-    EXPECT_NE(qvinst::drivers_json(drivers).find(error_fields), std::string::npos);
+    EXPECT_NE(qvinst::drivers_report(drivers, true).find(error_fields), std::string::npos);
     drivers.reason_error.reset();
-    EXPECT_NE(qvinst::drivers_json(drivers).find(
+    EXPECT_NE(qvinst::drivers_report(drivers, true).find(
                   R"("error":null,"error_name":null,"error_text":null)"),
               std::string::npos);
 }
