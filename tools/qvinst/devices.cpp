@@ -92,9 +92,10 @@ std::string find_report(const find_outcome& outcome, bool json) {
     const bool pci = outcome.rule == idconv::match_rule::pci_window;
     report r;
     r.field("wanted", "wanted", outcome.wanted);
-    r.field("rule", "rule", rule_name(outcome.rule),
-            rule_name(outcome.rule) + (pci ? " (the wanted ID begins with \"" + tag + "\")"
-                                           : " (the wanted ID does not begin with \"" + tag + "\")"));
+    const std::string rule = rule_name(outcome.rule);
+    const std::string begins =
+        pci ? " (the wanted ID begins with \"" : " (the wanted ID does not begin with \"";
+    r.field("rule", "rule", rule, rule + begins + tag + "\")");
     if (outcome.matches.empty()) r.text += "no present device matches\n";
     r.json.key("devices").begin_array();
     for (std::size_t i = 0; i < outcome.matches.size(); ++i) {

@@ -155,9 +155,7 @@ private:
         if (!r.ok && r.what != step::device_chosen) s.error = describe_platform_error(r.error);
         switch (r.what) {
             case step::devices_listed:
-                if (r.ok) {
-                    return;  // told only when the walk ends there, with no device
-                }
+                if (r.ok) return;  // told only when the walk ends there, with no device
                 break;
             case step::device_chosen:
                 if (!r.ok) {

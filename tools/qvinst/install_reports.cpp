@@ -123,13 +123,16 @@ std::string drivers_report(const drivers_outcome& o, bool json) {
     const bool models_decide = o.reason == no_driver_reason::no_matching_model ||
                                o.reason == no_driver_reason::other_architecture ||
                                o.reason == no_driver_reason::other_os_version;
-    if (models_decide) r.text += o.models.empty() ? "models in the INF: none\n" : "models in the INF:\n";
+    if (models_decide) {
+        r.text += o.models.empty() ? "models in the INF: none\n" : "models in the INF:\n";
+    }
     r.json.key("models").begin_array();
     for (const model_section& m : o.models) {
-        r.json.begin_object().key("section").string(m.section).key("decoration").string(m.decoration);
-        r.json.key("applies").boolean(m.applies);
-        const std::string head = "  [" + m.section + "] (" + std::string(m.decoration.empty() ? "undecorated" : m.decoration) +
-                                 (m.applies ? ", read by this process)" : ", not read by this process)");
+        r.json.begin_object().key("section").string(m.section);
+        r.json.key("decoration").string(m.decoration).key("applies").boolean(m.applies);
+        const std::string_view decoration = m.decoration.empty() ? "undecorated" : m.decoration;
+        const std::string head = "  [" + m.section + "] (" + std::string(decoration) +
+                                 (m.applies ? ", read" : ", not read") + " by this process)";
         list_field(r, "ids", head, m.ids, models_decide);
         r.json.end_object();
     }
