@@ -161,8 +161,9 @@ ARM64_PREFIX = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".
 # import beyond the system's own.
 LIBRARY_EXPORTS = (("qv7_installdevice", 8),)
 # Windows Installer's DLL custom actions: UINT __stdcall F(MSIHANDLE).
-CUSTOM_ACTION_EXPORTS = (("QvInstallDriver", 4), ("QvRequestReboot", 4))
-# Windows Installer, and the registry (the pending-reboot mark).
+CUSTOM_ACTION_EXPORTS = (("QvInstallDriver", 4), ("QvRequestReboot", 4), ("QvRollbackDriver", 4),
+                         ("QvRemoveDriver", 4))
+# Windows Installer, and the registry (the pending-reboot mark, the package record).
 INSTALLER = frozenset({"msi.dll", "advapi32.dll"})
 BINARIES = (
     ("QUORVANT.dll", "i686-w64-mingw32-", "pei-i386", "i386", True, LIBRARY_EXPORTS, frozenset()),
@@ -250,7 +251,8 @@ def check_binary(dist, name, prefix, file_format, architecture, library, wanted_
           str(version))
 
     if wanted_exports and not wide:
-        # stdcall: each export returns with "ret $N", removing its arguments.
+        # stdcall: each export returns with "ret $N", removing its arguments
+        # (its first return may lie past 2 KiB of code).
         image_base = int(re.search(r"ImageBase\s+([0-9a-f]+)", dump).group(1), 16)
         for export, argument_bytes in wanted_exports:
             rva = export_rva(dump, export)
@@ -259,7 +261,7 @@ def check_binary(dist, name, prefix, file_format, architecture, library, wanted_
                 continue
             start = image_base + rva
             dis = run(prefix + "objdump", "-d", "--start-address=%#x" % start,
-                      "--stop-address=%#x" % (start + 2048), path)
+                      "--stop-address=%#x" % (start + 4096), path)
             rets = re.findall(r"\tret\s*(\S*)", dis)
             check("%s: %s returns with ret $%#x (callee removes %d bytes)"
                   % (name, export, argument_bytes, argument_bytes),
