@@ -1,5 +1,5 @@
-// classify_item and match_prefix: bus class by prefix, and the position
-// where an item's fields begin.
+// classify_item: bus class by prefix, and the position where an item's
+// fields begin.
 #include "test_support.h"
 
 #include <cstddef>
@@ -130,41 +130,6 @@ INSTANTIATE_TEST_SUITE_P(rows, classify_edges, testing::Values(
     classify_case{"longest_prefix_star_stepped", "MODEMWAVE\\*X", bus::modemwave, 12},
     classify_case{"longest_prefix_star_ends", "modemwave\\*", bus::modemwave, 11},
     classify_case{"item_is_a_comma_list", "PCI\\VEN_1,USB\\VID_2", bus::pci, 5}),
-    row_name{});
-
-// match_prefix: sets the field position on a match, leaves it untouched
-// otherwise.
-struct match_prefix_case {
-    std::string name;
-    std::string item;
-    std::string prefix;
-    bool matches;
-    std::size_t field_pos;
-};
-
-void PrintTo(const match_prefix_case& row, std::ostream* os) {
-    *os << row.name << ": " << escaped(row.item) << " / " << escaped(row.prefix);
-}
-
-class match_prefix_outputs : public testing::TestWithParam<match_prefix_case> {};
-
-TEST_P(match_prefix_outputs, set_only_on_match) {
-    const match_prefix_case& row = GetParam();
-    constexpr std::size_t untouched_pos = 777;
-    std::size_t pos = untouched_pos;
-    const idconv::prepared_item prepared = idconv::prepare_item(row.item);
-    EXPECT_EQ(idconv::match_prefix(prepared, row.prefix, pos), row.matches);
-    EXPECT_EQ(pos, row.matches ? row.field_pos : untouched_pos);
-}
-
-INSTANTIATE_TEST_SUITE_P(rows, match_prefix_outputs, testing::Values(
-    match_prefix_case{"match_sets_the_position", "PCI\\X", "PCI\\", true, 5},
-    match_prefix_case{"lower_case_item_matches", "usb\\x", "USB\\", true, 5},
-    match_prefix_case{"star_stepped", "ACPI\\*X", "ACPI\\", true, 7},
-    match_prefix_case{"other_prefix_leaves_the_position", "USB\\X", "PCI\\", false, 0},
-    match_prefix_case{"item_shorter_than_prefix", "PC", "PCI\\", false, 0},
-    match_prefix_case{"empty_item", "", "*", false, 0},
-    match_prefix_case{"prefix_inside_item_only", "XPCI\\", "PCI\\", false, 0}),
     row_name{});
 
 }  // namespace
