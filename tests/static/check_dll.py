@@ -327,6 +327,20 @@ def check_import_library(dist, name, prefix, wide):
                       "DLL Name: QUORVANT.dll" in imports and "qv7_installdevice" in imports)
 
 
+# The setup templates name the release's files themselves: each ships every
+# helper of the table and each 64-bit machine's qvinst from its release
+# folder, as the table names them.
+TEMPLATES = (("driver-setup.nsi", "${QV_DIST}"), ("driver-setup-inno6.iss", "{#QV_DIST}"))
+
+
+def check_templates(machines):
+    for template, dist in TEMPLATES:
+        text = open(os.path.join(ROOT, "installer", template), encoding="utf-8").read()
+        for row in (m for m in machines if m["helper"]):
+            for shipped in (row["helper"], row["folder"] + "\\qvinst.exe"):
+                check("installer/%s ships %s" % (template, shipped), '"%s\\%s"' % (dist, shipped) in text)
+
+
 def main():
     dist = sys.argv[1]
     machines = machine_table()
@@ -335,6 +349,7 @@ def main():
           ", ".join(unknown) or "no machine rows read")
     for row in released_binaries([m for m in machines if m["name"] in TOOLS]):
         check_binary(dist, *row)
+    check_templates(machines)
 
 
 main()
