@@ -145,9 +145,13 @@ def version_strings(path):
                     return None
                 found = {}
                 for key in ("FileVersion", "ProductVersion", "FileDescription", "ProductName"):
-                    m = re.search(key + "\0+([^\0]+)\0", text)
-                    if m:
-                        found[key] = m.group(1)
+                    # A String: wLength, wValueLength (characters), wType,
+                    # the key, then the value at the next 32-bit boundary.
+                    k = blob.find(key.encode("utf-16-le") + b"\0\0")
+                    if k >= 6 and k % 2 == 0:
+                        value_length = struct.unpack_from("<H", blob, k - 4)[0]
+                        v = (k + 2 * len(key) + 2 + 3) & ~3
+                        found[key] = blob[v:v + 2 * value_length].decode("utf-16-le", errors="replace").rstrip("\0")
                 return found
     return None
 
