@@ -11,7 +11,7 @@
 #   medians give the ratio (target <= 1.05) and the time per device.
 #   See tests/wine_bench/search_bench.cpp.
 # - The 64-bit helper: in a 64-bit prefix, the 32-bit library's call
-#   through QUORVANT64.exe against the same call in process and against the
+#   through the x64 helper against the same call in process and against the
 #   floor of any helper, a bare 64-bit process started and waited for from
 #   the 32-bit one, interleaved BENCH_HELPER_REPETITIONS times (default 15);
 #   target: the helper adds at most 100 ms per call. See
@@ -51,11 +51,13 @@ endurance_calls=${BENCH_ENDURANCE_CALLS:-10000}
 sizes=(250 500 1000 2000)
 library=$root/dist/QUORVANT.dll
 source scripts/lib/wine_prefix.sh
+source scripts/lib/machines.sh
+x64_folder=$(machine_folder AMD64) x64_helper=$(machine_helper AMD64)
 # The search's library, benchmark and prefix: the 32-bit ones, or the x64
 # ones where no 32-bit program runs.
 search_library=$library search_tree=win32 search_arch=win32 search_label="Wine search"
 if ! runs_32bit_programs; then
-  search_library=$root/dist/x64/QUORVANT.dll search_tree=win64 search_arch=win64
+  search_library=$root/dist/$x64_folder/QUORVANT.dll search_tree=win64 search_arch=win64
   search_label="Wine search (x64 library)"
 fi
 search_bench=$root/build/$search_tree/tests/wine_bench/qv_search_bench.exe
@@ -66,7 +68,7 @@ if [ ! -f "$library" ] || [ ! -f build/win32/build.ninja ]; then
   bash scripts/build.sh --no-demo >&2
 fi
 cmake --build build/win32 --target qv_search_bench qv_endurance qv_helper_bench newdev_substitute >&2
-cmake --build build/win64 --target QUORVANT64 newdev_substitute qv_device qv_search_bench >&2
+cmake --build build/win64 --target "${x64_helper%.exe}" newdev_substitute qv_device qv_search_bench >&2
 
 if [ -n "${BENCH_RESULTS_DIR:-}" ]; then
   results=$BENCH_RESULTS_DIR
@@ -118,7 +120,7 @@ fi
 
 if part helper && ! runs_32bit_programs; then
 not_run bench-wine "the 64-bit helper's benchmark (its caller is a 32-bit process)"
-row "Wine x64: 32-bit call through QUORVANT64.exe (a 32-bit caller: this machine runs none)" \
+row "Wine x64: 32-bit call through $x64_helper (a 32-bit caller: this machine runs none)" \
   "NOT RUN" ""
 elif part helper; then
 # ---- the 64-bit helper: a 64-bit prefix of its own
@@ -127,7 +129,7 @@ echo "bench-wine: the 64-bit helper against the call in process, $helper_repetit
 (
   wine_prefix_start helper-bench win64
   mkdir -p "$wine_tmp/x86"
-  cp "$library" "$root/build/win64/install/QUORVANT64.exe" "$wine_tmp/x86/"
+  cp "$library" "$root/build/win64/install/$x64_helper" "$wine_tmp/x86/"
   wine "$root/build/win32/tests/wine_bench/qv_helper_bench.exe" "$(winpath "$wine_tmp/x86/QUORVANT.dll")" \
     "$(winpath "$root/build/win32/tests/e2e/newdev_substitute.dll")" \
     "$(winpath "$root/build/win64/tests/e2e/newdev_substitute.dll")" "$helper_repetitions" | tr -d '\r'
@@ -138,7 +140,7 @@ echo "bench-wine: the 64-bit helper against the call in process, $helper_repetit
 }
 cat "$results/helper.log" >&2
 helper=$(grep '^result ' "$results/helper.log")
-row "Wine x64: 32-bit call through QUORVANT64.exe" "$(field "$helper" helper_ms)" "ms/call"
+row "Wine x64: 32-bit call through $x64_helper" "$(field "$helper" helper_ms)" "ms/call"
 row "Wine x64: the same call in process (refused at the installer)" "$(field "$helper" in_process_ms)" "ms/call"
 row "Wine x64: what the helper adds" "$(field "$helper" overhead_ms)" "ms/call" "<= 100"
 row "Wine x64: a bare 64-bit process started and waited for from a 32-bit one" \
@@ -211,9 +213,9 @@ echo "bench-wine: qvinst drivers against the library's call, ${driver_sizes[*]} 
       printf 'DriverVer=01/01/2024,1.0.0.0\n[Manufacturer]\nBench=Models,NTamd64\n[Models.NTamd64]\n'
       awk -v n="$size" -v id="$hwid" 'BEGIN { for (i = 0; i < n; i++) printf "\"Bench device %d\"=Install_%d,%s\n", i, i % 2, id }'
       printf '[Install_0]\n[Install_1]\n'; } >"$inf"
-    library_s=$(seconds wine "$qv_device" call "$(winpath "$root/dist/x64/QUORVANT.dll")" \
+    library_s=$(seconds wine "$qv_device" call "$(winpath "$root/dist/$x64_folder/QUORVANT.dll")" \
       "$(winpath "$inf")" PCI51560B0B51560001)
-    drivers_s=$(seconds wine "$root/dist/x64/qvinst.exe" drivers "$(winpath "$inf")" \
+    drivers_s=$(seconds wine "$root/dist/$x64_folder/qvinst.exe" drivers "$(winpath "$inf")" \
       PCI51560B0B51560001)
     echo "result lines=$size drivers_s=$drivers_s library_s=$library_s"
   done

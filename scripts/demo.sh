@@ -20,12 +20,14 @@ sample_inf=$root/samples/quorvant-sample.inf
 compact_id=PCI5156000151560001
 hardware_ids=('PCI\VEN_5156&DEV_0001&SUBSYS_00015156&REV_01' 'PCI\VEN_5156&DEV_0001&SUBSYS_00015156')
 source scripts/lib/wine_prefix.sh
+source scripts/lib/machines.sh
+x64_folder=$(machine_folder AMD64)
 # The 32-bit files; the x64 ones in a 64-bit prefix where this machine runs
 # no 32-bit programs.
 dist=$root/dist build=$root/build/win32 arch=win32
 if ! runs_32bit_programs; then
   echo "demo: this machine runs no 32-bit programs; showing the x64 library instead"
-  dist=$root/dist/x64 build=$root/build/win64 arch=win64
+  dist=$root/dist/$x64_folder build=$root/build/win64 arch=win64
 fi
 library=$dist/QUORVANT.dll
 programs=${QV_DEMO_PROGRAMS:-$build/tests/e2e}

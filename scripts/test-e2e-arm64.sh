@@ -6,7 +6,7 @@
 #      with the ARM64 NEWDEV substitutes in system32: the cases that apply
 #      to an ARM64 caller, qvinst (dist/arm64/qvinst.exe) and its diagnosis
 #      among them;
-#   2. dist/QUORVANTA64.exe started the way the 32-bit library starts it on
+#   2. the ARM64 helper started the way the 32-bit library starts it on
 #      ARM64 Windows: the ARM64 runner loads the bridge caller (the
 #      library's bridge for an x86 process on ARM64, in an ARM64 DLL) from a
 #      copy of the release, and the helper installs natively through the
@@ -33,7 +33,8 @@ programs=$(realpath -m build/arm64/tests/e2e)
 source scripts/lib/wine_prefix.sh
 source scripts/lib/stage_release.sh
 [ "$only_root" = 1 ] ||
-  require_built test-e2e-arm64 dist/arm64/QUORVANT.dll dist/arm64/qvinst.exe dist/QUORVANTA64.exe \
+  require_built test-e2e-arm64 "dist/$arm64_folder/QUORVANT.dll" "dist/$arm64_folder/qvinst.exe" \
+    "dist/$arm64_helper" \
     "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" "$programs/newdev_without_entry.dll" \
     "$programs/qv_bridge_caller.dll" "$programs/qv_helper_standin.exe"
 
@@ -134,7 +135,7 @@ run_dir=$(mktemp -d "$arm_root/qv-e2e-arm64.XXXXXX")
 run_dir=${run_dir#"$arm_root"}
 work=$arm_root$run_dir
 stage_release "$work/dist"
-stage_release "$work/bridge" x86 "$programs/qv_bridge_caller.dll"
+stage_release "$work/bridge" I386 "$programs/qv_bridge_caller.dll"
 stage_runner "$work/run" "$programs"
 
 # A program in the root, with the tier's only environment.
@@ -170,13 +171,13 @@ run_e2e() {
 
 status=0
 echo "e2e-arm64: the ARM64 library from an ARM64 caller"
-run_e2e dist/arm64/QUORVANT.dll --qvinst "$(wpath dist/arm64/qvinst.exe)" \
+run_e2e "dist/$arm64_folder/QUORVANT.dll" --qvinst "$(wpath "dist/$arm64_folder/qvinst.exe")" \
   | tr -d '\r' | tee "$work/arm64.log" || status=$?
 runner_passed "$work/arm64.log" e2e-arm64 || status=1
 
 # The helper's process is native, as the runner is: the same substitutes
 # serve both.
-echo "e2e-arm64: QUORVANTA64.exe started through the 32-bit library's bridge"
+echo "e2e-arm64: $arm64_helper started through the 32-bit library's bridge"
 run_e2e bridge/QUORVANT.dll --native-substitute "$(wpath run/newdev_substitute.dll)" \
   --native-without-entry "$(wpath run/newdev_without_entry.dll)" wow64 \
   | tr -d '\r' | tee "$work/bridge.log" || status=$?

@@ -24,8 +24,8 @@ programs=$(realpath -m "${QV_E2E_PROGRAMS:-build/win32/tests/e2e}")
 source scripts/lib/wine_prefix.sh
 source scripts/lib/stage_release.sh
 require_built test-e2e "$library" "$qvinst" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
-  "$programs/newdev_without_entry.dll" "$programs/pnputil_substitute.exe" dist/QUORVANT64.exe \
-  dist/QUORVANTA64.exe dist/installer/quorvant.nsh
+  "$programs/newdev_without_entry.dll" "$programs/pnputil_substitute.exe" "dist/$x64_helper" \
+  "dist/$arm64_helper" dist/installer/quorvant.nsh
 if ! runs_32bit_programs; then
   echo "e2e: this host runs no 32-bit programs; the groups that need a 32-bit process run in the x86 machine"
   in_vm32 bash scripts/test-e2e.sh --32bit-needed "$@"
@@ -38,7 +38,7 @@ echo "e2e: building the driver setup program"
 # The release under test; and one whose library lacks the export, for the
 # setup's own status when the library cannot be called.
 stage_release "$tmp/dist"
-stage_release "$tmp/dist-without-export" x86 "$programs/newdev_without_entry.dll"
+stage_release "$tmp/dist-without-export" I386 "$programs/newdev_without_entry.dll"
 for release in dist dist-without-export; do
   stage_setup driver-setup "$tmp/$release" "$tmp/setup/driver-setup-$release.exe"
 done

@@ -7,7 +7,7 @@
 #      built from installer/driver-setup-amd64.nsi and the x64 MSI built
 #      from installer/driver-setup.wxs (run by msiexec) among them;
 #   2. dist/QUORVANT.dll from the 32-bit runner under WOW64, with
-#      dist/QUORVANT64.exe beside it: the 32-bit substitute in syswow64
+#      the x64 helper beside it: the 32-bit substitute in syswow64
 #      refuses as Windows does there, so every driver is installed by the
 #      helper; the groups a 32-bit process is needed for (the runner's
 #      --32bit-needed): the argument and installer cases (every result
@@ -39,8 +39,8 @@ programs32=$(realpath -m build/win32/tests/e2e)
 programs64=$(realpath -m build/win64/tests/e2e)
 source scripts/lib/wine_prefix.sh
 source scripts/lib/stage_release.sh
-require_built test-e2e64 dist/QUORVANT.dll dist/QUORVANT64.exe dist/QUORVANTA64.exe dist/x64/QUORVANT.dll \
-  dist/x64/qvinst.exe dist/qvinst.exe "$programs32/qv_e2e.exe" "$programs64/qv_e2e.exe" \
+require_built test-e2e64 dist/QUORVANT.dll "dist/$x64_helper" "dist/$arm64_helper" \
+  "dist/$x64_folder/QUORVANT.dll" "dist/$x64_folder/qvinst.exe" dist/qvinst.exe "$programs32/qv_e2e.exe" "$programs64/qv_e2e.exe" \
   "$programs32/newdev_substitute.dll" "$programs32/newdev_without_entry.dll" \
   "$programs64/newdev_substitute.dll" "$programs64/newdev_without_entry.dll" \
   "$programs32/pnputil_substitute.exe" "$programs64/pnputil_substitute.exe" \
@@ -62,7 +62,7 @@ stage_prefix e2e64 win64
 # the top, the x64 ones in x64\); the amd64 template also from a release
 # whose x64 library lacks the export.
 stage_release "$tmp/dist"
-stage_release "$tmp/dist-without-export" x64 "$programs64/newdev_without_entry.dll"
+stage_release "$tmp/dist-without-export" AMD64 "$programs64/newdev_without_entry.dll"
 for build in "${builds[@]}"; do
   template=${build%%:*} release=${build#*:}
   stage_setup "$template" "$tmp/$release" "$tmp/setup/$template-$release.exe"
@@ -80,10 +80,10 @@ fi
 status=0
 if [ "$parts" != wow64 ]; then
   echo "e2e64: the x64 library from a 64-bit caller"
-  (cd "$tmp/run64" && wine "$tmp/run64/qv_e2e.exe" "$(winpath "$tmp/dist/x64/QUORVANT.dll")" \
+  (cd "$tmp/run64" && wine "$tmp/run64/qv_e2e.exe" "$(winpath "$tmp/dist/$x64_folder/QUORVANT.dll")" \
     "$(winpath "$programs64/newdev_substitute.dll")" \
     "$(winpath "$programs64/newdev_without_entry.dll")" \
-    --qvinst "$(winpath "$tmp/dist/x64/qvinst.exe")" \
+    --qvinst "$(winpath "$tmp/dist/$x64_folder/qvinst.exe")" \
     --setup "$(winpath "$tmp/setup/driver-setup-amd64-dist.exe")" \
     --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")" \
     --msi "$(winpath "$tmp/setup/driver-setup-x64.msi")" \

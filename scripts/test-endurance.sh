@@ -22,12 +22,14 @@ cd "$root"
 calls=${ENDURANCE_CALLS:-1000}
 cycles=${ENDURANCE_CYCLES:-1000}
 source scripts/lib/wine_prefix.sh
+source scripts/lib/machines.sh
+x64_folder=$(machine_folder AMD64)
 # The 32-bit library; where this machine runs no 32-bit programs, the x64
 # library in a 64-bit prefix, so that the run still proves one of them.
 library=dist/QUORVANT.dll programs=build/win32 arch=win32
 if ! runs_32bit_programs; then
   not_run endurance "the 32-bit library's run; the x64 library's runs instead"
-  library=dist/x64/QUORVANT.dll programs=build/win64 arch=win64
+  library=dist/$x64_folder/QUORVANT.dll programs=build/win64 arch=win64
 fi
 library=$(realpath -m "${ENDURANCE_LIBRARY:-$library}")
 programs=$(realpath -m "${ENDURANCE_PROGRAMS:-$programs}")

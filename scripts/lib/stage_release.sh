@@ -6,10 +6,11 @@
 #   stage_release DEST [MACHINE FILE]
 #                       copies the release into DEST: the 32-bit files at the
 #                       top (QV_E2E_LIBRARY and QV_E2E_QVINST, when set, in
-#                       place of QUORVANT.dll and qvinst.exe), x64/ and
-#                       arm64/; with MACHINE (x86, x64 or arm64) and FILE,
-#                       FILE stands in for that machine's QUORVANT.dll (a
-#                       library without the export, the bridge caller)
+#                       place of QUORVANT.dll and qvinst.exe), each 64-bit
+#                       machine's in its folder; with MACHINE (a row of
+#                       install/bridge/machines.def: I386, AMD64, ARM64) and
+#                       FILE, FILE stands in for that machine's QUORVANT.dll
+#                       (a library without the export, the bridge caller)
 #   stage_setup TEMPLATE RELEASE OUT
 #                       builds installer/TEMPLATE.nsi from the release in
 #                       RELEASE with the sample package into OUT
@@ -28,7 +29,14 @@
 #                       wine_prefix_start, then what every tier's prefix is
 #                       set to: no Mono or Gecko, Wine's null display driver;
 #                       sets tmp to the run's folder
+# And the release's layout from the machine table: x64_folder and
+# arm64_folder below dist/, x64_helper and arm64_helper at its top.
 stage_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$stage_root/scripts/lib/machines.sh"
+# shellcheck disable=SC2034  # read by the tiers
+x64_folder=$(machine_folder AMD64) arm64_folder=$(machine_folder ARM64)
+# shellcheck disable=SC2034
+x64_helper=$(machine_helper AMD64) arm64_helper=$(machine_helper ARM64)
 
 stage_release() {
   local dest=$1 machine=${2:-} file=${3:-}
@@ -36,12 +44,10 @@ stage_release() {
   cp -r "$stage_root/dist/." "$dest/"
   [ -z "${QV_E2E_LIBRARY:-}" ] || cp "$QV_E2E_LIBRARY" "$dest/QUORVANT.dll"
   [ -z "${QV_E2E_QVINST:-}" ] || cp "$QV_E2E_QVINST" "$dest/qvinst.exe"
-  case $machine in
-    '') ;;
-    x86) cp "$file" "$dest/QUORVANT.dll" ;;
-    x64 | arm64) cp "$file" "$dest/$machine/QUORVANT.dll" ;;
-    *) echo "stage_release: no machine $machine" >&2; return 1 ;;
-  esac
+  [ -n "$machine" ] || return 0
+  local folder
+  folder=$(machine_folder "$machine") || return 1
+  cp "$file" "$dest/${folder:+$folder/}QUORVANT.dll"
 }
 
 stage_setup() {

@@ -1,7 +1,7 @@
 // The 32-bit library's bridge on ARM64 Windows, in an ARM64 DLL: the arm64
 // Wine here runs no x86 program, so this stands in for the 32-bit library
 // under WOW64 on ARM64. Its export runs the bridge's own code for that
-// process (x86 on an ARM64 machine): QUORVANTA64.exe is looked for beside
+// process (x86 on an ARM64 machine): the ARM64 helper is looked for beside
 // this DLL, started with the section and the arguments as the 32-bit
 // library passes them, and its answer returned. Where the 32-bit library
 // would go on in process (no helper beside it, or it could not be

@@ -29,7 +29,7 @@
 // --native-substitute and --native-without-entry: every NEWDEV switch then
 // serves the helper's process too, and the substitute reports through a file.
 // An ARM64 runner testing the bridge caller (bridge_caller.cpp) with
-// QUORVANTA64.exe beside it names its own substitutes there: the helper's
+// the ARM64 helper beside it names its own substitutes there: the helper's
 // process is native, as the runner is.
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"

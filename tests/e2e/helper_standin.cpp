@@ -1,4 +1,4 @@
-// A stand-in for QUORVANT64.exe that never answers: copied beside the
+// A stand-in for the 64-bit helper that never answers: copied beside the
 // library (or planted where no helper should be looked for), it first
 // leaves a file named after itself with ".started" appended, then behaves
 // as QV_HELPER_STANDIN says:

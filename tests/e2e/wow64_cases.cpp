@@ -1,7 +1,7 @@
 // The 32-bit library on 64-bit Windows, in a 32-bit runner: the system's
 // installer refuses a 32-bit process there (the 32-bit substitute fails
 // with ERROR_IN_WOW64, as the system's does), so the library hands the call
-// to QUORVANT64.exe beside it. Only that file is ever started, by its real
+// to the x64 helper beside it. Only that file is ever started, by its real
 // name whatever the folder is called and however long its path: not one in
 // the current folder, on PATH or at a best-fit name. The arguments reach it
 // unchanged, the INF path naming the file the caller's view names; only a
@@ -9,11 +9,12 @@
 //
 // In an ARM64 runner the library is the bridge caller (bridge_caller.cpp):
 // the same bridge as the 32-bit library's on ARM64 Windows, which hands the
-// call to QUORVANTA64.exe. Where the 32-bit library would go on in process
+// call to the ARM64 helper. Where the 32-bit library would go on in process
 // it returns 0 and nothing calls NEWDEV; the caller's view of System32 (a
 // WOW64 process's) is not this runner's, so those cases run on x64 only,
 // and on ARM64 the bridge caller plays an emulated x64 caller instead.
 #include "tests/e2e/child_process.h"
+#include "tests/e2e/helper_file.h"
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/run_context.h"
 
@@ -25,10 +26,10 @@ namespace {
 const std::vector<std::string> device_ids = {"PCI\\VEN_5156&DEV_0F01&SUBSYS_00015156&REV_01"};
 constexpr const char* device_compact_id = "PCI51560F0151560001";
 #if defined(__aarch64__)
-constexpr const char* helper_name = "QUORVANTA64.exe";
+constexpr const char* helper_name = helper_file(wow64::machine_name::ARM64);
 constexpr bool wow64_runner = false;
 #else
-constexpr const char* helper_name = "QUORVANT64.exe";
+constexpr const char* helper_name = helper_file(wow64::machine_name::AMD64);
 constexpr bool wow64_runner = true;
 #endif
 // What a call gives when the bridge leaves it to the caller, and the bits of

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Static checks of the release: the 32-bit, x64 and ARM64 QUORVANT.dll, the
-helpers QUORVANT64.exe and QUORVANTA64.exe, the custom-action DLLs
-QUORVANTCA.dll, the header and the import libraries.
+"""Static checks of the release: for each machine of install/bridge/machines.def
+its QUORVANT.dll, its helper and its custom-action DLL QUORVANTCA.dll, the
+header and the import libraries.
 
 Reads each binary's tables with its toolchain's objdump -p (GNU objdump for
 x86 and x64, LLVM's for ARM64; and its version resource straight from the PE
@@ -145,42 +145,72 @@ def version_strings(path):
                     return None
                 found = {}
                 for key in ("FileVersion", "ProductVersion", "FileDescription", "ProductName"):
-                    m = re.search(key + "\0+([^\0]+)\0", text)
-                    if m:
-                        found[key] = m.group(1)
+                    # A String: wLength, wValueLength (characters), wType,
+                    # the key, then the value at the next 32-bit boundary.
+                    k = blob.find(key.encode("utf-16-le") + b"\0\0")
+                    if k >= 6 and k % 2 == 0:
+                        value_length = struct.unpack_from("<H", blob, k - 4)[0]
+                        v = (k + 2 * len(key) + 2 + 3) & ~3
+                        found[key] = blob[v:v + 2 * value_length].decode("utf-16-le", errors="replace").rstrip("\0")
                 return found
     return None
 
 
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 # The ARM64 cross tools (zig and LLVM under MinGW-w64 names).
-ARM64_PREFIX = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake",
-                            "aarch64-w64-mingw32", "aarch64-w64-mingw32-")
-# The released binaries: path in dist/, toolchain prefix, objdump's format
-# and architecture names, whether it is the library, its exports (name and,
-# for stdcall, the bytes of arguments the callee removes) and the DLLs it may
-# import beyond the system's own.
+ARM64_PREFIX = os.path.join(ROOT, "cmake", "aarch64-w64-mingw32", "aarch64-w64-mingw32-")
+# Each machine's toolchain prefix and objdump's format and architecture names.
+TOOLS = {
+    "I386": ("i686-w64-mingw32-", "pei-i386", "i386"),
+    "AMD64": ("x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64"),
+    "ARM64": (ARM64_PREFIX, "coff-arm64", "aarch64"),
+}
+MACHINE_ROW = re.compile(r'QV_MACHINE\((\w+), (0x[0-9A-Fa-f]+), "([^"]*)", "([^"]*)", "([^"]*)", "([^"]*)", (\w+)\)')
+
+
+def machine_table(path=os.path.join(ROOT, "install", "bridge", "machines.def")):
+    """The rows of the machine table: name, number, release folder, helper file and description."""
+    rows = []
+    for line in open(path, encoding="utf-8"):
+        m = MACHINE_ROW.match(line)
+        if m:
+            rows.append({"name": m.group(1), "number": int(m.group(2), 16), "folder": m.group(4),
+                         "helper": m.group(5), "description": m.group(6)})
+    return rows
+
+
+# The released binaries of each machine of the table: path in dist/,
+# toolchain prefix, objdump's format and architecture names, the machine's
+# number, its exports (name and, for stdcall, the bytes of arguments the
+# callee removes), the DLLs it may import beyond the system's own and the
+# file description it must carry (None: any).
 LIBRARY_EXPORTS = (("qv7_installdevice", 8),)
 # Windows Installer's DLL custom actions: UINT __stdcall F(MSIHANDLE).
 CUSTOM_ACTION_EXPORTS = (("QvInstallDriver", 4), ("QvRequestReboot", 4), ("QvRollbackDriver", 4),
                          ("QvRemoveDriver", 4))
 # Windows Installer, and the registry (the pending-reboot mark, the package record).
 INSTALLER = frozenset({"msi.dll", "advapi32.dll"})
-BINARIES = (
-    ("QUORVANT.dll", "i686-w64-mingw32-", "pei-i386", "i386", True, LIBRARY_EXPORTS, frozenset()),
-    ("x64/QUORVANT.dll", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", True, LIBRARY_EXPORTS, frozenset()),
-    ("QUORVANT64.exe", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", False, (), frozenset()),
-    ("arm64/QUORVANT.dll", ARM64_PREFIX, "coff-arm64", "aarch64", True, LIBRARY_EXPORTS, frozenset()),
-    ("QUORVANTA64.exe", ARM64_PREFIX, "coff-arm64", "aarch64", False, (), frozenset()),
-    ("msi/QUORVANTCA.dll", "i686-w64-mingw32-", "pei-i386", "i386", False, CUSTOM_ACTION_EXPORTS, INSTALLER),
-    ("x64/msi/QUORVANTCA.dll", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", False, CUSTOM_ACTION_EXPORTS,
-     INSTALLER),
-    ("arm64/msi/QUORVANTCA.dll", ARM64_PREFIX, "coff-arm64", "aarch64", False, CUSTOM_ACTION_EXPORTS, INSTALLER),
-)
-IMAGE_FILE_MACHINE = {"i386": 0x14C, "i386:x86-64": 0x8664, "aarch64": 0xAA64}
+
+
+def released_binaries(machines):
+    binaries = []
+    for row in machines:
+        tools = TOOLS[row["name"]] + (row["number"],)
+        folder = row["folder"] + "/" if row["folder"] else ""
+        binaries.append((folder + "QUORVANT.dll",) + tools + (LIBRARY_EXPORTS, frozenset(), None))
+        if row["helper"]:
+            # Beside the 32-bit library, which starts it.
+            binaries.append((row["helper"],) + tools + ((), frozenset(), row["description"]))
+        binaries.append((folder + "msi/QUORVANTCA.dll",) + tools + (CUSTOM_ACTION_EXPORTS, INSTALLER, None))
+    return binaries
+
+
 IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA = 0x0020
 
 
-def check_binary(dist, name, prefix, file_format, architecture, library, wanted_exports, extra_dlls):
+def check_binary(dist, name, prefix, file_format, architecture, machine_number, wanted_exports, extra_dlls,
+                 description):
+    library = wanted_exports is LIBRARY_EXPORTS
     path = os.path.join(dist, name)
     check(name + ": in the release", os.path.isfile(path))
     if not os.path.isfile(path):
@@ -197,8 +227,8 @@ def check_binary(dist, name, prefix, file_format, architecture, library, wanted_
     pe = struct.unpack_from("<I", image, 0x3C)[0]
     machine = struct.unpack_from("<H", image, pe + 4)[0]
     magic = struct.unpack_from("<H", image, pe + 24)[0]
-    check("%s: PE%s, machine %#x" % (name, "32+" if wide else "32", IMAGE_FILE_MACHINE[architecture]),
-          image[pe:pe + 4] == b"PE\0\0" and machine == IMAGE_FILE_MACHINE[architecture]
+    check("%s: PE%s, machine %#x" % (name, "32+" if wide else "32", machine_number),
+          image[pe:pe + 4] == b"PE\0\0" and machine == machine_number
           and magic == (0x20B if wide else 0x10B), "machine %#x magic %#x" % (machine, magic))
 
     dump = run(prefix + "objdump", "-p", path)
@@ -249,6 +279,9 @@ def check_binary(dist, name, prefix, file_format, architecture, library, wanted_
           version is not None and all(version.get(k) for k in
                                       ("FileVersion", "ProductVersion", "FileDescription", "ProductName")),
           str(version))
+    if description is not None:
+        check("%s: described as %s" % (name, description),
+              version is not None and version.get("FileDescription") == description, str(version))
 
     if wanted_exports and not wide:
         # stdcall: each export returns with "ret $N", removing its arguments
@@ -300,10 +333,29 @@ def check_import_library(dist, name, prefix, wide):
                       "DLL Name: QUORVANT.dll" in imports and "qv7_installdevice" in imports)
 
 
+# The setup templates name the release's files themselves: each ships every
+# helper of the table and each 64-bit machine's qvinst from its release
+# folder, as the table names them.
+TEMPLATES = (("driver-setup.nsi", "${QV_DIST}"), ("driver-setup-inno6.iss", "{#QV_DIST}"))
+
+
+def check_templates(machines):
+    for template, dist in TEMPLATES:
+        text = open(os.path.join(ROOT, "installer", template), encoding="utf-8").read()
+        for row in (m for m in machines if m["helper"]):
+            for shipped in (row["helper"], row["folder"] + "\\qvinst.exe"):
+                check("installer/%s ships %s" % (template, shipped), '"%s\\%s"' % (dist, shipped) in text)
+
+
 def main():
     dist = sys.argv[1]
-    for row in BINARIES:
+    machines = machine_table()
+    unknown = [row["name"] for row in machines if row["name"] not in TOOLS]
+    check("every machine of the table has its tools named here", machines and not unknown,
+          ", ".join(unknown) or "no machine rows read")
+    for row in released_binaries([m for m in machines if m["name"] in TOOLS]):
         check_binary(dist, *row)
+    check_templates(machines)
 
 
 main()

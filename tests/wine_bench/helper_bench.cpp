@@ -4,7 +4,7 @@
 //   qv_helper_bench LIBRARY NEWDEV_SUBSTITUTE NEWDEV_SUBSTITUTE_64 [REPETITIONS]
 //
 // One present device and an INF that serves it. The same call is timed
-// through QUORVANT64.exe beside LIBRARY, and in process with the helper
+// through the x64 helper beside LIBRARY, and in process with the helper
 // moved away (where the 32-bit substitute refuses, as 64-bit Windows does,
 // after the whole selection: the same work up to the installer); beside
 // them the floor of any helper, the same 64-bit program started bare (no
@@ -12,6 +12,7 @@
 // REPETITIONS times (default 15). Prints one "result" line: the medians and
 // the helper's cost per call. Exit code 0 when every call gave the result
 // it should; the figures are never judged.
+#include "tests/e2e/helper_file.h"
 #include "tests/e2e/inf_files.h"
 #include "tests/e2e/newdev_protocol.h"
 #include "tests/e2e/newdev_switch.h"
@@ -38,7 +39,7 @@ bool start_and_wait(const std::string& program) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    std::string command_line = "QUORVANT64.exe";
+    std::string command_line = e2e::helper_file(wow64::machine_name::AMD64);
     if (!CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)) {
         return false;
@@ -58,7 +59,8 @@ int main(int argc, char** argv) {
     }
     const std::string library_path = argv[1];
     const int repetitions = argc > 4 ? std::atoi(argv[4]) : 15;
-    const std::string helper = library_path.substr(0, library_path.rfind('\\') + 1) + "QUORVANT64.exe";
+    const std::string helper = library_path.substr(0, library_path.rfind('\\') + 1) +
+                               e2e::helper_file(wow64::machine_name::AMD64);
     const std::string away = helper + ".away";
 
     e2e::quorvant_library library(library_path);

@@ -3,6 +3,8 @@
 // compact ID against.
 #pragma once
 
+#include "tests/unit/table_rows.h"
+
 #include <cstddef>
 #include <map>
 #include <optional>
@@ -34,13 +36,7 @@ std::optional<std::string_view> field(const field_map& fields, std::string_view 
 // case (both wrapping round), anything else by "A".
 std::string with_changed_character(std::string_view id, std::size_t pos);
 
-// Names a parameterised test after the `name` of its table row.
-struct row_name {
-    template <typename ParamInfo>
-    std::string operator()(const ParamInfo& info) const {
-        return info.param.name;
-    }
-};
+using table_rows::row_name;
 
 // The failures of one check over many IDs: the count, and the first few
 // with the ID they were found on.

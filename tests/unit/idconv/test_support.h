@@ -4,44 +4,18 @@
 #pragma once
 
 #include "idconv/id_conv.h"
+#include "tests/unit/table_rows.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <ostream>
 #include <string>
 #include <string_view>
 
 namespace idconv_test {
 
-// Bytes outside printable ASCII shown as \xNN, so that a failing row shows
-// blanks, control characters and high bytes as they are.
-inline std::string escaped(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F && c != '"' && c != '\\') {
-            out += c;
-        } else if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(byte));
-            out += hex;
-        }
-    }
-    out += '"';
-    return out;
-}
-
-// Test names of parameterised rows: the row's own reason name.
-struct row_name {
-    template <typename Row>
-    std::string operator()(const testing::TestParamInfo<Row>& info) const {
-        return info.param.name;
-    }
-};
+using table_rows::escaped;
+using table_rows::row_name;
 
 // One hardware-ID text and the compact ID it must give.
 struct conversion_case {

@@ -61,6 +61,19 @@ std::vector<std::pair<std::string, std::uintptr_t>> uninstall_calls() {
     return calls;
 }
 
+// The package machine as the row's `given` leaves it, then `operation` on
+// `operand`: its end, whose result and error are checked against the row's.
+template <typename Row>
+driver_package::outcome run_on_package_machine(const Row& row, driver_package::outcome (*operation)(const char*),
+                                               const std::string& operand) {
+    package_machine();
+    row.given(sim::platform());
+    const driver_package::outcome end = operation(operand.c_str());
+    EXPECT_EQ(driver_package::describe(end.what).name, driver_package::describe(row.expected).name);
+    EXPECT_EQ(end.error, row.error);
+    return end;
+}
+
 std::map<std::string, std::string> store_before() {
     return {{"machine.inf", ""}, {vendor_published, nic_inf_path}, {other_published, other_inf_path}};
 }
@@ -91,11 +104,7 @@ const std::pair<std::string, std::uintptr_t> not_forced{vendor_published, 0};
 using removal = sim_table_test<removal_case>;
 
 TEST_P(removal, ends_as_expected) {
-    package_machine();
-    GetParam().given(machine());
-    const driver_package::outcome end = driver_package::remove(GetParam().operand.c_str());
-    EXPECT_EQ(driver_package::describe(end.what).name, driver_package::describe(GetParam().expected).name);
-    EXPECT_EQ(end.error, GetParam().error);
+    const driver_package::outcome end = run_on_package_machine(GetParam(), driver_package::remove, GetParam().operand);
     EXPECT_EQ(instance_ids_of_removed(), GetParam().removed);
     EXPECT_EQ(uninstall_calls(), GetParam().uninstalled);
     EXPECT_EQ(machine().inf_folder, GetParam().store);
@@ -206,11 +215,7 @@ std::map<std::string, std::string> store_with_new() {
 using staging = sim_table_test<staging_case>;
 
 TEST_P(staging, ends_as_expected) {
-    package_machine();
-    GetParam().given(machine());
-    const driver_package::outcome end = driver_package::stage(GetParam().inf.c_str());
-    EXPECT_EQ(driver_package::describe(end.what).name, driver_package::describe(GetParam().expected).name);
-    EXPECT_EQ(end.error, GetParam().error);
+    const driver_package::outcome end = run_on_package_machine(GetParam(), driver_package::stage, GetParam().inf);
     EXPECT_EQ(end.name, GetParam().published);
     EXPECT_EQ(machine().inf_folder, GetParam().store);
     EXPECT_EQ(instance_ids_of_removed(), nothing());

@@ -7,6 +7,7 @@
 #include "include/quorvant.h"
 #include "install/ID_MAIN2.h"
 #include "tests/sim/sim_control.h"
+#include "tests/unit/table_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -175,12 +176,6 @@ protected:
 template <typename Row>
 class sim_table_test : public sim_test, public testing::WithParamInterface<Row> {};
 
-// Test names of parameterised rows: the row's own reason name.
-struct row_name {
-    template <typename Row>
-    std::string operator()(const testing::TestParamInfo<Row>& info) const {
-        return info.param.name;
-    }
-};
+using table_rows::row_name;
 
 }  // namespace install_test

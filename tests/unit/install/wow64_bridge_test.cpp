@@ -30,16 +30,18 @@ TEST(wow64_helper_choice, a_helper_only_where_the_process_may_not_install) {
         wow64::machines m;
         const wchar_t* helper;
     };
+    const wchar_t* const x64_helper = wow64::row_of(wow64::machine_name::AMD64).helper;
+    const wchar_t* const arm64_helper = wow64::row_of(wow64::machine_name::ARM64).helper;
     const row rows[] = {
-        {"x86 library, x86 on x64", x86, {x86, x64}, L"QUORVANT64.exe"},
-        {"x86 library, x86 on ARM64", x86, {x86, arm64}, L"QUORVANTA64.exe"},
+        {"x86 library, x86 on x64", x86, {x86, x64}, x64_helper},
+        {"x86 library, x86 on ARM64", x86, {x86, arm64}, arm64_helper},
         {"x86 library, 32-bit Windows", x86, {unknown, x86}, nullptr},
         {"x86 library, IsWow64Process2 absent, WOW64", x86,
-         wow64::machines_without_is_wow64_process2(true), L"QUORVANT64.exe"},
+         wow64::machines_without_is_wow64_process2(true), x64_helper},
         {"x86 library, IsWow64Process2 absent, no WOW64", x86,
          wow64::machines_without_is_wow64_process2(false), nullptr},
         {"x64 library on x64", x64, {unknown, x64}, nullptr},
-        {"x64 library emulated on ARM64", x64, {unknown, arm64}, L"QUORVANTA64.exe"},
+        {"x64 library emulated on ARM64", x64, {unknown, arm64}, arm64_helper},
         {"x64 library, IsWow64Process2 absent", x64,
          wow64::machines_without_is_wow64_process2(false), nullptr},
         {"ARM64 library on ARM64", arm64, {unknown, arm64}, nullptr},
