@@ -211,7 +211,8 @@ extern "C" UINT __stdcall QvInstallDriver(MSIHANDLE install) {
         return ERROR_INSTALL_FAILURE;
     }
 
-    const custom_action::installed call = custom_action::install_driver(inf_path.c_str(), compact_id.c_str());
+    const custom_action::installed call = custom_action::install_driver(inf_path.c_str(), compact_id.c_str(),
+                                                                      parsed.data.helpers);
     const int result = call.result;
     const DWORD error = call.error;
     const result_codes::row* const row = result_codes::find(result);
