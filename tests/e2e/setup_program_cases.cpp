@@ -12,8 +12,12 @@
 // The msi group does the same for the MSI built from
 // installer/driver-setup.wxs, run with msiexec /i /qn /l*v: the exit status
 // as Windows reports it (3010 and 1603, which a Unix exit status cuts to
-// 8 bits), the product registered or rolled back with its files, the
-// custom action's log lines, no pending-reboot mark and nothing in TEMP.
+// 8 bits), the product registered or rolled back with its files (for a
+// 32-bit package the native helpers too, in the folder it names to the
+// action), the custom action's log lines, no pending-reboot mark and
+// nothing in TEMP. A 32-bit runner on 64-bit Windows runs the 32-bit
+// package, whose action may install only through the helpers.
+#include "install/bridge/machines.h"
 #include "install/custom_action/pending_reboot.h"
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/inf_files.h"
@@ -591,6 +595,28 @@ bool file_exists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// The helpers' folder the install action was handed, from its log line;
+// empty when the package names none (an x64 one).
+std::string logged_helpers_folder(const std::string& log) {
+    const std::string lead = "|HELPERS=";
+    const auto line = log.find("CustomActionData INF=");
+    const auto at = line == std::string::npos ? line : log.find(lead, line);
+    if (at == std::string::npos || at > log.find_first_of("\r\n", line)) return {};
+    const auto start = at + lead.size();
+    return log.substr(start, log.find_first_of("|\r\n", start) - start);
+}
+
+// Expects every helper of the machine table in `folder` while the product
+// is installed, and none once it is not.
+void expect_helpers(checks& c, const std::string& folder, bool installed) {
+    for (const auto& row : wow64::machine_rows) {
+        if (*row.helper == L'\0') continue;
+        const std::wstring name(row.helper);
+        const std::string file = folder + std::string(name.begin(), name.end());
+        c.expect(file_exists(file) == installed, (installed ? "missing: " : "left behind: ") + file);
+    }
+}
+
 std::string msiexec_path() {
     char folder[MAX_PATH] = {};
     GetSystemDirectoryA(folder, MAX_PATH);
@@ -656,6 +682,10 @@ void run_msi_package_cases(run_context& ctx) {
             const std::string inf = logged_inf_path(log);
             c.expect(!inf.empty(), "the log names no INF path");
             c.expect_equal("the INF installed", file_exists(inf), installed);
+            // The 32-bit package names its helpers' folder; the x64 one none.
+            const std::string helpers = logged_helpers_folder(log);
+            c.expect(helpers.empty() == (sizeof(void*) == 8), "the log names the helpers' folder: " + helpers);
+            if (!helpers.empty()) expect_helpers(c, helpers, installed);
             expect_in_log(c, log, "returned " + std::to_string(row.result) + " (" + row.result_name + ": ");
             expect_in_log(c, log, "; last error 0x");
             if (row.behaviour.error != 0) {
@@ -676,6 +706,7 @@ void run_msi_package_cases(run_context& ctx) {
                     run_msiexec(c, ctx, "/x " + product, widen(ctx.folder) + L"msi-temp-removal", removal_log);
                 c.expect_equal("msiexec /x exit status", removal.exit_status, 0ul);
                 c.expect(!product_registered(product), "still registered after msiexec /x");
+                if (!helpers.empty()) expect_helpers(c, helpers, false);
             }
         }
         ctx.log.record(std::string("msi: ") + row.name, c);
