@@ -164,12 +164,15 @@ LIBRARY_EXPORTS = (("qv7_installdevice", 8),)
 CUSTOM_ACTION_EXPORTS = (("QvInstallDriver", 4), ("QvRequestReboot", 4))
 # Windows Installer, and the registry (the pending-reboot mark).
 INSTALLER = frozenset({"msi.dll", "advapi32.dll"})
+# The helpers also remove driver packages for a 32-bit caller: the devices'
+# driver keys are read through the registry.
+HELPER = frozenset({"advapi32.dll"})
 BINARIES = (
     ("QUORVANT.dll", "i686-w64-mingw32-", "pei-i386", "i386", True, LIBRARY_EXPORTS, frozenset()),
     ("x64/QUORVANT.dll", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", True, LIBRARY_EXPORTS, frozenset()),
-    ("QUORVANT64.exe", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", False, (), frozenset()),
+    ("QUORVANT64.exe", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", False, (), HELPER),
     ("arm64/QUORVANT.dll", ARM64_PREFIX, "coff-arm64", "aarch64", True, LIBRARY_EXPORTS, frozenset()),
-    ("QUORVANTA64.exe", ARM64_PREFIX, "coff-arm64", "aarch64", False, (), frozenset()),
+    ("QUORVANTA64.exe", ARM64_PREFIX, "coff-arm64", "aarch64", False, (), HELPER),
     ("msi/QUORVANTCA.dll", "i686-w64-mingw32-", "pei-i386", "i386", False, CUSTOM_ACTION_EXPORTS, INSTALLER),
     ("x64/msi/QUORVANTCA.dll", "x86_64-w64-mingw32-", "pei-x86-64", "i386:x86-64", False, CUSTOM_ACTION_EXPORTS,
      INSTALLER),
