@@ -166,10 +166,6 @@ outcome ended(result what, DWORD error, const published_name& name = {}, DWORD r
 
 }  // namespace
 
-bool is_published_name(std::string_view operand) {
-    return !operand.empty() && operand.find_first_of("\\/:") == std::string_view::npos;
-}
-
 outcome stage(const char* inf_path) {
     if (!inf_path || *inf_path == '\0') {
         return ended(result::inf_missing, ERROR_INVALID_PARAMETER);

@@ -46,7 +46,10 @@ outcome remove(const char* operand);
 
 // Whether `operand` is a published name, a bare file name with no folder
 // or drive, rather than a path: a file in the current folder is named
-// ".\mydriver.inf".
-bool is_published_name(std::string_view operand);
+// ".\mydriver.inf". Inline, so that the bridge, which asks it, links none
+// of the staging and removal code.
+inline bool is_published_name(std::string_view operand) {
+    return !operand.empty() && operand.find_first_of("\\/:") == std::string_view::npos;
+}
 
 }  // namespace driver_package

@@ -10,10 +10,13 @@
 // result code and the last error after the routine into the section's
 // answer record; then it exits with 0. When it cannot answer it exits with a Windows error code
 // (ERROR_BAD_ARGUMENTS for anything but one handle of a well-formed request)
-// and leaves no answer.
+// and leaves no answer. A request to stage or remove a driver package runs
+// driver_package::stage or driver_package::remove on the INF path (or
+// published name) instead, and its answer carries what that ended with.
 #include "idconv/compact_id.h"
 #include "install/ID_MAIN2.h"
 #include "install/bridge/section.h"
+#include "install/driver_package.h"
 #include "platform/unique_handle.h"
 
 #include <cstdint>
@@ -75,7 +78,19 @@ int main(int argc, char** argv) {
     ansi_path inf_path;
     if (!to_ansi(request.inf_path, inf_path)) {
         // No ANSI name for the file here: the call runs in the caller.
-        wow64::write_answer(view, wow64::not_delegated, 0);
+        if (request.what == wow64::operation::install) {
+            wow64::write_answer(view, wow64::not_delegated, 0);
+        } else {
+            wow64::write_package_answer(view, request.what, {false, {}, 0, {}, 0});
+        }
+        return 0;
+    }
+    if (request.what != wow64::operation::install) {
+        const driver_package::outcome done = request.what == wow64::operation::stage
+                                                  ? driver_package::stage(inf_path)
+                                                  : driver_package::remove(inf_path);
+        wow64::write_package_answer(view, request.what,
+                                    {true, done.what, done.error, done.name.view(), done.devices_removed});
         return 0;
     }
     // The request holds a path the library made full; this process is no

@@ -8,7 +8,9 @@
 # (QV_DIST, QV_PACKAGE, QV_INF, QV_COMPACT_ID, QV_PRODUCT_NAME,
 # QV_PRODUCT_VERSION, QV_MANUFACTURER, QV_UPGRADE_CODE). The package folder
 # QV_PACKAGE is listed whole with wixl-heat into the QvDriverPackage
-# component group.
+# component group; for x86 also the native helpers that
+# install/bridge/machines.def names, from QV_DIST, into the QvHelpers
+# component group (the product's folder).
 #
 # Mended: wixl ignores MajorUpgrade's schedule and puts
 # RemoveExistingProducts after InstallFinalize; it is moved to right after
@@ -43,7 +45,18 @@ if [ "$arch" = x64 ]; then win64=yes heat_arch=(--win64); fi
 (cd "$package" && find . -type f | LC_ALL=C sort) |
   wixl-heat -p ./ --component-group QvDriverPackage --directory-ref QVPACKAGEFOLDER \
     --var var.QV_PACKAGE "${heat_arch[@]}" >"$work/package.wxs"
-wixl -a "$arch" "${defines[@]}" -D "Win64=$win64" -o "$out" "$here/driver-setup.wxs" "$work/package.wxs"
+fragments=("$work/package.wxs")
+if [ "$arch" = x86 ]; then
+  # The helper column of the machine table: one file name a row, none empty.
+  helpers=$(sed -n 's/^QV_MACHINE([^,]*,[^,]*,[^,]*,[^,]*, *"\([^"][^"]*\)".*/\1/p' \
+    "$here/../install/bridge/machines.def")
+  [ -n "$helpers" ] || { echo "build-msi: install/bridge/machines.def names no helper" >&2; exit 1; }
+  printf './%s\n' $helpers |
+    wixl-heat -p ./ --component-group QvHelpers --directory-ref QVPRODUCTFOLDER --var var.QV_DIST \
+      >"$work/helpers.wxs"
+  fragments+=("$work/helpers.wxs")
+fi
+wixl -a "$arch" "${defines[@]}" -D "Win64=$win64" -o "$out" "$here/driver-setup.wxs" "${fragments[@]}"
 
 after=$(msiinfo export "$out" InstallExecuteSequence | tr -d '\r' | awk -F'\t' '$1 == "InstallValidate" { print $3 + 1 }')
 msibuild "$out" -q "UPDATE InstallExecuteSequence SET Sequence = $after WHERE Action = 'RemoveExistingProducts'"

@@ -62,4 +62,24 @@ bool read_growing(wide_text& text, Read read) {
 // caller's to find out.
 bool path_beside_own_module(wide_text& path, std::wstring_view name);
 
+// The same for `name` in `folder`, a full path given by the caller that
+// ends in a backslash: false when it is empty or there is no memory.
+// Inline: path_beside_own_module is made of it.
+[[gnu::always_inline]] inline bool path_in_folder(wide_text& path, std::wstring_view folder, std::wstring_view name) {
+    const bool plain = folder.size() + name.size() < max_path || folder.substr(0, 4) == L"\\\\?\\";
+    const bool unc = !plain && folder.substr(0, 2) == L"\\\\";
+    const std::wstring_view prefix = plain ? L"" : unc ? L"\\\\?\\UNC" : L"\\\\?\\";
+    const std::wstring_view kept = unc ? folder.substr(1) : folder;
+    if (folder.empty() || !path.reserve(prefix.size() + kept.size() + name.size())) {
+        return false;
+    }
+    wchar_t* out = path.data();
+    out = std::copy(prefix.begin(), prefix.end(), out);
+    out = std::copy(kept.begin(), kept.end(), out);
+    out = std::copy(name.begin(), name.end(), out);
+    *out = L'\0';
+    path.set_size(static_cast<std::size_t>(out - path.data()));
+    return true;
+}
+
 }  // namespace platform

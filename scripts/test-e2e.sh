@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end tier: dist/QUORVANT.dll under Wine, in a private, throwaway
 # 32-bit prefix created for this run. Builds the driver setup template
-# (installer/driver-setup.nsi) with the sample package and qvinst.exe,
+# (installer/driver-setup.nsi) with the sample package and qvinst.exe, and
+# the 32-bit MSI from installer/driver-setup.wxs (run by msiexec),
 # puts the pnputil substitute into the prefix (the setup must not call
 # it), puts dist/qvinst.exe beside a copy of
 # the library, then runs qv_e2e
@@ -26,8 +27,10 @@ source scripts/lib/stage_release.sh
 require_built test-e2e "$library" "$qvinst" "$programs/qv_e2e.exe" "$programs/newdev_substitute.dll" \
   "$programs/newdev_without_entry.dll" "$programs/pnputil_substitute.exe" "dist/$x64_helper" \
   "dist/$arm64_helper" dist/installer/quorvant.nsh
+source scripts/lib/sample_msi.sh
 if ! runs_32bit_programs; then
   echo "e2e: this host runs no 32-bit programs; the groups that need a 32-bit process run in the x86 machine"
+  x86_msi_for_vm32 e2e
   in_vm32 bash scripts/test-e2e.sh --32bit-needed "$@"
   exit
 fi
@@ -44,6 +47,7 @@ for release in dist dist-without-export; do
 done
 stage_pnputil "$programs" system32
 stage_runner "$tmp/run" "$programs"
+sample_msi_x86_here e2e msi
 
 status=0
 wine "$tmp/run/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
@@ -51,7 +55,7 @@ wine "$tmp/run/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
   "$(winpath "$tmp/run/newdev_without_entry.dll")" \
   --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
   --setup-without-export "$(winpath "$tmp/setup/driver-setup-dist-without-export.exe")" \
-  --qvinst "$(winpath "$tmp/dist/qvinst.exe")" "$@" \
+  --qvinst "$(winpath "$tmp/dist/qvinst.exe")" --msi "$(winpath "$msi")" "$@" \
   | tr -d '\r' | tee "$tmp/e2e.log" || status=$?
 
 runner_passed "$tmp/e2e.log" e2e || status=1

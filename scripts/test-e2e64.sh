@@ -11,8 +11,11 @@
 #      refuses as Windows does there, so every driver is installed by the
 #      helper; the groups a 32-bit process is needed for (the runner's
 #      --32bit-needed): the argument and installer cases (every result
-#      code), the wow64 cases and the setup program built from
-#      installer/driver-setup.nsi run this way, and the 32-bit qvinst, with
+#      code), the wow64 cases, the setup program built from
+#      installer/driver-setup.nsi and the 32-bit MSI built from
+#      installer/driver-setup.wxs (its custom action installs through the
+#      helpers the package puts in the product's folder) run this way, and
+#      the 32-bit qvinst, with
 #      x64\qvinst.exe beside it as in dist/, hands drivers and
 #      install --explain over to it (the diagnosis group), and stage and
 #      remove (the wow64 group);
@@ -46,8 +49,10 @@ require_built test-e2e64 dist/QUORVANT.dll "dist/$x64_helper" "dist/$arm64_helpe
   "$programs32/pnputil_substitute.exe" "$programs64/pnputil_substitute.exe" \
   "$programs32/qv_helper_standin.exe" dist/installer/quorvant.nsh
 
+source scripts/lib/sample_msi.sh
 if [ "$parts" = wow64 ] && ! runs_32bit_programs; then
   echo "e2e64: this host runs no 32-bit programs; the WOW64 parts run in the x86 machine"
+  x86_msi_for_vm32 e2e64
   in_vm32 bash scripts/test-e2e64.sh wow64
   exit
 fi
@@ -72,7 +77,6 @@ stage_pnputil "$programs32" syswow64
 stage_runner "$tmp/run64" "$programs64"
 stage_runner "$tmp/run32" "$programs32"
 if [ "$parts" != wow64 ]; then
-  source scripts/lib/sample_msi.sh
   build_sample_msi x64 "$tmp/setup/driver-setup-x64.msi"
   build_sample_msi x64 "$tmp/setup/driver-setup-x64-1.1.0.msi" 1.1.0
 fi
@@ -95,9 +99,11 @@ fi
 
 if ! runs_32bit_programs; then
   echo "e2e64: this host runs no 32-bit programs; the WOW64 parts run in the x86 machine"
+  x86_msi_for_vm32 e2e64
   in_vm32 bash scripts/test-e2e64.sh wow64 || status=1
   exit "$status"
 fi
+sample_msi_x86_here e2e64 msi32
 echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
 (cd "$tmp/run32" && wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
   "$(winpath "$programs32/newdev_substitute.dll")" \
@@ -105,6 +111,7 @@ echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
   --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \
   --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
   --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
+  --msi "$(winpath "$msi32")" \
   --qvinst "$(winpath "$tmp/dist/qvinst.exe")" --32bit-needed) \
   | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
 runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1

@@ -17,20 +17,7 @@ namespace wow64 {
 using platform::read_growing;
 using platform::wide_text;
 
-namespace {
-
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
-
-// The helper's full path, when such a file stands beside this library.
-bool find_helper(wide_text& path, const wchar_t* file_name) {
-    if (!platform::path_beside_own_module(path, file_name)) {
-        return false;
-    }
-    const DWORD attributes = GetFileAttributesW(path.data());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-}  // namespace
 
 bool native_inf_path(wide_text& native, const char* inf_path, bool wow64_view) {
     wide_text given;
@@ -132,27 +119,15 @@ platform::unique_handle start_helper(const wide_text& helper, const wchar_t* fil
 
 }  // namespace
 
-bridged run_in_64bit_helper(const char* inf_path, const char* compact_id) {
-    const machines m = this_process_machines();
-    return run_in_helper(helper_file_name(this_image_machine, m), m, inf_path, compact_id);
-}
-
-bridged run_in_helper(const wchar_t* file_name, machines m, const char* inf_path,
-                      const char* compact_id) {
-    const bridged in_process{not_delegated, 0};
-    wide_text inf;
-    wide_text helper;
-    // The INF path first: one that cannot be made full starts nothing.
-    if (!file_name || !native_inf_path(inf, inf_path, m.process != IMAGE_FILE_MACHINE_UNKNOWN) ||
-        !find_helper(helper, file_name)) {
-        return in_process;
-    }
+bool call_helper(const wide_text& helper, const wchar_t* file_name, operation what,
+                 const wide_text& operand, const char* compact_id, answer_reader read, void* answer) {
     // A wanted ID longer than the longest compact ID matches by its first
     // characters only (a "PCI" one) or not at all: one byte more than the
     // longest compact ID keeps every outcome.
     const std::string_view wanted =
-        std::string_view(compact_id).substr(0, idconv::compact_id::capacity + 1);
-    const std::size_t size = section_size(inf.view().size(), wanted.size());
+        compact_id ? std::string_view(compact_id).substr(0, idconv::compact_id::capacity + 1)
+                   : std::string_view();
+    const std::size_t size = section_size(operand.view().size(), wanted.size());
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     const platform::unique_handle section{CreateFileMappingW(
         INVALID_HANDLE_VALUE, &inheritable, PAGE_READWRITE, 0, static_cast<DWORD>(size), nullptr)};
@@ -160,24 +135,46 @@ bridged run_in_helper(const wchar_t* file_name, machines m, const char* inf_path
         section ? MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, 0) : nullptr};
     auto* const bytes = static_cast<unsigned char*>(view.get());
     if (!bytes) {
-        return in_process;
+        return false;
     }
-    write_request(bytes,
-                  {reinterpret_cast<const char16_t*>(inf.data()), inf.view().size()}, wanted);
+    write_request(bytes, what,
+                  {reinterpret_cast<const char16_t*>(operand.data()), operand.view().size()}, wanted);
 
     const platform::unique_handle process = start_helper(helper, file_name, section.get());
     if (!process) {
-        return in_process;
+        return false;
     }
     // The call waits for the helper, as a call in process waits for the
     // system's installer, however long it takes.
     DWORD status = 0;
-    if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(process.get(), &status)) {
-        return {QV7_E_INSTALL_FAILED, GetLastError()};
+    const bool waited = WaitForSingleObject(process.get(), INFINITE) == WAIT_OBJECT_0 &&
+                        GetExitCodeProcess(process.get(), &status);
+    read(bytes, waited, waited ? status : GetLastError(), answer);
+    return true;
+}
+
+void installation_answer(const unsigned char* section, bool waited, DWORD status, void* out) {
+    const answer given = waited ? read_answer(section) : answer{};
+    *static_cast<bridged*>(out) = given.answered ? given.outcome : bridged{QV7_E_INSTALL_FAILED, status};
+}
+
+bridged run_in_64bit_helper(const char* inf_path, const char* compact_id) {
+    const machines m = this_process_machines();
+    return run_in_helper(helper_file_name(this_image_machine, m), m, inf_path, compact_id);
+}
+
+bridged run_in_helper(const wchar_t* file_name, machines m, const char* inf_path,
+                      const char* compact_id) {
+    wide_text inf;
+    wide_text helper;
+    // The INF path first: one that cannot be made full starts nothing.
+    if (!file_name || !native_inf_path(inf, inf_path, m.process != IMAGE_FILE_MACHINE_UNKNOWN) ||
+        !platform::path_beside_own_module(helper, file_name) || !is_file(helper)) {
+        return {not_delegated, 0};
     }
-    const answer given = read_answer(bytes);
-    return given.answered ? given.outcome : bridged{QV7_E_INSTALL_FAILED, status};
+    bridged outcome{not_delegated, 0};
+    call_helper(helper, file_name, operation::install, inf, compact_id, installation_answer, &outcome);
+    return outcome;
 }
 
 }  // namespace wow64

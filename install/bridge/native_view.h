@@ -25,4 +25,17 @@ struct redirection {
 };
 redirection native_view(std::wstring_view full_path, const view_folders& folders);
 
+// Whether `path` names a folder by a full path of its own, ending in a
+// backslash (as Windows Installer's folder properties do): a drive's root
+// and below ("C:\\…\\") or a UNC or "\\?\" path ("\\server\share\\…");
+// never one the current folder, the current drive's folder or PATH would
+// complete. Inline, so that only the code that asks links it.
+inline bool is_full_folder(std::wstring_view path) {
+    const wchar_t drive = path.empty() ? L'\0' : static_cast<wchar_t>(path[0] | 0x20);
+    const bool rooted_drive = path.size() >= 3 && drive >= L'a' && drive <= L'z' &&
+                              path[1] == L':' && path[2] == L'\\';
+    const bool unc = path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'\\';
+    return (rooted_drive || unc) && path.back() == L'\\';
+}
+
 }  // namespace wow64

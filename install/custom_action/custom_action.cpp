@@ -319,7 +319,8 @@ enum class removal { none_recorded, removed, restart_needed, failed };
 // Removes the package that the record of `product` names, when the product
 // staged it, and then the record. A record that cannot be read, and a
 // package that stays, fail; the record then stays too.
-removal remove_recorded(MSIHANDLE install, std::string_view action, const wchar_t* product) {
+removal remove_recorded(MSIHANDLE install, std::string_view action, const wchar_t* product,
+                        std::wstring_view helpers) {
     wide_text line;
     ansi_text name;
     bool staged_before = false;
@@ -337,7 +338,7 @@ removal remove_recorded(MSIHANDLE install, std::string_view action, const wchar_
     if (staged_before) {
         log_line(install, line << action << ": " << name.view() << " was staged before; left in place");
     } else {
-        const driver_package::outcome outcome = custom_action::remove_package(name.c_str());
+        const driver_package::outcome outcome = custom_action::remove_package(name.c_str(), helpers);
         log_package_result(install, line << action << ": remove_package(" << name.view(), outcome);
         if (outcome.what == driver_package::result::removed_restart_needed) {
             done = removal::restart_needed;
@@ -360,11 +361,20 @@ UINT remove_action(MSIHANDLE install, std::string_view action, bool rollback) {
     wide_text product;
     wide_text detail;
     read_property(install, L"ProductCode", product);
-    read_property(install, rollback ? L"CustomActionData" : L"UPGRADINGPRODUCTCODE", detail);
-    log_line(install, line << action << ": the package of " << product.view()
-                           << (rollback ? "; CustomActionData " : "; upgrade to ") << detail.view());
+    read_property(install, L"CustomActionData", detail);
+    log_line(install, line << action << ": the package of " << product.view() << "; CustomActionData "
+                           << detail.view());
+    // The install's data, for the helpers' folder: a text that is refused
+    // leaves the removal in this process.
+    const custom_action::parsed_data parsed = custom_action::parse_install_data(detail.view());
+    if (parsed.error != custom_action::data_error::none) {
+        log_line(install, line << action << ": CustomActionData refused: " << custom_action::describe(parsed.error)
+                               << " (" << parsed.key << "); removing in this process");
+    }
+    const std::wstring_view helpers =
+        parsed.error == custom_action::data_error::none ? parsed.data.helpers : std::wstring_view{};
     const removal done =
-        product.empty() ? removal::failed : remove_recorded(install, action, product.c_str());
+        product.empty() ? removal::failed : remove_recorded(install, action, product.c_str(), helpers);
     // A rollback goes on whatever one of its actions ends with: a package
     // that stays is in the log, and its record stays beside it.
     if (rollback) return ERROR_SUCCESS;
@@ -410,7 +420,7 @@ extern "C" UINT __stdcall QvInstallDriver(MSIHANDLE install) {
 
     // Staged first, so that "staged already" says the package was there
     // before; the installation then finds it staged.
-    const driver_package::outcome staging = custom_action::stage_package(inf_path.c_str());
+    const driver_package::outcome staging = custom_action::stage_package(inf_path.c_str(), parsed.data.helpers);
     log_package_result(install, line << "QvInstallDriver" << ": stage_package(" << parsed.data.inf_path, staging);
     if (staging.what != driver_package::result::staged && staging.what != driver_package::result::already_staged) {
         log_line(install, line << "QvInstallDriver: not staged" << nothing_installed);
@@ -430,7 +440,7 @@ extern "C" UINT __stdcall QvInstallDriver(MSIHANDLE install) {
                                << hex(static_cast<DWORD>(recorded)).view() << nothing_installed);
         if (staging.what == driver_package::result::staged) {
             log_package_result(install, line << "QvInstallDriver" << ": remove_package(" << staging.name.view(),
-                               custom_action::remove_package(staging.name.c_str()));
+                               custom_action::remove_package(staging.name.c_str(), parsed.data.helpers));
         }
         return ERROR_INSTALL_FAILURE;
     }
@@ -438,7 +448,8 @@ extern "C" UINT __stdcall QvInstallDriver(MSIHANDLE install) {
                            << product.view()
                            << (staged_before ? "; staged before: left in place on removal" : ""));
 
-    const custom_action::installed call = custom_action::install_driver(inf_path.c_str(), compact_id.c_str());
+    const custom_action::installed call = custom_action::install_driver(inf_path.c_str(), compact_id.c_str(),
+                                                                      parsed.data.helpers);
     const int result = call.result;
     const DWORD error = call.error;
     const result_codes::row* const row = result_codes::find(result);

@@ -8,10 +8,11 @@ namespace {
 struct field {
     std::wstring_view key;
     std::wstring_view install_data::*member;
+    required needed;
 };
 
 constexpr field fields[] = {
-#define QV_INSTALL_DATA_FIELD(member, key, meaning) {key, &install_data::member},
+#define QV_INSTALL_DATA_FIELD(member, key, needed, meaning) {key, &install_data::member, required::needed},
 #include "install/custom_action/install_data.def"
 #undef QV_INSTALL_DATA_FIELD
 };
@@ -20,7 +21,7 @@ constexpr std::size_t field_count = sizeof fields / sizeof fields[0];
 
 }  // namespace
 
-parsed_data parse_install_data(std::wstring_view text) {
+parsed_data parse_install_data(std::wstring_view text, bool for_32bit_action) {
     parsed_data parsed;
     bool seen[field_count] = {};
     // Empty: no field at all, which the check below names by its first key.
@@ -53,7 +54,7 @@ parsed_data parse_install_data(std::wstring_view text) {
         }
     }
     for (std::size_t row = 0; row < field_count && parsed.error == data_error::none; ++row) {
-        if (!seen[row]) {
+        if (!seen[row] && (fields[row].needed == required::always || for_32bit_action)) {
             parsed.error = data_error::missing_key;
             parsed.key = fields[row].key;
         }

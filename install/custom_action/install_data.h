@@ -11,7 +11,7 @@ inline constexpr wchar_t key_separator = L'=';
 
 // Views into the text that was parsed.
 struct install_data {
-#define QV_INSTALL_DATA_FIELD(member, key, meaning) std::wstring_view member;
+#define QV_INSTALL_DATA_FIELD(member, key, required, meaning) std::wstring_view member;
 #include "install/custom_action/install_data.def"
 #undef QV_INSTALL_DATA_FIELD
 };
@@ -31,7 +31,12 @@ struct parsed_data {
     std::wstring_view key;  // the key (or the field) the error is about
 };
 
-parsed_data parse_install_data(std::wstring_view text);
+// Which fields a custom action requires.
+enum class required { always, in_32bit_action };
+
+// `for_32bit_action` says which action reads the text: this build's, by
+// default.
+parsed_data parse_install_data(std::wstring_view text, bool for_32bit_action = sizeof(void*) == 4);
 
 // One line, for the installation log.
 std::string_view describe(data_error error);

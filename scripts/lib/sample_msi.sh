@@ -16,6 +16,15 @@
 #                            again, without CustomActionData), so that the
 #                            installation is rolled back after the driver
 #                            was installed.
+#   x86_msi_for_vm32 TIER    builds the x86 one into build/e2e/TIER-x86.msi
+#                            in the tree, before the tier enters the x86
+#                            machine of scripts/lib/vm32.sh, which has no
+#                            wixl and shares the tree at the same path
+#   sample_msi_x86_here TIER OUT
+#                            names in OUT the x86 one for the tier where it
+#                            runs: built into its $tmp/setup/ where wixl
+#                            is, else the one made before the machine was
+#                            entered (and the tier stops without it)
 build_sample_msi() {
   local arch=$1 out=$2 version=${3:-1.0.0} validate remove type
   bash installer/build-msi.sh "$arch" "$out" QV_DIST="$PWD/dist" QV_PACKAGE="$PWD/samples" \
@@ -38,4 +47,21 @@ build_sample_msi() {
   msibuild "$out" -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('QvTestFailAfter', $type, 'QvCustomActions', 'QvInstallDriver')"
   msibuild "$out" -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('QvTestFailAfter', 'QV_TEST_FAIL_AFTER=1', 6593)"
   echo "build_sample_msi: $out ($arch, $version)"
+}
+
+x86_msi_for_vm32() {
+  rm -f "build/e2e/$1-x86.msi"
+  mkdir -p build/e2e
+  build_sample_msi x86 "build/e2e/$1-x86.msi"
+}
+
+sample_msi_x86_here() {
+  local -n msi_out=$2
+  if command -v wixl >/dev/null; then
+    msi_out=$tmp/setup/driver-setup-x86.msi
+    build_sample_msi x86 "$msi_out"
+  else
+    msi_out=$PWD/build/e2e/$1-x86.msi
+    [ -f "$msi_out" ] || { echo "sample_msi: no wixl here, and $msi_out was not built before" >&2; exit 1; }
+  fi
 }

@@ -12,7 +12,8 @@
 // installer/ (the second one from a release whose library lacks the
 // export), the MSI from installer/driver-setup.wxs for the runner's
 // architecture (the upgrade MSI: the same as a later version, which the
-// msi group's upgrade case needs). Without GROUP every group runs, but the setup group only
+// msi group's upgrade case needs; a 32-bit runner's on 64-bit Windows
+// installs through the helpers the package installs). Without GROUP every group runs, but the setup group only
 // with --setup, the msi group only with --msi, the qvinst and diagnosis
 // groups only with --qvinst, the wow64 group only with --native-substitute;
 // naming one without its path, or a name that is no group's, is a usage
@@ -20,8 +21,8 @@
 // LC_ALL=ja_JP.UTF-8) runs only when named.
 // With --32bit-needed only the chosen groups that show what a 32-bit process
 // alone can (its calling convention, the records it hands the system, the
-// 32-bit setup program, the bridge to the 64-bit helper, every result code
-// once) run; the others prove the same source natively from a 64-bit
+// 32-bit setup program and MSI, the bridge to the 64-bit helper, every
+// result code once) run; the others prove the same source natively from a 64-bit
 // runner, and the x86 machine of a host without 32-bit programs is slow.
 //
 // A 32-bit runner on 64-bit Windows, testing the 32-bit library with its
@@ -65,7 +66,7 @@ const group groups[] = {
     {"faults", e2e::run_fault_cases},
     {"lifetime", e2e::run_lifetime_cases},
     {"setup", e2e::run_setup_program_cases, "--setup", needs_32bit},
-    {"msi", e2e::run_msi_package_cases, "--msi"},
+    {"msi", e2e::run_msi_package_cases, "--msi", needs_32bit},  // the 32-bit custom action
     {"qvinst", e2e::run_qvinst_cases, "--qvinst"},
     {"diagnosis", e2e::run_qvinst_diagnosis_cases, "--qvinst", needs_32bit},  // NTx86, handover
     {"wow64", e2e::run_wow64_cases, "--native-substitute", needs_32bit},

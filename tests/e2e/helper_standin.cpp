@@ -30,7 +30,9 @@ int main(int argc, char** argv) {
             reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::strtoul(argv[1], nullptr, 10)));
         void* view = MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0);
         if (view) {
-            const wow64::answer_record half{0, 1, 0, 0};
+            wow64::answer_record half{};
+            half.operation = static_cast<std::uint32_t>(wow64::operation::install);
+            half.result = 1;
             std::memcpy(view, &half, sizeof half);
         }
         TerminateProcess(GetCurrentProcess(), 0xC0000005);

@@ -13,10 +13,14 @@
 // installer/driver-setup.wxs, run with msiexec /i /qn /l*v: the exit status
 // as Windows reports it (3010 and 1603, which a Unix exit status cuts to
 // 8 bits), the product registered with its package staged and recorded, or
-// rolled back with its files, package and record, the custom actions' log
-// lines, no pending-reboot mark and nothing in TEMP; then msiexec /x, which
-// takes the driver off the device and the package out of the store; and a
-// major upgrade, which leaves exactly one package of ours.
+// rolled back with its files, package and record (for a 32-bit package the
+// native helpers too, in the folder it names to the action), the custom
+// actions' log lines, no pending-reboot mark and nothing in TEMP; then
+// msiexec /x, which takes the driver off the device and the package out of
+// the store; and a major upgrade, which leaves exactly one package of ours.
+// A 32-bit runner on 64-bit Windows runs the 32-bit package, whose actions
+// may install only through the helpers.
+#include "install/bridge/machines.h"
 #include "install/custom_action/package_record.h"
 #include "install/custom_action/pending_reboot.h"
 #include "tests/e2e/child_process.h"
@@ -649,6 +653,28 @@ bool file_exists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// The helpers' folder the install action was handed, from its log line;
+// empty when the package names none (an x64 one).
+std::string logged_helpers_folder(const std::string& log) {
+    const std::string lead = "|HELPERS=";
+    const auto line = log.find("CustomActionData INF=");
+    const auto at = line == std::string::npos ? line : log.find(lead, line);
+    if (at == std::string::npos || at > log.find_first_of("\r\n", line)) return {};
+    const auto start = at + lead.size();
+    return log.substr(start, log.find_first_of("|\r\n", start) - start);
+}
+
+// Expects every helper of the machine table in `folder` while the product
+// is installed, and none once it is not.
+void expect_helpers(checks& c, const std::string& folder, bool installed) {
+    for (const auto& row : wow64::machine_rows) {
+        if (*row.helper == L'\0') continue;
+        const std::wstring name(row.helper);
+        const std::string file = folder + std::string(name.begin(), name.end());
+        c.expect(file_exists(file) == installed, (installed ? "missing: " : "left behind: ") + file);
+    }
+}
+
 std::string msiexec_path() {
     char folder[MAX_PATH] = {};
     GetSystemDirectoryA(folder, MAX_PATH);
@@ -723,6 +749,10 @@ void run_msi_package_cases(run_context& ctx) {
             const std::string inf = logged_inf_path(log);
             c.expect(!inf.empty(), "the log names no INF path");
             c.expect_equal("the INF installed", file_exists(inf), registered);
+            // The 32-bit package names its helpers' folder; the x64 one none.
+            const std::string helpers = logged_helpers_folder(log);
+            c.expect(helpers.empty() == (sizeof(void*) == 8), "the log names the helpers' folder: " + helpers);
+            if (!helpers.empty()) expect_helpers(c, helpers, registered);
             expect_in_log(c, log, "returned " + std::to_string(row.result) + " (" + row.result_name + ": ");
             expect_in_log(c, log, "; last error 0x");
             expect_in_log(c, log, "QvInstallDriver: stage_package(" + inf + ") returned staged, name ");
@@ -774,6 +804,7 @@ void run_msi_package_cases(run_context& ctx) {
                 c.expect(staged_since(infs_before).empty(), "a package is left staged after msiexec /x");
                 c.expect(!reboot_mark_left(product), "the pending-reboot mark is left after msiexec /x");
                 if (device) expect_driver_gone(c, device->instance_id());
+                if (!helpers.empty()) expect_helpers(c, helpers, false);
             }
         }
         ctx.log.record(std::string("msi: ") + row.name, c);

@@ -190,6 +190,9 @@ CUSTOM_ACTION_EXPORTS = (("QvInstallDriver", 4), ("QvRequestReboot", 4), ("QvRol
                          ("QvRemoveDriver", 4))
 # Windows Installer, and the registry (the pending-reboot mark, the package record).
 INSTALLER = frozenset({"msi.dll", "advapi32.dll"})
+# The helpers also remove driver packages for a 32-bit caller: the devices'
+# driver keys are read through the registry.
+HELPER = frozenset({"advapi32.dll"})
 
 
 def released_binaries(machines):
@@ -200,7 +203,7 @@ def released_binaries(machines):
         binaries.append((folder + "QUORVANT.dll",) + tools + (LIBRARY_EXPORTS, frozenset(), None))
         if row["helper"]:
             # Beside the 32-bit library, which starts it.
-            binaries.append((row["helper"],) + tools + ((), frozenset(), row["description"]))
+            binaries.append((row["helper"],) + tools + ((), HELPER, row["description"]))
         binaries.append((folder + "msi/QUORVANTCA.dll",) + tools + (CUSTOM_ACTION_EXPORTS, INSTALLER, None))
     return binaries
 

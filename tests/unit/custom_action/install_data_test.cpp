@@ -18,6 +18,8 @@ struct data_case {
     std::wstring key;  // the key the error names
     std::wstring inf_path;
     std::wstring compact_id;
+    std::wstring helpers = L"";
+    bool for_32bit_action = false;  // read by the 32-bit action, which needs HELPERS
 };
 
 void PrintTo(const data_case& row, std::ostream* os) { *os << row.name; }
@@ -43,17 +45,25 @@ const data_case data_cases[] = {
     {"field_without_key", L"INF=C:\\d.inf|=PNPPNP0A03", data_error::no_key, L"", L"", L""},
     {"separator_at_the_end", L"INF=C:\\d.inf|ID=PNPPNP0A03|", data_error::no_key, L"", L"", L""},
     {"empty_field_between", L"INF=C:\\d.inf||ID=PNPPNP0A03", data_error::no_key, L"", L"", L""},
+    {"helpers_folder", L"INF=C:\\P\\d.inf|ID=PNPPNP0A03|HELPERS=C:\\P\\", data_error::none, L"",
+     L"C:\\P\\d.inf", L"PNPPNP0A03", L"C:\\P\\", true},
+    {"helpers_folder_given_to_x64", L"HELPERS=C:\\P\\|INF=C:\\d.inf|ID=PNPPNP0A03", data_error::none, L"",
+     L"C:\\d.inf", L"PNPPNP0A03", L"C:\\P\\"},
+    {"helpers_missing_for_32bit", L"INF=C:\\d.inf|ID=PNPPNP0A03", data_error::missing_key, L"HELPERS", L"",
+     L"", L"", true},
+    {"helpers_empty", L"INF=C:\\d.inf|ID=PNPPNP0A03|HELPERS=", data_error::empty_value, L"HELPERS", L"", L""},
 };
 
 class install_data_table : public ::testing::TestWithParam<data_case> {};
 
 TEST_P(install_data_table, parses_or_refuses) {
     const data_case& row = GetParam();
-    const custom_action::parsed_data parsed = custom_action::parse_install_data(row.text);
+    const custom_action::parsed_data parsed = custom_action::parse_install_data(row.text, row.for_32bit_action);
     EXPECT_EQ(parsed.error, row.error);
     EXPECT_EQ(std::wstring(parsed.key), row.key);
     EXPECT_EQ(std::wstring(parsed.data.inf_path), row.inf_path);
     EXPECT_EQ(std::wstring(parsed.data.compact_id), row.compact_id);
+    EXPECT_EQ(std::wstring(parsed.data.helpers), row.helpers);
 }
 
 INSTANTIATE_TEST_SUITE_P(custom_action_data, install_data_table, ::testing::ValuesIn(data_cases),

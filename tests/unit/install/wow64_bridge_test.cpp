@@ -1,6 +1,7 @@
 // The bridge to the 64-bit helper, its plain parts: which helper serves
-// which process, where a WOW64 caller's path leads in the native view, and
-// the shared section's request and answer.
+// which process, where a WOW64 caller's path leads in the native view,
+// which folders are full paths, and the shared section's request and
+// answer, for installation, staging and removal.
 #include "install/bridge/machines.h"
 #include "install/bridge/native_view.h"
 #include "install/bridge/section.h"
@@ -82,9 +83,31 @@ TEST(wow64_native_view, system32_is_syswow64_and_sysnative_is_system32) {
     EXPECT_EQ(wow64::native_view(system32, {L"C:\\Windows", L"C:\\Windows\\system32", L""}).cut, 0u);
 }
 
-std::vector<unsigned char> section_with(std::u16string_view inf, std::string_view wanted) {
+TEST(wow64_native_view, only_a_full_path_names_the_helpers_folder) {
+    const std::pair<const wchar_t*, bool> rows[] = {
+        {L"C:\\Program Files (x86)\\Vendor\\", true},
+        {L"z:\\", true},
+        {L"\\\\server\\share\\helpers\\", true},
+        {L"C:\\Program Files\\Vendor", false},  // no closing backslash
+        {L"\\\\?\\C:\\long\\", true},
+        {L"", false},
+        {L"helpers\\", false},           // the current folder's
+        {L".\\", false},
+        {L"C:helpers\\", false},            // the current folder of drive C
+        {L"\\Program Files\\Vendor\\", false},  // the current drive's root
+        {L"\\\\\\x\\", false},
+        {L"1:\\x\\", false},
+        {L"C:/x/", false},
+    };
+    for (const auto& [path, full] : rows) {
+        EXPECT_EQ(wow64::is_full_folder(path), full) << std::wstring(path).size();
+    }
+}
+
+std::vector<unsigned char> section_with(std::u16string_view inf, std::string_view wanted,
+                                        wow64::operation what = wow64::operation::install) {
     std::vector<unsigned char> section(wow64::section_size(inf.size(), wanted.size()));
-    wow64::write_request(section.data(), inf, wanted);
+    wow64::write_request(section.data(), what, inf, wanted);
     return section;
 }
 
@@ -96,9 +119,18 @@ TEST(wow64_section, request_arrives_byte_for_byte) {
     const std::vector<unsigned char> section = section_with(inf, wanted);
     const wow64::request got = wow64::read_request(section.data(), section.size());
     ASSERT_TRUE(got.valid);
+    EXPECT_EQ(got.what, wow64::operation::install);
     EXPECT_TRUE(got.inf_path == inf);
     EXPECT_EQ(got.wanted, wanted);
     EXPECT_FALSE(wow64::read_answer(section.data()).answered) << "no answer before the helper's";
+    for (const auto what : {wow64::operation::stage, wow64::operation::remove}) {
+        const std::vector<unsigned char> package = section_with(u"oem12.inf", "", what);
+        const wow64::request asked = wow64::read_request(package.data(), package.size());
+        ASSERT_TRUE(asked.valid);
+        EXPECT_EQ(asked.what, what);
+        EXPECT_TRUE(asked.inf_path == u"oem12.inf");
+        EXPECT_FALSE(wow64::read_package_answer(package.data(), what).answered);
+    }
 }
 
 TEST(wow64_section, malformed_requests_are_refused) {
@@ -120,6 +152,10 @@ TEST(wow64_section, malformed_requests_are_refused) {
         {"a zero in the path", zero_in_path},
         {"the section cut short", std::vector<unsigned char>(good.begin(), good.end() - 1)},
         {"no room for a header", std::vector<unsigned char>(good.begin(), good.begin() + 20)},
+        {"no operation", header_field(good, 3, 0)},
+        {"an unknown operation", header_field(good, 3, 4)},
+        {"a wanted ID with staging", section_with(u"C:\\a.inf", "P", wow64::operation::stage)},
+        {"a wanted ID with removal", section_with(u"C:\\a.inf", "P", wow64::operation::remove)},
     };
     for (const auto& [name, section] : rows) {
         EXPECT_FALSE(wow64::read_request(section.data(), section.size()).valid) << name;
@@ -156,6 +192,61 @@ TEST(wow64_section, only_a_whole_answer_with_a_result_code_counts) {
         section[byte] ^= 0x01;
         EXPECT_FALSE(wow64::read_answer(section.data()).answered) << "byte " << byte;
     }
+    // An answer to another operation is no answer to an installation.
+    wow64::write_package_answer(section.data(), wow64::operation::stage,
+                                {true, driver_package::result::staged, 0, "oem1.inf", 0});
+    EXPECT_FALSE(wow64::read_answer(section.data()).answered);
+}
+
+TEST(wow64_section, a_package_answer_carries_the_whole_outcome) {
+    using driver_package::result;
+    using wow64::operation;
+    const std::string longest_name(platform::max_path - 1, 'n');
+    struct row {
+        operation what;
+        wow64::package_outcome outcome;
+    };
+    const row answered[] = {
+        {operation::stage, {true, result::staged, 0, "oem12.inf", 0}},
+        {operation::stage, {true, result::not_a_package, ERROR_ACCESS_DENIED, "", 0}},
+        {operation::remove, {true, result::removed_restart_needed, 0, longest_name, 3}},
+        {operation::remove, {true, result::device_kept_driver, ERROR_INVALID_DATA, "oem7.inf", 1}},
+        {operation::remove, {true, result::not_administrator, ERROR_ACCESS_DENIED, "", 0}},
+        {operation::remove, {false, result::staged, 0, "", 0}},  // not delegated
+    };
+    for (const auto& [what, outcome] : answered) {
+        std::vector<unsigned char> section = section_with(u"C:\\a.inf", "", what);
+        wow64::write_package_answer(section.data(), what, outcome);
+        const wow64::package_answer got = wow64::read_package_answer(section.data(), what);
+        const std::string_view name = outcome.name;
+        ASSERT_TRUE(got.answered) << name;
+        EXPECT_EQ(got.outcome.delegated, outcome.delegated) << name;
+        if (!outcome.delegated) continue;
+        EXPECT_EQ(got.outcome.what, outcome.what) << name;
+        EXPECT_EQ(got.outcome.error, outcome.error) << name;
+        EXPECT_EQ(got.outcome.name, outcome.name);
+        EXPECT_EQ(got.outcome.devices_removed, outcome.devices_removed) << name;
+        const operation other = what == operation::stage ? operation::remove : operation::stage;
+        EXPECT_FALSE(wow64::read_package_answer(section.data(), other).answered) << name;
+        EXPECT_FALSE(wow64::read_answer(section.data()).answered) << name;
+    }
+    std::vector<unsigned char> section = section_with(u"C:\\a.inf", "", operation::remove);
+    // Each byte changed after the answer was written.
+    for (std::size_t byte = 0; byte < sizeof(wow64::answer_record); ++byte) {
+        wow64::write_package_answer(section.data(), operation::remove,
+                                    {true, result::removed, 0, "oem3.inf", 2});
+        section[byte] ^= 0x01;
+        EXPECT_FALSE(wow64::read_package_answer(section.data(), operation::remove).answered)
+            << "byte " << byte;
+    }
+    // A result past the table, with its check made to hold.
+    wow64::answer_record past{};
+    past.operation = static_cast<std::uint32_t>(operation::remove);
+    past.result = static_cast<std::int32_t>(std::size(driver_package::result_rows)) + 1;
+    wow64::write_record(section.data(), past);
+    EXPECT_FALSE(wow64::read_package_answer(section.data(), operation::remove).answered);
+    // An installation request is answered as one.
+    EXPECT_FALSE(wow64::read_package_answer(section.data(), operation::install).answered);
 }
 
 }  // namespace
