@@ -13,7 +13,10 @@
 # Mended: wixl ignores MajorUpgrade's schedule and puts
 # RemoveExistingProducts after InstallFinalize; it is moved to right after
 # InstallValidate (the WiX default), so that the earlier version and its
-# driver actions are gone before this version's run.
+# driver actions are gone before this version's run. wixl also drops
+# Execute="rollback": QvRollbackDriver's type gets its in-script (0x400) and
+# rollback (0x100) bits, so that it runs only when the installation is
+# rolled back.
 set -euo pipefail
 [ $# -ge 2 ] && [[ "$1" =~ ^(x86|x64)$ ]] || { echo "usage: build-msi.sh x86|x64 OUT.msi NAME=VALUE..." >&2; exit 2; }
 arch=$1 out=$2
@@ -44,3 +47,6 @@ wixl -a "$arch" "${defines[@]}" -D "Win64=$win64" -o "$out" "$here/driver-setup.
 
 after=$(msiinfo export "$out" InstallExecuteSequence | tr -d '\r' | awk -F'\t' '$1 == "InstallValidate" { print $3 + 1 }')
 msibuild "$out" -q "UPDATE InstallExecuteSequence SET Sequence = $after WHERE Action = 'RemoveExistingProducts'"
+type=$(msiinfo export "$out" CustomAction | tr -d '\r' | awk -F'\t' '$1 == "QvRollbackDriver" { print $2 }')
+[ -n "$type" ] || { echo "build-msi: no QvRollbackDriver in the CustomAction table" >&2; exit 1; }
+msibuild "$out" -q "UPDATE CustomAction SET Type = $((type | 0x400 | 0x100)) WHERE Action = 'QvRollbackDriver'"

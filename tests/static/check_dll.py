@@ -161,8 +161,9 @@ ARM64_PREFIX = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".
 # import beyond the system's own.
 LIBRARY_EXPORTS = (("qv7_installdevice", 8),)
 # Windows Installer's DLL custom actions: UINT __stdcall F(MSIHANDLE).
-CUSTOM_ACTION_EXPORTS = (("QvInstallDriver", 4), ("QvRequestReboot", 4))
-# Windows Installer, and the registry (the pending-reboot mark).
+CUSTOM_ACTION_EXPORTS = (("QvInstallDriver", 4), ("QvRequestReboot", 4), ("QvRollbackDriver", 4),
+                         ("QvRemoveDriver", 4))
+# Windows Installer, and the registry (the pending-reboot mark, the package record).
 INSTALLER = frozenset({"msi.dll", "advapi32.dll"})
 BINARIES = (
     ("QUORVANT.dll", "i686-w64-mingw32-", "pei-i386", "i386", True, LIBRARY_EXPORTS, frozenset()),
