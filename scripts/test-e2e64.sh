@@ -23,11 +23,15 @@
 # Each runner prints one line per case and "N passed, M failed"; exits
 # non-zero when any case failed. `bash scripts/test-e2e64.sh wow64` runs
 # parts 2 and 3 only; on a host that runs no 32-bit programs they run so in
-# the x86 machine of scripts/lib/vm32.sh, after part 1 here. Needs
-# `bash scripts/build.sh` first.
+# the x86 machine of scripts/lib/vm32.sh, after part 1 here.
+# `bash scripts/test-e2e64.sh x64 [GROUP...]` runs part 1 only, with only
+# the runner's groups named (e.g. msi). Needs `bash scripts/build.sh` first.
 set -euo pipefail
 parts=${1:-all}
-[[ "$parts" =~ ^(all|wow64)$ ]] || { echo "usage: test-e2e64.sh [wow64]" >&2; exit 2; }
+[ $# -eq 0 ] || shift
+[[ "$parts" =~ ^(all|wow64|x64)$ ]] && { [ "$parts" = x64 ] || [ $# -eq 0 ]; } ||
+  { echo "usage: test-e2e64.sh [wow64 | x64 [GROUP...]]" >&2; exit 2; }
+groups=("$@")
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
@@ -50,7 +54,7 @@ fi
 # The setup programs of the parts that run here.
 builds=()
 [ "$parts" = wow64 ] || builds+=(driver-setup-amd64:dist driver-setup-amd64:dist-without-export)
-! runs_32bit_programs || builds+=(driver-setup:dist)
+[ "$parts" = x64 ] || ! runs_32bit_programs || builds+=(driver-setup:dist)
 
 stage_prefix e2e64 win64
 
@@ -67,10 +71,14 @@ stage_pnputil "$programs64" system32
 stage_pnputil "$programs32" syswow64
 stage_runner "$tmp/run64" "$programs64"
 stage_runner "$tmp/run32" "$programs32"
-[ "$parts" = wow64 ] || { source scripts/lib/sample_msi.sh && build_sample_msi x64 "$tmp/setup/driver-setup-x64.msi"; }
+if [ "$parts" != wow64 ]; then
+  source scripts/lib/sample_msi.sh
+  build_sample_msi x64 "$tmp/setup/driver-setup-x64.msi"
+  build_sample_msi x64 "$tmp/setup/driver-setup-x64-1.1.0.msi" 1.1.0
+fi
 
 status=0
-if [ "$parts" = all ]; then
+if [ "$parts" != wow64 ]; then
   echo "e2e64: the x64 library from a 64-bit caller"
   (cd "$tmp/run64" && wine "$tmp/run64/qv_e2e.exe" "$(winpath "$tmp/dist/x64/QUORVANT.dll")" \
     "$(winpath "$programs64/newdev_substitute.dll")" \
@@ -78,10 +86,12 @@ if [ "$parts" = all ]; then
     --qvinst "$(winpath "$tmp/dist/x64/qvinst.exe")" \
     --setup "$(winpath "$tmp/setup/driver-setup-amd64-dist.exe")" \
     --setup-without-export "$(winpath "$tmp/setup/driver-setup-amd64-dist-without-export.exe")" \
-    --msi "$(winpath "$tmp/setup/driver-setup-x64.msi")") \
+    --msi "$(winpath "$tmp/setup/driver-setup-x64.msi")" \
+    --msi-upgrade "$(winpath "$tmp/setup/driver-setup-x64-1.1.0.msi")" "${groups[@]}") \
     | tr -d '\r' | tee "$tmp/x64.log" || status=$?
   runner_passed "$tmp/x64.log" e2e64-x64 || status=1
 fi
+[ "$parts" != x64 ] || exit "$status"
 
 if ! runs_32bit_programs; then
   echo "e2e64: this host runs no 32-bit programs; the WOW64 parts run in the x86 machine"

@@ -4,13 +4,15 @@
 // "N passed, M failed" line. Exit code 0 when every case passed.
 //
 //   qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY [--setup SETUP_EXE]
-//          [--setup-without-export SETUP_EXE] [--qvinst QVINST_EXE] [--msi MSI] [GROUP...]
+//          [--setup-without-export SETUP_EXE] [--qvinst QVINST_EXE] [--msi MSI [--msi-upgrade MSI]]
+//          [GROUP...]
 //
 // The paths are Windows paths; QVINST_EXE stands beside a copy of LIBRARY
 // named QUORVANT.dll. The setup programs are built from a template in
 // installer/ (the second one from a release whose library lacks the
 // export), the MSI from installer/driver-setup.wxs for the runner's
-// architecture. Without GROUP every group runs, but the setup group only
+// architecture (the upgrade MSI: the same as a later version, which the
+// msi group's upgrade case needs). Without GROUP every group runs, but the setup group only
 // with --setup, the msi group only with --msi, the qvinst and diagnosis
 // groups only with --qvinst, the wow64 group only with --native-substitute;
 // naming one without its path, or a name that is no group's, is a usage
@@ -73,7 +75,7 @@ const group groups[] = {
 int usage() {
     std::fputs("usage: qv_e2e LIBRARY NEWDEV_SUBSTITUTE NEWDEV_WITHOUT_ENTRY "
                "[--setup SETUP_EXE] [--setup-without-export SETUP_EXE] "
-               "[--qvinst QVINST_EXE] [--msi MSI] [--native-substitute NEWDEV_SUBSTITUTE_64 "
+               "[--qvinst QVINST_EXE] [--msi MSI [--msi-upgrade MSI]] [--native-substitute NEWDEV_SUBSTITUTE_64 "
                "--native-without-entry NEWDEV_WITHOUT_ENTRY_64] [--32bit-needed] [GROUP...]\n",
                stderr);
     return 2;
@@ -85,7 +87,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() < 3) return usage();
     std::map<std::string, std::string> paths = {
-        {"--setup", {}}, {"--setup-without-export", {}}, {"--qvinst", {}}, {"--msi", {}},
+        {"--setup", {}}, {"--setup-without-export", {}}, {"--qvinst", {}}, {"--msi", {}}, {"--msi-upgrade", {}},
         {"--native-substitute", {}}, {"--native-without-entry", {}}};
     std::vector<std::string> chosen;
     bool only_32bit_needed = false;
@@ -152,7 +154,8 @@ int main(int argc, char** argv) {
                              paths["--setup-without-export"],
                              paths["--qvinst"],
                              8 * static_cast<int>(sizeof(void*)),
-                             paths["--msi"]};
+                             paths["--msi"],
+                             paths["--msi-upgrade"]};
         if (!native.substitute_path.empty()) {
             // The 64-bit helper installs: the substitute reports from its
             // process through a file.

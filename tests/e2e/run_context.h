@@ -25,6 +25,7 @@ struct run_context {
     std::string qvinst;                // qvinst.exe beside the library under test, or empty
     int installer_bits;                // of the process that calls NEWDEV: 64 when the helper installs
     std::string msi;                   // a driver setup MSI built from installer/driver-setup.wxs, or empty
+    std::string msi_upgrade;           // the same MSI as a later version (one UpgradeCode), or empty
 };
 
 // Writes an INF for `package` as `file_name` in the run's folder; returns its path.

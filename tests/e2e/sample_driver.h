@@ -7,6 +7,7 @@
 
 namespace e2e::sample {
 
+inline constexpr const char* inf_file_name = "quorvant-sample.inf";
 inline const std::vector<std::string> hardware_ids = {
     "PCI\\VEN_5156&DEV_0001&SUBSYS_00015156&REV_01", "PCI\\VEN_5156&DEV_0001&SUBSYS_00015156"};
 // Tag, vendor, device and subsystem (halves swapped): the first 19 characters.

@@ -12,8 +12,12 @@
 // The msi group does the same for the MSI built from
 // installer/driver-setup.wxs, run with msiexec /i /qn /l*v: the exit status
 // as Windows reports it (3010 and 1603, which a Unix exit status cuts to
-// 8 bits), the product registered or rolled back with its files, the
-// custom action's log lines, no pending-reboot mark and nothing in TEMP.
+// 8 bits), the product registered with its package staged and recorded, or
+// rolled back with its files, package and record, the custom actions' log
+// lines, no pending-reboot mark and nothing in TEMP; then msiexec /x, which
+// takes the driver off the device and the package out of the store; and a
+// major upgrade, which leaves exactly one package of ours.
+#include "install/custom_action/package_record.h"
 #include "install/custom_action/pending_reboot.h"
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/inf_files.h"
@@ -520,6 +524,8 @@ struct msi_case {
 
 constexpr const char* silent_suppress = "QvRequestReboot: silent installation: REBOOT=ReallySuppress";
 
+// A row that ends with 1603 is rolled back: its package, staged before the
+// installation, leaves the store again through QvRollbackDriver.
 const msi_case msi_cases[] = {
     {"installed: 1 -> 0", &sample::hardware_ids, {newdev_protocol::install_action}, "", result::installed,
      "QV7_INSTALLED", 0, "QvRequestReboot: no pending reboot", nullptr},
@@ -531,6 +537,11 @@ const msi_case msi_cases[] = {
      {newdev_protocol::install_action, need_restart}, "REBOOT=ReallySuppress", result::restart,
      "QV7_INSTALLED_NEEDS_RESTART", ERROR_SUCCESS_REBOOT_REQUIRED,
      "QvRequestReboot: the driver installation returned 3; a reboot is needed", silent_suppress},
+    {"no device, package staged: -1 -> 0", nullptr, {newdev_protocol::install_action}, "", result::no_device,
+     "QV7_E_NO_DEVICE", 0, "QvInstallDriver: no present device; the package waits staged", nullptr},
+    {"a later deferred action fails (QV_TEST_FAIL_AFTER=1): 1 -> 1603, the driver rolled back", &sample::hardware_ids,
+     {newdev_protocol::install_action}, "QV_TEST_FAIL_AFTER=1", result::installed, "QV7_INSTALLED",
+     ERROR_INSTALL_FAILURE, "QvInstallDriver: CustomActionData refused: ", nullptr},
     {"no driver for the device: -2 -> 1603", &unlisted_ids, {newdev_protocol::install_action}, "",
      result::no_driver, "QV7_E_NO_DRIVER", ERROR_INSTALL_FAILURE, "the installation fails", nullptr},
     {"installer fails: -3 -> 1603", &sample::hardware_ids,
@@ -575,6 +586,53 @@ bool reboot_mark_left(const std::string& product_code) {
                       ERROR_SUCCESS;
     RegCloseKey(key);
     return left;
+}
+
+// The published name that the product's record names; empty without a record.
+std::string recorded_msi_package(const std::string& product_code) {
+    const std::wstring path = std::wstring(custom_action::package_record_key) + L"\\" + widen(product_code);
+    wchar_t name[MAX_PATH] = {};
+    DWORD size = sizeof name - sizeof name[0];
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+        return {};
+    }
+    const LONG read = RegQueryValueExW(key, custom_action::published_name_value, nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(name), &size);
+    RegCloseKey(key);
+    if (read != ERROR_SUCCESS) return "(unreadable record)";
+    const std::wstring text = name;
+    return std::string(text.begin(), text.end());  // the sample's name is ASCII
+}
+
+std::string record_key() {
+    const std::wstring key = custom_action::package_record_key;
+    return std::string(key.begin(), key.end());
+}
+
+// The INF files in the system's INF folder (Wine leaves a .pnf behind).
+std::set<std::wstring> staged_infs() {
+    std::set<std::wstring> infs;
+    for (const auto& name : names_in(widen(windows_inf_folder()))) {
+        if (name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".inf") == 0) infs.insert(name);
+    }
+    return infs;
+}
+
+// The INF files staged since `before`.
+std::set<std::wstring> staged_since(const std::set<std::wstring>& before) {
+    std::set<std::wstring> added;
+    for (const auto& name : staged_infs()) {
+        if (before.count(name) == 0) added.insert(name);
+    }
+    return added;
+}
+
+// Removed through the class installer, a device is gone until it is
+// enumerated again; else it has no driver.
+void expect_driver_gone(checks& c, const std::string& instance_id) {
+    const bound_driver left = read_bound_driver(instance_id, sample::version_value);
+    c.expect(!left.present || left.driver_key.empty(), "device " + instance_id + " kept its driver");
 }
 
 // The INF path the install action was handed, from its log line.
@@ -638,7 +696,15 @@ void run_msi_package_cases(run_context& ctx) {
         checks c;
         c.expect(!product.empty(), "no ProductCode in " + ctx.msi);
         c.expect(product.empty() || !product_registered(product), "the product is registered before any case");
-        ctx.log.record("msi: the package's ProductCode, not installed yet", c);
+        // The setup group leaves the sample package staged: each row
+        // starts with it out of the store.
+        const std::string sample_inf = sample::inf_file_name;
+        if (staged_infs().count(widen(sample_inf)) != 0) {
+            c.expect(SetupUninstallOEMInfA(sample_inf.c_str(), SUOI_FORCEDELETE, nullptr) != FALSE,
+                     "cannot take " + sample_inf + " out of the INF folder");
+            c.note(sample_inf + " was staged before the first case: taken out");
+        }
+        ctx.log.record("msi: the package's ProductCode, not installed yet, its INF not staged", c);
     }
     if (product.empty()) return;
     int runs = 0;
@@ -647,17 +713,19 @@ void run_msi_package_cases(run_context& ctx) {
         std::optional<virtual_device> device;
         if (prepare_case(c, ctx, row.device, row.behaviour, device)) {
             std::string log;
+            const std::set<std::wstring> infs_before = staged_infs();
             const std::wstring temp = widen(ctx.folder) + L"msi-temp-" + std::to_wstring(++runs);
             const child_outcome run = run_msiexec(
                 c, ctx, "/i " + command_line_argument(ctx.msi) + " " + row.properties, temp, log);
             c.expect_equal("msiexec's exit status", run.exit_status, row.exit_status);
-            const bool installed = row.result > 0;
-            c.expect_equal("product registered", product_registered(product), installed);
+            const bool registered = row.exit_status != ERROR_INSTALL_FAILURE;
+            c.expect_equal("product registered", product_registered(product), registered);
             const std::string inf = logged_inf_path(log);
             c.expect(!inf.empty(), "the log names no INF path");
-            c.expect_equal("the INF installed", file_exists(inf), installed);
+            c.expect_equal("the INF installed", file_exists(inf), registered);
             expect_in_log(c, log, "returned " + std::to_string(row.result) + " (" + row.result_name + ": ");
             expect_in_log(c, log, "; last error 0x");
+            expect_in_log(c, log, "QvInstallDriver: stage_package(" + inf + ") returned staged, name ");
             if (row.behaviour.error != 0) {
                 // The x64 action installs in its own process: the
                 // installer's error is the library's last error.
@@ -668,17 +736,103 @@ void run_msi_package_cases(run_context& ctx) {
             if (row.logged != nullptr) expect_in_log(c, log, row.logged);
             if (row.not_logged != nullptr) expect_in_log(c, log, row.not_logged, false);
             c.expect(!reboot_mark_left(product), "the pending-reboot mark is left in HKLM");
-            if (device) expect_bound(c, device->instance_id(), installed);
+            const std::string recorded = recorded_msi_package(product);
+            const std::set<std::wstring> staged = staged_since(infs_before);
+            if (registered) {
+                expect_in_log(c, log, "QvInstallDriver: recorded " + recorded + " under HKLM\\" + record_key() +
+                                          "\\" + product);
+                expect_in_log(c, log, "; staged before", false);
+                c.expect(staged.size() == 1 && staged.count(widen(recorded)) == 1,
+                         "not exactly the recorded package " + quoted(recorded) + " staged, but " +
+                             std::to_string(staged.size()) + " INF files");
+            } else {
+                expect_in_log(c, log, "QvRollbackDriver: the package of " + product + "; CustomActionData INF=" + inf + "|");
+                expect_in_log(c, log, "QvRollbackDriver: remove_package(" + file_name_of(inf) + ") returned removed, ");
+                expect_in_log(c, log, "QvRollbackDriver: the record of " + product + " is removed");
+                c.expect(recorded.empty(), "the rolled-back product's record is left: " + recorded);
+                c.expect(staged.empty(), std::to_string(staged.size()) + " INF files left staged");
+            }
+            if (device) {
+                if (registered) {
+                    expect_bound(c, device->instance_id(), row.result > 0);
+                } else {
+                    expect_driver_gone(c, device->instance_id());
+                }
+            }
             if (product_registered(product)) {
-                // Back to a clean machine for the next row.
+                // Uninstalled: the driver off the device, the package out of
+                // the store, the record gone; a clean machine for the next row.
                 std::string removal_log;
                 const child_outcome removal =
                     run_msiexec(c, ctx, "/x " + product, widen(ctx.folder) + L"msi-temp-removal", removal_log);
                 c.expect_equal("msiexec /x exit status", removal.exit_status, 0ul);
                 c.expect(!product_registered(product), "still registered after msiexec /x");
+                expect_in_log(c, removal_log, "QvRemoveDriver: remove_package(" + recorded + ") returned removed, ");
+                expect_in_log(c, removal_log, "QvRemoveDriver: the record of " + product + " is removed");
+                expect_in_log(c, removal_log, "QvRequestReboot: no pending reboot");
+                c.expect(recorded_msi_package(product).empty(), "the record is left after msiexec /x");
+                c.expect(staged_since(infs_before).empty(), "a package is left staged after msiexec /x");
+                c.expect(!reboot_mark_left(product), "the pending-reboot mark is left after msiexec /x");
+                if (device) expect_driver_gone(c, device->instance_id());
             }
         }
         ctx.log.record(std::string("msi: ") + row.name, c);
+    }
+    {
+        // A major upgrade: 1.0.0 installed onto the device, then 1.1.0 (one
+        // UpgradeCode), whose RemoveExistingProducts runs 1.0.0's uninstall
+        // before it installs: exactly one package of ours, 1.1.0's; then
+        // msiexec /x leaves none.
+        checks c;
+        const std::string upgraded = ctx.msi_upgrade.empty() ? std::string() : product_code_of(ctx.msi_upgrade);
+        c.expect(!upgraded.empty() && upgraded != product, "no upgrade MSI with a ProductCode of its own (--msi-upgrade)");
+        std::optional<virtual_device> device;
+        if (c.passed() && prepare_case(c, ctx, &sample::hardware_ids, {newdev_protocol::install_action}, device)) {
+            const std::set<std::wstring> infs_before = staged_infs();
+            std::string log;
+            const child_outcome first =
+                run_msiexec(c, ctx, "/i " + command_line_argument(ctx.msi), widen(ctx.folder) + L"msi-temp-1.0.0", log);
+            c.expect_equal("msiexec's exit status for 1.0.0", first.exit_status, 0ul);
+            expect_bound(c, device->instance_id(), true);
+            const std::string old_package = recorded_msi_package(product);
+            c.expect(!old_package.empty(), "1.0.0 recorded no package");
+            const child_outcome second = run_msiexec(c, ctx, "/i " + command_line_argument(ctx.msi_upgrade),
+                                                     widen(ctx.folder) + L"msi-temp-1.1.0", log);
+            c.expect_equal("msiexec's exit status for 1.1.0", second.exit_status, 0ul);
+            c.expect(product_registered(upgraded), "1.1.0 is not registered");
+            c.expect(!product_registered(product), "1.0.0 is still registered");
+            c.expect(recorded_msi_package(product).empty(), "1.0.0's record is left");
+            const std::string new_package = recorded_msi_package(upgraded);
+            const std::set<std::wstring> staged = staged_since(infs_before);
+            c.expect(staged.size() == 1 && staged.count(widen(new_package)) == 1,
+                     "not exactly 1.1.0's recorded package " + quoted(new_package) + " staged, but " +
+                         std::to_string(staged.size()) + " INF files");
+            expect_in_log(c, log, "QvInstallDriver: recorded " + new_package + " under HKLM\\" + record_key() +
+                                      "\\" + upgraded);
+            expect_in_log(c, log, "; staged before", false);
+            const bound_driver after = read_bound_driver(device->instance_id(), sample::version_value);
+            c.note(after.present ? (after.driver_key.empty() ? "after the upgrade the device has no driver"
+                                                              : "after the upgrade the device has the driver")
+                                 : "after the upgrade the device is gone (removed with 1.0.0's driver)");
+            if (product_registered(upgraded)) {
+                const child_outcome removal =
+                    run_msiexec(c, ctx, "/x " + upgraded, widen(ctx.folder) + L"msi-temp-removal", log);
+                c.expect_equal("msiexec /x exit status", removal.exit_status, 0ul);
+                c.expect(!product_registered(upgraded), "1.1.0 is still registered after msiexec /x");
+            }
+            c.expect(recorded_msi_package(upgraded).empty(), "1.1.0's record is left after msiexec /x");
+            c.expect(staged_since(infs_before).empty(), "a package is left staged after msiexec /x");
+            expect_driver_gone(c, device->instance_id());
+        }
+        if (!upgraded.empty() && product_registered(upgraded)) {
+            std::string log;
+            run_msiexec(c, ctx, "/x " + upgraded, widen(ctx.folder) + L"msi-temp-cleanup", log);
+        }
+        if (product_registered(product)) {
+            std::string log;
+            run_msiexec(c, ctx, "/x " + product, widen(ctx.folder) + L"msi-temp-cleanup", log);
+        }
+        ctx.log.record("msi: upgrade 1.0.0 -> 1.1.0: one package of ours, 1.1.0's; msiexec /x leaves none", c);
     }
 }
 

@@ -251,7 +251,8 @@ def check_binary(dist, name, prefix, file_format, architecture, library, wanted_
           str(version))
 
     if wanted_exports and not wide:
-        # stdcall: each export returns with "ret $N", removing its arguments.
+        # stdcall: each export returns with "ret $N", removing its arguments
+        # (its first return may lie past 2 KiB of code).
         image_base = int(re.search(r"ImageBase\s+([0-9a-f]+)", dump).group(1), 16)
         for export, argument_bytes in wanted_exports:
             rva = export_rva(dump, export)
@@ -260,7 +261,7 @@ def check_binary(dist, name, prefix, file_format, architecture, library, wanted_
                 continue
             start = image_base + rva
             dis = run(prefix + "objdump", "-d", "--start-address=%#x" % start,
-                      "--stop-address=%#x" % (start + 2048), path)
+                      "--stop-address=%#x" % (start + 4096), path)
             rets = re.findall(r"\tret\s*(\S*)", dis)
             check("%s: %s returns with ret $%#x (callee removes %d bytes)"
                   % (name, export, argument_bytes, argument_bytes),
