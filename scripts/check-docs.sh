@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Checks the documentation (README.md and docs/*.md). Fails when a recipe
-# block is not, line for line, a part of one of the files in installer/:
+# block is not, line for line, a part of one of the files below installer/:
 # every ```nsis block must appear in a .nsi template, every ```pascal block
-# in an Inno Setup script (.iss), and each language must have at least one
-# block. Fails too when a relative link names no file, or a #fragment no
-# heading of the file it points into. Run by scripts/test-static.sh.
+# in an Inno Setup script (.iss), every ```xml block in a Windows Installer
+# source (.wxs, the wixl template or the WiX v4/v5 fragment), and each
+# language must have at least one block. A ```sh block is a command an
+# author types (makensis, installer/build-msi.sh) and is read as prose.
+# Fails too when a relative link names no file, or a #fragment no heading
+# of the file it points into. Run by scripts/test-static.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -12,7 +15,8 @@ cd "$root"
 documents=(README.md docs/*.md)
 status=0
 check() {  # LANGUAGE EXTENSION
-  local language=$1 extension=$2 block="" inside=0 count=0 line number start file found document
+  local language=$1 extension=$2 block="" inside=0 count=0 line number start file found document files
+  mapfile -t files < <(find installer -type f -name "*.$extension" | LC_ALL=C sort)
   for document in "${documents[@]}"; do
     if [ ! -f "$document" ]; then
       echo "$document: missing" >&2
@@ -26,11 +30,11 @@ check() {  # LANGUAGE EXTENSION
         inside=1 block="" start=$number
       elif [ "$inside" = 1 ] && [ "$line" = '```' ]; then
         inside=0 count=$((count + 1)) found=0
-        for file in installer/*."$extension"; do
-          [ -f "$file" ] && [[ $'\n'"$(cat "$file")"$'\n' == *$'\n'"$block"* ]] && found=1
+        for file in "${files[@]}"; do
+          [[ $'\n'"$(cat "$file")"$'\n' == *$'\n'"$block"* ]] && found=1
         done
         if [ "$found" = 0 ]; then
-          echo "$document:$start: this $language block is not part of any installer/*.$extension" >&2
+          echo "$document:$start: this $language block is not part of any installer/**/*.$extension" >&2
           status=1
         fi
       elif [ "$inside" = 1 ]; then
@@ -46,7 +50,7 @@ check() {  # LANGUAGE EXTENSION
     echo "README.md, docs/*.md: no $language block found" >&2
     status=1
   fi
-  echo "recipes: $count $language blocks checked against installer/*.$extension"
+  echo "recipes: $count $language blocks checked against installer/**/*.$extension"
 }
 
 anchors() {  # FILE: the fragment of each heading, as the Markdown renderer makes it
@@ -85,5 +89,6 @@ links() {  # every relative link outside code blocks names a file (and heading)
 
 check nsis nsi
 check pascal iss
+check xml wxs
 links
 exit "$status"
