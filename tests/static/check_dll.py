@@ -20,10 +20,12 @@ import tempfile
 # (a pulled-in runtime piece, unwind tables nothing uses, a static table)
 # shows first as growth past this.
 MAX_DLL_SIZE = 32 * 1024
-# The custom actions carry the routine and bridge too, and beside them the
-# Windows Installer glue, the reading of their data and every result code's
-# name and meaning for the MSI log.
-MAX_CUSTOM_ACTION_SIZE = 48 * 1024
+# The custom actions carry the routine and bridge too (a 32-bit action on
+# 64-bit Windows, an x64 one on ARM64 Windows, reach the helper through
+# it), the driver store's staging and removal, and beside them the Windows
+# Installer glue, the package record, the reading of their data and every
+# result code's name and meaning for the MSI log.
+MAX_CUSTOM_ACTION_SIZE = 56 * 1024
 # DLLs every supported Windows ships; anything else (libstdc++-6.dll,
 # libgcc_s_*.dll, libwinpthread-1.dll, a VC runtime) would have to travel
 # with the installer.
