@@ -47,7 +47,7 @@ for release in dist dist-without-export; do
 done
 stage_pnputil "$programs" system32
 stage_runner "$tmp/run" "$programs"
-sample_msi_x86_here e2e msi
+sample_msi_x86_here e2e msi msi_upgrade
 
 status=0
 wine "$tmp/run/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
@@ -55,7 +55,7 @@ wine "$tmp/run/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
   "$(winpath "$tmp/run/newdev_without_entry.dll")" \
   --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
   --setup-without-export "$(winpath "$tmp/setup/driver-setup-dist-without-export.exe")" \
-  --qvinst "$(winpath "$tmp/dist/qvinst.exe")" --msi "$(winpath "$msi")" "$@" \
+  --qvinst "$(winpath "$tmp/dist/qvinst.exe")" --msi "$(winpath "$msi")" --msi-upgrade "$(winpath "$msi_upgrade")" "$@" \
   | tr -d '\r' | tee "$tmp/e2e.log" || status=$?
 
 runner_passed "$tmp/e2e.log" e2e || status=1

@@ -103,7 +103,7 @@ if ! runs_32bit_programs; then
   in_vm32 bash scripts/test-e2e64.sh wow64 || status=1
   exit "$status"
 fi
-sample_msi_x86_here e2e64 msi32
+sample_msi_x86_here e2e64 msi32 msi32_upgrade
 echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
 (cd "$tmp/run32" && wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
   "$(winpath "$programs32/newdev_substitute.dll")" \
@@ -111,7 +111,7 @@ echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
   --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \
   --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
   --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
-  --msi "$(winpath "$msi32")" \
+  --msi "$(winpath "$msi32")" --msi-upgrade "$(winpath "$msi32_upgrade")" \
   --qvinst "$(winpath "$tmp/dist/qvinst.exe")" --32bit-needed) \
   | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
 runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1

@@ -17,11 +17,12 @@
 #                            installation is rolled back after the driver
 #                            was installed.
 #   x86_msi_for_vm32 TIER    builds the x86 one into build/e2e/TIER-x86.msi
+#                            (and as 1.1.0 into build/e2e/TIER-x86-1.1.0.msi)
 #                            in the tree, before the tier enters the x86
 #                            machine of scripts/lib/vm32.sh, which has no
 #                            wixl and shares the tree at the same path
-#   sample_msi_x86_here TIER OUT
-#                            names in OUT the x86 one for the tier where it
+#   sample_msi_x86_here TIER OUT UPGRADE_OUT
+#                            names in OUT the x86 one (in UPGRADE_OUT its 1.1.0) for the tier where it
 #                            runs: built into its $tmp/setup/ where wixl
 #                            is, else the one made before the machine was
 #                            entered (and the tier stops without it)
@@ -50,18 +51,23 @@ build_sample_msi() {
 }
 
 x86_msi_for_vm32() {
-  rm -f "build/e2e/$1-x86.msi"
+  rm -f "build/e2e/$1-x86.msi" "build/e2e/$1-x86-1.1.0.msi"
   mkdir -p build/e2e
   build_sample_msi x86 "build/e2e/$1-x86.msi"
+  build_sample_msi x86 "build/e2e/$1-x86-1.1.0.msi" 1.1.0
 }
 
 sample_msi_x86_here() {
-  local -n msi_out=$2
+  local -n msi_out=$2 upgrade_out=$3
   if command -v wixl >/dev/null; then
     msi_out=$tmp/setup/driver-setup-x86.msi
+    upgrade_out=$tmp/setup/driver-setup-x86-1.1.0.msi
     build_sample_msi x86 "$msi_out"
+    build_sample_msi x86 "$upgrade_out" 1.1.0
   else
     msi_out=$PWD/build/e2e/$1-x86.msi
-    [ -f "$msi_out" ] || { echo "sample_msi: no wixl here, and $msi_out was not built before" >&2; exit 1; }
+    upgrade_out=$PWD/build/e2e/$1-x86-1.1.0.msi
+    [ -f "$msi_out" ] && [ -f "$upgrade_out" ] ||
+      { echo "sample_msi: no wixl here, and $msi_out and $upgrade_out were not built before" >&2; exit 1; }
   fi
 }
