@@ -144,44 +144,37 @@ property_text read_device_registry_string(HDEVINFO set, SP_DEVINFO_DATA& element
 // The device's instance ID; empty when it cannot be read.
 instance_id_text read_device_instance_id(HDEVINFO set, SP_DEVINFO_DATA& element);
 
-// How the routine is handed the INF path: as its caller was given it, to be
-// made full from the process's current folder, or made full by the caller
-// already (the helper's, which the library made full in the native view).
-enum class inf_form { as_given, full };
-
 // The INF path as the driver search is given it: absolute, counted from the
 // process's current folder when it is relative (a bare file name would
-// otherwise be looked up in the system's INF folder), and whole. A path in
-// the `full` form is taken as it is. Empty when the path cannot be resolved
-// or DriverPath cannot hold it (a cut path could name another file), with
-// the reason as the thread's last error (ERROR_FILENAME_EXCED_RANGE for a
-// path too long).
+// otherwise be looked up in the system's INF folder), and whole. Empty when
+// the path cannot be resolved or DriverPath cannot hold it (a cut path
+// could name another file), with the reason as the thread's last error
+// (ERROR_FILENAME_EXCED_RANGE for a path too long).
 using full_path = bounded_text<platform::max_path>;
-full_path full_inf_path(const char* inf_path, inf_form form = inf_form::as_given);
+full_path full_inf_path(const char* inf_path);
 
-// Installs the driver from the INF file at `inf_path` (zero-terminated, in
-// `form`) onto the device that `wanted` names, reporting each step to
-// `sink`. Returns one of the result codes of quorvant.h and leaves the
-// platform's error of the step that decided it as the thread's last error
-// (0 after an installation). Runs select_driver and
-// run_install_selected_driver in order.
+// Installs the driver from the INF file at `inf_path` (zero-terminated; a
+// relative path counts from the process's current folder) onto the device
+// that `wanted` names, reporting each step to `sink`. Returns one of the
+// result codes of quorvant.h and leaves the platform's error of the step
+// that decided it as the thread's last error (0 after an installation).
+// Runs select_driver and run_install_selected_driver in order.
 int install_driver_for_device(HWND parent, std::string_view wanted, const char* inf_path,
-                              const step_sink* sink = nullptr, inf_form form = inf_form::as_given);
+                              const step_sink* sink = nullptr);
 
 // The stages up to the driver selection, which both the installation and a
-// dry run of it take: -4 for a null or empty INF path, before anything
-// else; the search for `wanted`; the INF path made full; a set of its own
-// (`out.set`, invalid when none could be made) with the device opened in
-// it as its selected device, its driver search limited to the INF (-2 when
-// the restriction cannot be stored), its compatible-driver list built and
-// the class installer's choice of the best driver (-2 when none is
-// selected). `proceed` when a driver is selected in `out.set`.
+// dry run of it take: the search for `wanted`, the INF path made full, a set
+// of its own (`out.set`, invalid when none could be made) with the device
+// opened in it as its selected device, its driver search limited to the INF
+// (-2 when the restriction cannot be stored), its compatible-driver list
+// built and the class installer's choice of the best driver (-2 when none
+// is selected). `proceed` when a driver is selected in `out.set`.
 struct selection {
     platform::unique_hdevinfo set;
     SP_DEVINFO_DATA element;
 };
 outcome select_driver(std::string_view wanted, const char* inf_path, selection& out,
-                      const step_sink* sink = nullptr, inf_form form = inf_form::as_given);
+                      const step_sink* sink = nullptr);
 
 // The last stage: loads NEWDEV.DLL from the system directory and installs
 // the driver that is selected in `set`. Returns 3, 2, 1, -3, -7, -8 or -9.

@@ -110,10 +110,12 @@ outcome select_best_driver(HDEVINFO set, SP_DEVINFO_DATA& element, const step_si
 }
 
 // The routine itself; every resource it holds is released when it returns.
-outcome install(HWND parent, std::string_view wanted, const char* inf_path, const step_sink* sink,
-                inf_form form) {
+outcome install(HWND parent, std::string_view wanted, const char* inf_path, const step_sink* sink) {
+    if (!inf_path || *inf_path == '\0') {
+        return {QV7_E_NO_INF_PATH, ERROR_INVALID_PARAMETER};
+    }
     selection chosen;
-    outcome end = select_driver(wanted, inf_path, chosen, sink, form);
+    outcome end = select_driver(wanted, inf_path, chosen, sink);
     if (!chosen.set.valid()) {
         return end;
     }
@@ -130,21 +132,10 @@ outcome install(HWND parent, std::string_view wanted, const char* inf_path, cons
 
 }  // namespace
 
-full_path full_inf_path(const char* inf_path, inf_form form) {
+full_path full_inf_path(const char* inf_path) {
     full_path path;
-    char* const buffer = path.prepare_read();
-    DWORD length = 0;
-    if (form == inf_form::full) {
-        // Made full by the caller: taken whole, or not at all.
-        const std::size_t given = std::strlen(inf_path);
-        length = full_path::buffer_size;
-        if (given < length) {
-            std::memcpy(buffer, inf_path, given);
-            length = static_cast<DWORD>(given);
-        }
-    } else {
-        length = GetFullPathNameA(inf_path, full_path::buffer_size, buffer, nullptr);
-    }
+    const DWORD length =
+        GetFullPathNameA(inf_path, full_path::buffer_size, path.prepare_read(), nullptr);
     const bool fits = length != 0 && length < full_path::buffer_size;
     path.take_read(fits);
     if (length != 0 && !fits) {
@@ -154,22 +145,19 @@ full_path full_inf_path(const char* inf_path, inf_form form) {
 }
 
 int install_driver_for_device(HWND parent, std::string_view wanted, const char* inf_path,
-                              const step_sink* sink, inf_form form) {
-    const outcome end = install(parent, wanted, inf_path, sink, form);
+                              const step_sink* sink) {
+    const outcome end = install(parent, wanted, inf_path, sink);
     SetLastError(end.error);
     return end.result;
 }
 
 outcome select_driver(std::string_view wanted, const char* inf_path, selection& out,
-                      const step_sink* sink, inf_form form) {
-    if (!inf_path || *inf_path == '\0') {
-        return {QV7_E_NO_INF_PATH, ERROR_INVALID_PARAMETER};
-    }
+                      const step_sink* sink) {
     const search_result found = find_device_instance_id(wanted, sink);
     if (found.end.result != proceed) {
         return found.end;
     }
-    const full_path inf = full_inf_path(inf_path, form);
+    const full_path inf = full_inf_path(inf_path);
     if (inf.empty()) {
         return {QV7_E_NO_DRIVER, GetLastError()};
     }

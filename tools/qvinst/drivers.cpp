@@ -343,15 +343,18 @@ command_result run_drivers(const invocation& call) {
     const std::string& inf_path = call.operands.at(0);
     selection_reader watcher;
     watcher.outcome.inf_path = inf_path;
-    // The installation's stages up to the driver selection, as the library
-    // runs them: NEWDEV.DLL is never loaded, nothing installed.
-    const ID_MAIN2::step_sink sink{[](void* context, const ID_MAIN2::step_report& r) {
-                                       static_cast<selection_reader*>(context)->on_step(r);
-                                   },
-                                   &watcher};
-    ID_MAIN2::selection selection;
-    watcher.outcome.code =
-        ID_MAIN2::select_driver(call.operands.at(1), inf_path.c_str(), selection, &sink).result;
+    watcher.outcome.code = QV7_E_NO_INF_PATH;
+    if (!inf_path.empty()) {
+        // The installation's stages up to the driver selection, as the
+        // library runs them: NEWDEV.DLL is never loaded, nothing installed.
+        const ID_MAIN2::step_sink sink{[](void* context, const ID_MAIN2::step_report& r) {
+                                           static_cast<selection_reader*>(context)->on_step(r);
+                                       },
+                                       &watcher};
+        ID_MAIN2::selection selection;
+        watcher.outcome.code =
+            ID_MAIN2::select_driver(call.operands.at(1), inf_path.c_str(), selection, &sink).result;
+    }
     drivers_outcome& outcome = watcher.outcome;
     if (!watcher.selected) explain_no_driver(outcome, watcher);
     return {drivers_report(outcome, call.json), {}, drivers_exit_status(outcome)};
