@@ -26,14 +26,15 @@
 # Each runner prints one line per case and "N passed, M failed"; exits
 # non-zero when any case failed. `bash scripts/test-e2e64.sh wow64` runs
 # parts 2 and 3 only; on a host that runs no 32-bit programs they run so in
-# the x86 machine of scripts/lib/vm32.sh, after part 1 here.
+# the x86 machine of scripts/lib/vm32.sh, after part 1 here; `wow64
+# GROUP...` runs part 2 with only those groups.
 # `bash scripts/test-e2e64.sh x64 [GROUP...]` runs part 1 only, with only
 # the runner's groups named (e.g. msi). Needs `bash scripts/build.sh` first.
 set -euo pipefail
 parts=${1:-all}
 [ $# -eq 0 ] || shift
-[[ "$parts" =~ ^(all|wow64|x64)$ ]] && { [ "$parts" = x64 ] || [ $# -eq 0 ]; } ||
-  { echo "usage: test-e2e64.sh [wow64 | x64 [GROUP...]]" >&2; exit 2; }
+[[ "$parts" =~ ^(all|wow64|x64)$ ]] && { [ "$parts" != all ] || [ $# -eq 0 ]; } ||
+  { echo "usage: test-e2e64.sh [wow64 [GROUP...] | x64 [GROUP...]]" >&2; exit 2; }
 groups=("$@")
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -53,7 +54,7 @@ source scripts/lib/sample_msi.sh
 if [ "$parts" = wow64 ] && ! runs_32bit_programs; then
   echo "e2e64: this host runs no 32-bit programs; the WOW64 parts run in the x86 machine"
   x86_msi_for_vm32 e2e64
-  in_vm32 bash scripts/test-e2e64.sh wow64
+  in_vm32 bash scripts/test-e2e64.sh wow64 "${groups[@]}"
   exit
 fi
 # The setup programs of the parts that run here.
@@ -104,6 +105,8 @@ if ! runs_32bit_programs; then
   exit "$status"
 fi
 sample_msi_x86_here e2e64 msi32 msi32_upgrade
+wow64_groups=("${groups[@]}")
+[ ${#groups[@]} -gt 0 ] || wow64_groups=(--32bit-needed)
 echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
 (cd "$tmp/run32" && wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
   "$(winpath "$programs32/newdev_substitute.dll")" \
@@ -112,9 +115,11 @@ echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
   --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
   --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
   --msi "$(winpath "$msi32")" --msi-upgrade "$(winpath "$msi32_upgrade")" \
-  --qvinst "$(winpath "$tmp/dist/qvinst.exe")" --32bit-needed) \
+  --qvinst "$(winpath "$tmp/dist/qvinst.exe")" "${wow64_groups[@]}") \
   | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
 runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1
+
+[ ${#groups[@]} -eq 0 ] || exit "$status"
 
 echo "e2e64: the 32-bit library through the helper, in code page 932"
 (cd "$tmp/run32" && LC_ALL=ja_JP.UTF-8 wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
