@@ -130,7 +130,8 @@ std::string drivers_report(const drivers_outcome& o, bool json) {
     for (const model_section& m : o.models) {
         r.json.begin_object().key("section").string(m.section);
         r.json.key("decoration").string(m.decoration).key("applies").boolean(m.applies);
-        const std::string_view decoration = m.decoration.empty() ? std::string_view("undecorated") : std::string_view(m.decoration);
+        const std::string_view decoration =
+            m.decoration.empty() ? std::string_view("undecorated") : std::string_view(m.decoration);
         const std::string head = "  [" + m.section + "] (" + std::string(decoration) +
                                  (m.applies ? ", read" : ", not read") + " by this process)";
         list_field(r, "ids", head, m.ids, models_decide);
