@@ -17,4 +17,14 @@ bool path_beside_own_module(wide_text& path, std::wstring_view name) {
     return path_in_folder(path, own.view().substr(0, own.view().rfind(L'\\') + 1), name);
 }
 
+bool widen_ansi(wide_text& wide, const char* text) {
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (units <= 1 || !wide.reserve(static_cast<std::size_t>(units)) ||
+        MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), units) != units) {
+        return false;
+    }
+    wide.set_size(static_cast<std::size_t>(units - 1));
+    return true;
+}
+
 }  // namespace platform

@@ -62,6 +62,10 @@ bool read_growing(wide_text& text, Read read) {
 // caller's to find out.
 bool path_beside_own_module(wide_text& path, std::wstring_view name);
 
+// `text`'s bytes read in the ANSI code page, as the platform's ANSI calls
+// read them. False for an empty text, or without memory.
+bool widen_ansi(wide_text& wide, const char* text);
+
 // The same for `name` in `folder`, a full path given by the caller that
 // ends in a backslash: false when it is empty or there is no memory.
 // Inline: path_beside_own_module is made of it.

@@ -22,10 +22,7 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t));
 bool native_inf_path(wide_text& native, const char* inf_path, bool wow64_view) {
     wide_text given;
     wide_text full;
-    const int units = MultiByteToWideChar(CP_ACP, 0, inf_path, -1, nullptr, 0);
-    if (units <= 0 || static_cast<std::size_t>(units) > longest_inf_units + 1 ||
-        !given.reserve(static_cast<std::size_t>(units)) ||
-        MultiByteToWideChar(CP_ACP, 0, inf_path, -1, given.data(), units) != units ||
+    if (!platform::widen_ansi(given, inf_path) || given.view().size() > longest_inf_units ||
         !read_growing(full, [&](wchar_t* buffer, DWORD size) {
             return GetFullPathNameW(given.data(), size, buffer, nullptr);
         })) {

@@ -35,13 +35,7 @@ bool helper_operand(wide_text& named, operation what, const char* operand, bool 
     if (what != operation::remove || !driver_package::is_published_name(operand)) {
         return native_inf_path(named, operand, wow64_view);
     }
-    const int units = MultiByteToWideChar(CP_ACP, 0, operand, -1, nullptr, 0);
-    if (units <= 1 || !named.reserve(static_cast<std::size_t>(units)) ||
-        MultiByteToWideChar(CP_ACP, 0, operand, -1, named.data(), units) != units) {
-        return false;
-    }
-    named.set_size(static_cast<std::size_t>(units - 1));
-    return true;
+    return platform::widen_ansi(named, operand);
 }
 
 }  // namespace

@@ -72,13 +72,9 @@ bool package_arguments(std::wstring& line, const invocation& call) {
     const std::string& operand = call.operands.at(0);
     std::wstring named;
     if (driver_package::is_published_name(operand)) {
-        const int units = MultiByteToWideChar(CP_ACP, 0, operand.c_str(), -1, nullptr, 0);
-        named.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
-        if (units <= 0 ||
-            MultiByteToWideChar(CP_ACP, 0, operand.c_str(), -1, named.data(), units) != units) {
-            return false;
-        }
-        named.pop_back();
+        platform::wide_text wide;
+        if (!platform::widen_ansi(wide, operand.c_str())) return false;
+        named = wide.view();
     } else {
         platform::wide_text native;
         if (!wow64::native_inf_path(native, operand.c_str(), true)) return false;
