@@ -17,6 +17,7 @@
 #include "install/ID_MAIN2.h"
 #include "install/bridge/section.h"
 #include "install/driver_package.h"
+#include "platform/own_module.h"
 #include "platform/unique_handle.h"
 
 #include <cstdint>
@@ -43,14 +44,9 @@ HANDLE parse_handle(const char* text) {
 using ansi_path = char[2 * wow64::longest_inf_units + 1];
 
 bool to_ansi(std::u16string_view path, ansi_path& inf_path) {
-    const auto* units = reinterpret_cast<const wchar_t*>(path.data());
-    const int count = static_cast<int>(path.size());
-    const bool utf8 = GetACP() == CP_UTF8;
-    BOOL defaulted = FALSE;
-    const int length = WideCharToMultiByte(CP_ACP, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS,
-                                           units, count, inf_path, static_cast<int>(sizeof inf_path - 1), nullptr,
-                                           utf8 ? nullptr : &defaulted);
-    if (length <= 0 || defaulted) return false;
+    const std::wstring_view units(reinterpret_cast<const wchar_t*>(path.data()), path.size());
+    const int length = platform::narrow_exact(units, CP_ACP, inf_path, static_cast<int>(sizeof inf_path - 1));
+    if (length <= 0) return false;
     inf_path[length] = '\0';
     return true;
 }

@@ -66,6 +66,21 @@ bool path_beside_own_module(wide_text& path, std::wstring_view name);
 // read them. False for an empty text, or without memory.
 bool widen_ansi(wide_text& wide, const char* text);
 
+// The length in bytes of `text` in code page `page` (CP_ACP or CP_UTF8),
+// exactly: no best-fit or default character. Written into `out` when it is
+// not null and `room` holds it; -1 when a character has no exact form there
+// or `out` is too small. Inline, so that only what calls it carries it.
+inline int narrow_exact(std::wstring_view text, UINT page, char* out, int room) {
+    if (text.empty()) return 0;
+    // UTF-8 takes no best-fit flag and has no default character.
+    const bool utf8 = page == CP_UTF8 || (page == CP_ACP && GetACP() == CP_UTF8);
+    BOOL defaulted = FALSE;
+    const int length = WideCharToMultiByte(page, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS,
+                                           text.data(), static_cast<int>(text.size()), out,
+                                           out ? room : 0, nullptr, utf8 ? nullptr : &defaulted);
+    return length > 0 && !defaulted ? length : -1;
+}
+
 // The same for `name` in `folder`, a full path given by the caller that
 // ends in a backslash: false when it is empty or there is no memory.
 // Inline: path_beside_own_module is made of it.

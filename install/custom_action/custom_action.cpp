@@ -33,6 +33,7 @@
 #include "install/custom_action/package_record.h"
 #include "install/custom_action/pending_reboot.h"
 #include "install/result_codes.h"
+#include "platform/own_module.h"
 #include "platform/unique_handle.h"
 
 #include <msi.h>
@@ -193,16 +194,10 @@ void read_property(MSIHANDLE install, const wchar_t* name, wide_text& value) {
 // character has no ANSI form (no best-fit or default character).
 bool to_ansi(std::wstring_view text, ansi_text& ansi) {
     ansi.clear();
-    if (text.empty()) return true;
-    const bool utf8 = GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    const int units = static_cast<int>(text.size());
-    BOOL defaulted = FALSE;
-    const int length = WideCharToMultiByte(CP_ACP, flags, text.data(), units, nullptr, 0, nullptr,
-                                           utf8 ? nullptr : &defaulted);
-    if (length <= 0 || defaulted) return false;
+    const int length = platform::narrow_exact(text, CP_ACP, nullptr, 0);
+    if (length <= 0) return length == 0;
     char* const bytes = ansi.prepare(static_cast<std::size_t>(length));
-    return bytes && WideCharToMultiByte(CP_ACP, flags, text.data(), units, bytes, length, nullptr, nullptr) == length;
+    return bytes && platform::narrow_exact(text, CP_ACP, bytes, length) == length;
 }
 
 // Writes the pending-reboot mark of `product` and logs it; false when it
