@@ -1,5 +1,5 @@
-// The command table, the parsing of the command line and the help; id,
-// and on the host --version.
+// The command table, the command line and the help; id, and the host's
+// --version.
 #include "tools/qvinst/commands.h"
 
 #include "idconv/id_conv.h"
@@ -13,7 +13,7 @@
 namespace qvinst {
 namespace {
 
-// A command that needs Windows has no handler in the host build.
+// The host build has no handler for a command that needs Windows.
 #if defined(_WIN32)
 #define QV_HANDLER_windows(handler) handler
 #else
@@ -30,8 +30,8 @@ constexpr command_row command_rows[] = {
 #include "tools/qvinst/commands.def"
 };
 
-// A script tells every failure of the library from each of qvinst's own
-// statuses, also a shell that sees only the low 8 bits of a status.
+// Every failure of the library stands apart from qvinst's own statuses, also
+// to a shell that sees only the low 8 bits.
 constexpr bool failures_stand_apart() {
     for (const result_codes::row& r : result_codes::table) {
         for (const int own : {exit_success, exit_trouble, exit_usage, exit_no_compact_id,
@@ -43,8 +43,7 @@ constexpr bool failures_stand_apart() {
 }
 static_assert(failures_stand_apart());
 
-// Where the help of each command starts on its lines.
-constexpr std::size_t help_column = 11;
+constexpr std::size_t help_column = 11;  // where each command's help starts
 
 constexpr std::string_view options =
     "Options:\n"
@@ -66,7 +65,6 @@ std::string synopsis() {
     return out + "       qvinst --help | --version\n";
 }
 
-// Each command's help, its lines indented to the help column.
 std::string command_paragraphs() {
     std::string out = "Commands:\n";
     for (const command_row& c : command_rows) {
@@ -83,16 +81,13 @@ std::string command_paragraphs() {
 }
 
 #if !defined(_WIN32)
-// What the host build says of the commands it does not offer.
+// What the host build says of the commands it lacks.
 std::string host_note() {
     std::string names;
     auto left = std::count_if(std::begin(command_rows), std::end(command_rows),
                               [](const command_row& c) { return !c.run; });
     for (const command_row& c : command_rows) {
-        if (!c.run) {
-            --left;
-            names += std::string(c.name) + (left > 1 ? ", " : left == 1 ? " and " : "");
-        }
+        if (!c.run && left--) names += std::string(c.name) + (left > 1 ? ", " : left ? " and " : "");
     }
     return "\nThis build runs outside Windows and offers id only (and --help, --version).\n" +
            names + " need Windows, the Setup API and QUORVANT.dll:\nhere they say so and end "
@@ -141,8 +136,6 @@ std::string exit_status_table() {
     return out;
 }
 
-bool is_option(std::string_view arg) { return arg.size() > 1 && arg.front() == '-'; }
-
 }  // namespace
 
 result_codes::row describe_result(int code) {
@@ -158,7 +151,7 @@ bool parse_command_line(int argc, const char* const* argv, invocation& out, std:
     std::vector<std::string> words;  // the command name and its operands
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i] ? argv[i] : "";
-        if (options_ended || !is_option(arg)) {
+        if (options_ended || arg.size() < 2 || arg.front() != '-') {
             words.emplace_back(arg);
         } else if (arg == "--") {
             options_ended = true;
@@ -175,37 +168,30 @@ bool parse_command_line(int argc, const char* const* argv, invocation& out, std:
             return false;
         }
     }
+    const auto fail = [&error](std::string reason) {
+        error = std::move(reason);
+        return false;
+    };
     if (help) {  // --help wins over everything else on the line
         out = invocation{};
         out.run = run_help;
         return true;
     }
     if (version) {
-        if (!words.empty() || out.json || out.explain) {
-            error = "--version takes no command and no other option";
-            return false;
-        }
         out.run = run_version;
-        return true;
+        return (words.empty() && !out.json && !out.explain) ||
+               fail("--version takes no command and no other option");
     }
-    if (words.empty()) {
-        error = "no command given";
-        return false;
-    }
+    if (words.empty()) return fail("no command given");
     const auto row = std::find_if(std::begin(command_rows), std::end(command_rows),
                                   [&](const command_row& c) { return c.name == words.front(); });
-    if (row == std::end(command_rows)) {
-        error = "unknown command '" + words.front() + "'";
-        return false;
-    }
+    if (row == std::end(command_rows)) return fail("unknown command '" + words.front() + "'");
     const std::size_t operands = words.size() - 1;
     if (operands < row->min_operands || operands > row->max_operands) {
-        error = std::string(row->name) + " takes " + std::string(row->operands_text);
-        return false;
+        return fail(std::string(row->name) + " takes " + std::string(row->operands_text));
     }
     if (out.explain && row->where != runs::native_explained) {
-        error = "--explain goes with install only";
-        return false;
+        return fail("--explain goes with install only");
     }
     out.command = row;
     out.run = row->run;

@@ -30,8 +30,8 @@ std::vector<std::string> read_id_list(HDEVINFO set, SP_DEVINFO_DATA* element, DW
     return ids;
 }
 
-// A driver's record as a candidate: "a.b.c.d" from the four 16-bit parts of
-// its version, the most significant first, and its date as "YYYY-MM-DD".
+// A driver's record as a candidate: its version "a.b.c.d" from the four
+// 16-bit parts, the most significant first, and its date as "YYYY-MM-DD".
 driver_candidate candidate(const SP_DRVINFO_DATA_A& driver) {
     driver_candidate c{driver.Description, driver.MfgName, driver.ProviderName, {}, {}, {}, {}, {},
                        false, false};
@@ -50,9 +50,9 @@ driver_candidate candidate(const SP_DRVINFO_DATA_A& driver) {
     return c;
 }
 
-// SetupDiGetDriverInstallParamsA on a thread of its own: a platform that
-// has it only as a stub raises a non-continuable exception there, which
-// ends that thread instead of qvinst.
+// SetupDiGetDriverInstallParamsA on a thread of its own: where the platform
+// has it only as a stub, which raises a non-continuable exception, that
+// ends the thread instead of qvinst.
 struct guarded_params_call {
     HDEVINFO set;
     SP_DEVINFO_DATA* element;
@@ -71,9 +71,8 @@ LONG CALLBACK end_guarded_thread(EXCEPTION_POINTERS* info) {
 }
 
 DWORD WINAPI call_driver_install_params(void* argument) {
-    auto* call = static_cast<guarded_params_call*>(argument);
-    call->result = SetupDiGetDriverInstallParamsA(call->set, call->element, call->driver,
-                                                  &call->params);
+    auto* c = static_cast<guarded_params_call*>(argument);
+    c->result = SetupDiGetDriverInstallParamsA(c->set, c->element, c->driver, &c->params);
     return 0;
 }
 
@@ -83,8 +82,8 @@ std::optional<SP_DRVINSTALL_PARAMS> driver_install_params(HDEVINFO set, SP_DEVIN
     call.params.cbSize = sizeof call.params;
     void* const handler = AddVectoredExceptionHandler(1, end_guarded_thread);
     DWORD id = 0;
-    const platform::unique_handle thread{
-        CreateThread(nullptr, 0, call_driver_install_params, &call, CREATE_SUSPENDED, &id)};
+    const platform::unique_handle thread{CreateThread(nullptr, 0, call_driver_install_params, &call,
+                                                      CREATE_SUSPENDED, &id)};
     DWORD exit_code = guarded_call_raised;
     if (thread) {
         guarded_thread = id;
@@ -147,12 +146,13 @@ public:
     }
 
 private:
-    // Where the platform cannot tell a driver's rank (SetupDiGetDriverInstallParams
-    // unavailable), each record it gives of a driver may cost a reading of
-    // the whole INF: the candidates are then the INF's lines that name the
-    // device, read once, checked against the number of drivers and the
-    // selected one, whose record the routine has read already. Otherwise,
-    // or when they do not agree, every record is the platform's.
+    // Where the platform cannot tell a driver's rank (no
+    // SetupDiGetDriverInstallParams), each record it gives of a driver may
+    // cost a reading of the whole INF: the candidates are then the INF's
+    // lines that name the device, read once, checked against the number of
+    // drivers and against the selected one, whose record the routine has
+    // read already. Otherwise, or when they disagree, every record is the
+    // platform's.
     void read_candidates(SP_DRVINFO_DATA_A* selected_driver) {
         SP_DRVINFO_DATA_V2_A first{};
         if (!selected_driver && !driver_at(0, first)) return;
@@ -240,8 +240,7 @@ private:
     }
 
     // The platform's record of the driver's line into `c`, and its hardware
-    // ID. Asked once with room for a long ID list, and again only when that
-    // is too short.
+    // ID; asked again only when room for a long ID list is too short.
     std::string read_detail(SP_DRVINFO_DATA_A& driver, driver_candidate& c) const {
         std::vector<char> buffer(sizeof(SP_DRVINFO_DETAIL_DATA_A) + id_list_buffer_size, '\0');
         auto* detail = reinterpret_cast<SP_DRVINFO_DETAIL_DATA_A*>(buffer.data());
@@ -284,7 +283,7 @@ void explain_no_driver(drivers_outcome& o, selection_reader& watcher) {
                               std::optional<std::uint32_t> error = std::nullopt) {
         o.reason = reason;
         o.reason_detail = std::move(text);
-        if (error) {  // the reason's words with the platform's error named after them
+        if (error) {  // the platform's error named after the words
             o.reason_error = describe_platform_error(*error);
             o.reason_detail += " (" + o.reason_error->name + ", " + error_number_text(*error) +
                                (o.reason_error->text.empty() ? "" : ": " + o.reason_error->text) +
@@ -314,13 +313,12 @@ void explain_no_driver(drivers_outcome& o, selection_reader& watcher) {
                        "the INF offers compatible drivers, but the class installer selected none");
     }
     if (any_model_names_device(o, true, true)) {
-        const std::string built_none = "a model line names one of the device's IDs, but the "
-                                       "platform built no compatible driver from it";
-        return watcher.limit_error
-                   ? because(no_driver_reason::class_installer_declined,
-                             built_none + "; the search could not be limited to the INF",
-                             *watcher.limit_error)
-                   : because(no_driver_reason::class_installer_declined, built_none);
+        std::string built_none = "a model line names one of the device's IDs, but the platform "
+                                 "built no compatible driver from it";
+        if (!watcher.limit_error) return because(no_driver_reason::class_installer_declined, built_none);
+        return because(no_driver_reason::class_installer_declined,
+                       built_none + "; the search could not be limited to the INF",
+                       *watcher.limit_error);
     }
     if (any_model_names_device(o, false, true)) {
         return because(no_driver_reason::other_os_version,

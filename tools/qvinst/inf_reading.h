@@ -1,7 +1,6 @@
-// What an INF file offers a device, read through the Setup API's INF
-// functions: whether it is there and an INF at all, its models sections
-// with the decorations that select them, and its exclusions from automatic
-// selection. qvinst drivers uses it to say why no driver was selected.
+// What an INF offers a device, read through the Setup API's INF functions:
+// whether it is an INF at all, its models sections with the decorations
+// that select them, and its exclusions from automatic selection.
 //
 // Which models section of a manufacturer line the platform reads: a
 // decoration is NT[architecture][.major[.minor[.product type[.suite
@@ -36,27 +35,24 @@ struct target_system {
     unsigned long build = 0;
 };
 
-// The architecture this build of qvinst runs as.
 inline constexpr std::string_view build_architecture = wow64::this_build.architecture;
 
-// Whether `a` and `b` are the same text without regard to letter case, as
-// the platform compares the names and IDs of an INF.
+// Equal without regard to letter case, as the platform compares an INF's
+// names and IDs.
 bool same_text(std::string_view a, std::string_view b);
 
-// The index in `listed` of the decoration the platform reads; none when it
-// reads the undecorated section or no section of the line.
+// The index in `listed` of the decoration the platform reads; none for the
+// undecorated section or none at all.
 std::optional<std::size_t> chosen_decoration(const std::vector<std::string>& listed,
                                              const target_system& system);
 
-// Whether the platform reads the undecorated section of a line that lists
-// these decorations.
+// Whether it reads the undecorated section of a line with these decorations.
 bool reads_undecorated(const std::vector<std::string>& listed, const target_system& system);
 
-// Whether `decoration` is for `system`'s architecture, whatever its version
-// ("" for the undecorated section: x86 only).
+// Whether `decoration` is for `system`'s architecture ("": x86 only).
 bool for_architecture(std::string_view decoration, const target_system& system);
 
-// One line of a models section: a driver the platform can build from it.
+// One line of a models section: a driver the platform can build.
 struct model_line {
     std::string manufacturer;  // the manufacturer line's name, as the platform reports it
     std::string description;   // the line's name
@@ -73,11 +69,9 @@ struct inf_reading {
     std::vector<std::string> excluded_ids;  // ExcludeFromSelect; "*" excludes every driver
 };
 
-// Windows only.
 inf_reading read_inf_models(const std::string& path);
 
-// Whether `id` is in `ids`, compared as the platform compares IDs: without
-// regard to letter case.
+// Whether `id` is in `ids`, by same_text.
 bool contains_id(const std::vector<std::string>& ids, std::string_view id);
 
 }  // namespace qvinst

@@ -8,6 +8,7 @@
 
 #include <winver.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <vector>
@@ -17,43 +18,25 @@ namespace {
 
 using ID_MAIN2::step;
 
-// The size field of SP_DRVINFO_DATA_V2_A, as the library sets it.
-constexpr DWORD driver_record_size = platform::driver_info_size;
 constexpr const wchar_t* library_file = L"QUORVANT.dll";
 constexpr const char* export_name = "qv7_installdevice";
-// The fixed part of a version resource, and its signature.
-constexpr const wchar_t* fixed_version_block = L"\\";
-constexpr DWORD fixed_version_signature = 0xFEEF04BD;
 
 std::string with_error(const std::string& text, DWORD error) {
     return text + " (error " + std::to_string(error) + ")";
 }
 
-// `text` in code page `page`; empty when a character has no counterpart
-// of its own there.
-std::string in_code_page(std::wstring_view text, UINT page) {
-    const DWORD flags = page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL lossy = FALSE;
-    BOOL* const lossy_out = page == CP_UTF8 ? nullptr : &lossy;
-    const int units = static_cast<int>(text.size());
-    const int size =
-        WideCharToMultiByte(page, flags, text.data(), units, nullptr, 0, nullptr, lossy_out);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size <= 0 || WideCharToMultiByte(page, flags, text.data(), units, out.data(), size,
-                                         nullptr, lossy_out) != size || lossy) {
-        return {};
-    }
-    return out;
-}
-
+// `path` in the ANSI code page, or in UTF-8 where it has no exact form there.
 std::string path_text(std::wstring_view path) {
-    const std::string ansi = in_code_page(path, CP_ACP);
-    return ansi.empty() ? in_code_page(path, CP_UTF8) : ansi;
+    for (const UINT page : {UINT{CP_ACP}, UINT{CP_UTF8}}) {
+        const int length = platform::narrow_exact(path, page, nullptr, 0);
+        std::string out(static_cast<std::size_t>(std::max(length, 0)), '\0');
+        if (length > 0 && platform::narrow_exact(path, page, out.data(), length) == length) return out;
+    }
+    return {};
 }
 
-// The full path of QUORVANT.dll in the folder qvinst.exe was started from,
-// by the folder's wide name; false, with the reason, when qvinst cannot
-// read its own path.
+// QUORVANT.dll in qvinst.exe's folder; false, with the reason, when qvinst
+// cannot read its own path.
 bool library_path(platform::wide_text& path, std::string& error) {
     if (platform::path_beside_own_module(path, library_file)) return true;
     error = with_error("cannot read the path of qvinst.exe", GetLastError());
@@ -63,25 +46,23 @@ bool library_path(platform::wide_text& path, std::string& error) {
 // "a.b.c.d" from the fixed part of the library's version resource.
 bool read_file_version(const platform::wide_text& path, std::string& version, std::string& error) {
     const std::string named = path_text(path.view());
+    const auto fail = [&error](std::string reason) {
+        error = std::move(reason);
+        return false;
+    };
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path.data(), &ignored);
     std::vector<char> block(size);
     if (size == 0 || !GetFileVersionInfoW(path.data(), 0, size, block.data())) {
-        error = with_error("cannot read the version resource of " + named, GetLastError());
-        return false;
+        return fail(with_error("cannot read the version resource of " + named, GetLastError()));
     }
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(block.data(), fixed_version_block, &value, &length) ||
-        length < sizeof(VS_FIXEDFILEINFO)) {
-        error = named + " has no fixed file version";
-        return false;
+    if (!VerQueryValueW(block.data(), L"\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO)) {
+        return fail(named + " has no fixed file version");
     }
     const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-    if (fixed->dwSignature != fixed_version_signature) {
-        error = named + " has a malformed version resource";
-        return false;
-    }
+    if (fixed->dwSignature != VS_FFI_SIGNATURE) return fail(named + " has a malformed version resource");
     char text[64];
     std::snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS),
                   LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
@@ -101,7 +82,7 @@ DWORD count_compatible_drivers(HDEVINFO set, SP_DEVINFO_DATA* element) {
     SP_DRVINFO_DATA_V2_A driver{};
     DWORD count = 0;
     for (;; ++count) {
-        driver.cbSize = driver_record_size;
+        driver.cbSize = platform::driver_info_size;
         if (!SetupDiEnumDriverInfoA(set, element, SPDIT_COMPATDRIVER, count, &driver)) return count;
     }
 }
@@ -109,7 +90,7 @@ DWORD count_compatible_drivers(HDEVINFO set, SP_DEVINFO_DATA* element) {
 // The selected driver's description, and where the platform found it.
 std::string selected_text(HDEVINFO set, SP_DEVINFO_DATA* element) {
     SP_DRVINFO_DATA_V2_A driver{};
-    driver.cbSize = driver_record_size;
+    driver.cbSize = platform::driver_info_size;
     if (!SetupDiGetSelectedDriverA(set, element, &driver)) return "none";
     std::string text = driver.Description;
     SP_DRVINFO_DETAIL_DATA_A detail{};

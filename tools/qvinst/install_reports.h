@@ -1,6 +1,5 @@
-// The output of install, install --explain and drivers, as plain text and
-// JSON: the result code, and what the library's installation routine
-// reported as it ran (install.cpp, drivers.cpp).
+// The output of install, install --explain and drivers, as text or JSON:
+// the result code, and what the library's routine reported as it ran.
 #pragma once
 
 #include "tools/qvinst/error_names.h"
@@ -15,27 +14,24 @@ namespace qvinst {
 
 class json_writer;
 
-// "error":N,"error_name":..,"error_text":.., each null without an error:
-// every platform error in qvinst's JSON.
+// "error":N,"error_name":..,"error_text":.., each null without an error.
 void write_error(json_writer& json, const std::optional<platform_error>& error);
 
-// "CODE NAME: meaning", or
-// {"inf":..,"compact_id":..,"result":N,"name":..,"meaning":..,"exit_status":N}.
+// "CODE NAME: meaning", or {"inf","compact_id","result","name","meaning","exit_status"}.
 std::string install_report(std::string_view inf_path, std::string_view compact_id, int code,
                            bool json);
 
-// One step of an explained installation.
 struct explained_step {
-    std::string step;    // what was done, in words
+    std::string step;  // what was done, in words
     bool ok = true;
-    std::optional<platform_error> error;  // the platform's error of a failed step
+    std::optional<platform_error> error;  // of a failed step
     std::string detail;  // what it found or used
 };
 // "step: detail" or "step FAILED: NAME (number) text", one line.
 std::string explained_step_text(const explained_step& step);
-// The closing lines (the steps are printed as they end: the result code and
-// where the platform's log is), or {"steps":[{"step","ok","error",
-// "error_name","error_text","detail"}],"result":N,"name":..,"exit_status":N,"log":..}.
+// The closing lines (the steps are printed as they end), or
+// {"steps":[{"step","ok","error","error_name","error_text","detail"}],
+//  "result","name","exit_status","log"}.
 std::string explained_report(const std::vector<explained_step>& steps, int code, bool json);
 
 // One driver of the device's compatible-driver list.
@@ -48,29 +44,23 @@ struct driver_candidate {
     std::optional<std::uint32_t> rank;  // none when the platform cannot tell
     std::string section;  // the INF's install section
     std::string inf;      // the INF file it came from
-    bool excluded = false;  // the INF excludes it from automatic selection
-    bool selected = false;  // the class installer selected it
+    bool excluded = false;  // from automatic selection
+    bool selected = false;  // by the class installer
 };
 
-// The model lines of one models section of the INF.
+// One models section of the INF.
 struct model_section {
     std::string section;     // e.g. "Models.NTamd64"
     std::string decoration;  // e.g. "NTamd64"; empty for the undecorated section
     bool applies = false;    // the platform reads it for this process
-    bool this_architecture = true;  // it is for this process's architecture
+    bool this_architecture = true;
     std::vector<std::string> ids;  // the hardware and compatible IDs of its lines
 };
 
-// Why no driver is selected; the word --json uses for it is its name.
+// Why no driver is selected; --json writes its name.
 enum class no_driver_reason {
-    none,
-    no_device,
-    inf_missing,
-    not_an_inf,
-    no_matching_model,
-    other_architecture,
-    other_os_version,
-    class_installer_declined,
+    none, no_device, inf_missing, not_an_inf, no_matching_model, other_architecture,
+    other_os_version, class_installer_declined,
 };
 
 struct drivers_outcome {
@@ -80,16 +70,15 @@ struct drivers_outcome {
     std::vector<std::string> compatible_ids;
     std::vector<driver_candidate> drivers;
     no_driver_reason reason = no_driver_reason::none;
-    std::string reason_detail;  // the reason in words, with the platform's error
+    std::string reason_detail;  // in words, with the platform's error
     std::optional<platform_error> reason_error;
     std::vector<model_section> models;  // shown when the models decide
     int code = 0;  // the result code the watched run ended with
 };
-// The text, or {"inf":..,"device":ID|null,"hardware_ids":[..],"compatible_ids":[..],
-//  "drivers":[{"description","manufacturer","provider","version","date",
-//  "rank","section","inf","excluded","selected"}],"reason":WORD|null,
-//  "reason_text":..,"error":N|null,"error_name":..|null,"error_text":..|null,
-//  "models":[{"section","decoration","applies","ids"}]}
+// The text, or {"inf","device","hardware_ids","compatible_ids","drivers":[{"description",
+//  "manufacturer","provider","version","date","rank","section","inf","excluded","selected"}],
+//  "reason","reason_text","error","error_name","error_text",
+//  "models":[{"section","decoration","applies","ids"}]}.
 std::string drivers_report(const drivers_outcome& outcome, bool json);
 // 0 when a driver is selected; otherwise the status install ends with.
 int drivers_exit_status(const drivers_outcome& outcome);

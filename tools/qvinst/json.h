@@ -1,11 +1,10 @@
-// A small writer of compact JSON text, for qvinst's --json output.
+// qvinst's output: a small writer of compact JSON text, and a report that
+// tells each field once for both the text and the JSON.
 //
-// Strings are byte strings in the system's ANSI code page. They are written
-// as pure ASCII: printable characters stand as they are, '"' and '\' and
-// control characters are escaped, and every byte from 0x7F up becomes
-// \u00XX, the code point of the same value. A reader recovers the exact
-// bytes by encoding the decoded text as Latin-1 (Python:
-// text.encode("latin-1")).
+// Strings are byte strings in the system's ANSI code page, written as pure
+// ASCII: '"', '\' and control characters escaped, every byte from 0x7F up
+// as \u00XX of the same value. Encoding the decoded text as Latin-1 gives
+// the bytes back (Python: text.encode("latin-1")).
 #pragma once
 
 #include <optional>
@@ -15,8 +14,6 @@
 
 namespace qvinst {
 
-// Plain-text output: fields separated by a tab, "-" for an empty one.
-inline constexpr char field_separator = '\t';
 inline std::string_view or_dash(std::string_view text) { return text.empty() ? "-" : text; }
 inline std::string_view or_none(std::string_view text) { return text.empty() ? "none" : text; }
 
@@ -62,19 +59,19 @@ public:
     json_writer& number(long long n) { return raw(std::to_string(n)); }
     json_writer& boolean(bool b) { return raw(b ? "true" : "false"); }
     json_writer& null() { return raw("null"); }
-    // `text`, or null when it is empty.
     json_writer& string_or_null(std::string_view text) { return text.empty() ? null() : string(text); }
     template <typename Number>
     json_writer& number_or_null(const std::optional<Number>& n) { return n ? number(*n) : null(); }
-
-    // The text written so far, followed by a line end.
+    // The text written so far, and a line end.
     std::string line() const { return out_ + "\n"; }
 
 private:
     // The text, with the comma that separates a value from the one before.
     std::string& value() {
-        if (!after_key_ && !has_items_.empty() && has_items_.back()) out_ += ',';
-        if (!after_key_ && !has_items_.empty()) has_items_.back() = true;
+        if (!after_key_ && !has_items_.empty()) {
+            if (has_items_.back()) out_ += ',';
+            has_items_.back() = true;
+        }
         after_key_ = false;
         return out_;
     }
@@ -98,11 +95,10 @@ private:
     bool after_key_ = false;
 };
 
-// A command's output told once: each field goes to the text, as a line
-// "label: text", and to one JSON object, under its key; records (devices,
-// drivers) are a line of tab-separated cells each in the text, "-" for an
-// empty one, and an array of objects in JSON. The command prints one of the
-// two (--json). What only one of them has goes to `text` or `json` itself.
+// A command's output told once: a field is a line "label: text" of the text
+// and a member of one JSON object; a record (a device, a driver) is a line
+// of tab-separated cells ("-" for an empty one) and an object of an array.
+// What only one of the two has goes to `text` or `json` itself.
 struct report {
     std::string text;
     json_writer json;
@@ -112,13 +108,10 @@ struct report {
         text += std::string(label) + ": " + std::string(shown) + "\n";
         return *this;
     }
-    report& field(std::string_view key, std::string_view label, std::string_view value) {
-        return field(key, label, value, value);
-    }
     report& field(std::string_view key, std::string_view label, std::string_view value,
-                  std::string_view shown) {
+                  std::optional<std::string_view> shown = std::nullopt) {
         json.key(key).string(value);
-        return line(label, shown);
+        return line(label, shown.value_or(value));
     }
     // null in JSON and "none" in the text when `value` is empty.
     report& field_or_null(std::string_view key, std::string_view label, std::string_view value) {
@@ -130,14 +123,13 @@ struct report {
         text += mark;
         return *this;
     }
-    report& cell(std::string_view key, std::string_view value) { return cell(key, value, value); }
-    report& cell(std::string_view key, std::string_view value, std::string_view shown) {
+    report& cell(std::string_view key, std::string_view value) {
         json.key(key).string(value);
-        return shown_cell(shown);
+        return shown_cell(value);
     }
     // A cell of the text alone.
     report& shown_cell(std::string_view shown) {
-        text += std::string(or_dash(shown)) + field_separator;
+        text += std::string(or_dash(shown)) + '\t';
         return *this;
     }
     report& end_record() {

@@ -1,9 +1,7 @@
-// The hand-over to the native qvinst: on 64-bit Windows a 32-bit process
-// sees other drivers than the installation, which runs natively
-// (QUORVANT64.exe), does, and may not stage or remove driver packages, so
-// the 32-bit qvinst starts the native one in the folder beside its own
-// (x64\qvinst.exe) with its own arguments; for a driver package, with its
-// INF path named as the native view names it.
+// The hand-over to the native qvinst: under WOW64 a 32-bit process sees
+// other drivers than the native installation and may not stage or remove
+// driver packages, so the 32-bit qvinst runs the native one beside it
+// (x64\qvinst.exe) with its own arguments, an INF path in the native view.
 #include "install/bridge/caller.h"
 #include "install/bridge/machines.h"
 #include "install/driver_package.h"
@@ -25,9 +23,8 @@ std::optional<command_result> run_native_qvinst(const invocation&) { return std:
 
 namespace {
 
-// The native build of this 64-bit Windows below the folder of this
-// qvinst.exe, in its machine's release folder (x64 for a machine qvinst has
-// no build for); none when this process is not under WOW64.
+// The native build below this qvinst.exe's folder, in its machine's release
+// folder (x64 where qvinst has no build); none outside WOW64.
 std::optional<std::string> native_build_here() {
     const wow64::machines machines = wow64::this_process_machines();
     if (machines.process == IMAGE_FILE_MACHINE_UNKNOWN) return std::nullopt;
@@ -38,8 +35,8 @@ std::optional<std::string> native_build_here() {
     return std::string(folder) + "\\qvinst.exe";
 }
 
-// This process's arguments as the system gave them: its command line after
-// the program name, which ends at its closing quote or at the first blank.
+// This process's command line after the program name, which ends at its
+// closing quote or at the first blank.
 std::wstring own_arguments() {
     const wchar_t* line = GetCommandLineW();
     if (*line == L'"') {
@@ -52,9 +49,8 @@ std::wstring own_arguments() {
     return line;
 }
 
-// `text` as one argument of a command line that the C runtime hands back
-// unchanged: quoted, with the backslashes before a quote doubled. A path
-// holds no quote of its own.
+// `text` as one quoted argument that the C runtime hands back unchanged:
+// the backslashes before the closing quote doubled (a path holds no quote).
 void append_quoted(std::wstring& line, std::wstring_view text) {
     line += L" \"";
     line += text;
@@ -63,11 +59,9 @@ void append_quoted(std::wstring& line, std::wstring_view text) {
     line += L'"';
 }
 
-// The arguments for a command whose operand is a driver package: the same
-// options and command, and the INF path named as the native view names the
-// file this process's view names (System32 is SysWOW64 to a 32-bit
-// process); a published name goes over as it is. False when the path
-// cannot be made.
+// A package command's arguments: the same options and command, and the INF
+// path in the native view (System32 is SysWOW64 to a 32-bit process); a
+// published name as it is. False when the path cannot be made.
 bool package_arguments(std::wstring& line, const invocation& call) {
     const std::string& operand = call.operands.at(0);
     std::wstring named;
@@ -89,7 +83,7 @@ bool package_arguments(std::wstring& line, const invocation& call) {
     return true;
 }
 
-// A standard handle the child may inherit; null when this process has none.
+// A standard handle the child may inherit; null when there is none.
 platform::unique_handle inheritable(DWORD which) {
     const HANDLE own = GetStdHandle(which);
     HANDLE copy = nullptr;
@@ -114,7 +108,6 @@ command_result missing(const std::string& build, DWORD error) {
 std::optional<command_result> run_native_qvinst(const invocation& call) {
     const std::optional<std::string> build = native_build_here();
     if (!build) return std::nullopt;
-    // The name is ASCII: each character is its own UTF-16 unit.
     const std::wstring name(build->begin(), build->end());
     platform::wide_text path;
     if (!platform::path_beside_own_module(path, name)) return missing(*build, GetLastError());
