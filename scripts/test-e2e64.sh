@@ -27,7 +27,8 @@
 # non-zero when any case failed. `bash scripts/test-e2e64.sh wow64` runs
 # parts 2 and 3 only; on a host that runs no 32-bit programs they run so in
 # the x86 machine of scripts/lib/vm32.sh, after part 1 here; `wow64
-# GROUP...` runs part 2 with only those groups.
+# GROUP...` runs part 2 with only those groups, and part 3 when wow64-dbcs
+# is among them (`wow64 wow64-dbcs`: part 3 alone).
 # `bash scripts/test-e2e64.sh x64 [GROUP...]` runs part 1 only, with only
 # the runner's groups named (e.g. msi). Needs `bash scripts/build.sh` first.
 set -euo pipefail
@@ -36,6 +37,13 @@ parts=${1:-all}
 [[ "$parts" =~ ^(all|wow64|x64)$ ]] && { [ "$parts" != all ] || [ $# -eq 0 ]; } ||
   { echo "usage: test-e2e64.sh [wow64 [GROUP...] | x64 [GROUP...]]" >&2; exit 2; }
 groups=("$@")
+# Of the groups named, wow64-dbcs runs part 3 and the others part 2; with
+# none named both run.
+groups32=() run_dbcs=$(($# == 0))
+for group in "$@"; do
+  if [ "$group" = wow64-dbcs ]; then run_dbcs=1; else groups32+=("$group"); fi
+done
+run_part2=$(($# == 0 || ${#groups32[@]} > 0))
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
@@ -60,7 +68,7 @@ fi
 # The setup programs of the parts that run here.
 builds=()
 [ "$parts" = wow64 ] || builds+=(driver-setup-amd64:dist driver-setup-amd64:dist-without-export)
-[ "$parts" = x64 ] || ! runs_32bit_programs || builds+=(driver-setup:dist)
+[ "$parts" = x64 ] || [ $run_part2 = 0 ] || ! runs_32bit_programs || builds+=(driver-setup:dist)
 
 stage_prefix e2e64 win64
 
@@ -104,22 +112,23 @@ if ! runs_32bit_programs; then
   in_vm32 bash scripts/test-e2e64.sh wow64 || status=1
   exit "$status"
 fi
-sample_msi_x86_here e2e64 msi32 msi32_upgrade
-wow64_groups=("${groups[@]}")
-[ ${#groups[@]} -gt 0 ] || wow64_groups=(--32bit-needed)
-echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
-(cd "$tmp/run32" && wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
-  "$(winpath "$programs32/newdev_substitute.dll")" \
-  "$(winpath "$programs32/newdev_without_entry.dll")" \
-  --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \
-  --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
-  --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
-  --msi "$(winpath "$msi32")" --msi-upgrade "$(winpath "$msi32_upgrade")" \
-  --qvinst "$(winpath "$tmp/dist/qvinst.exe")" "${wow64_groups[@]}") \
-  | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
-runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1
-
-[ ${#groups[@]} -eq 0 ] || exit "$status"
+if [ $run_part2 = 1 ]; then
+  sample_msi_x86_here e2e64 msi32 msi32_upgrade
+  wow64_groups=("${groups32[@]}")
+  [ ${#groups[@]} -gt 0 ] || wow64_groups=(--32bit-needed)
+  echo "e2e64: the 32-bit library from a 32-bit caller, through the helper"
+  (cd "$tmp/run32" && wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
+    "$(winpath "$programs32/newdev_substitute.dll")" \
+    "$(winpath "$programs32/newdev_without_entry.dll")" \
+    --native-substitute "$(winpath "$programs64/newdev_substitute.dll")" \
+    --native-without-entry "$(winpath "$programs64/newdev_without_entry.dll")" \
+    --setup "$(winpath "$tmp/setup/driver-setup-dist.exe")" \
+    --msi "$(winpath "$msi32")" --msi-upgrade "$(winpath "$msi32_upgrade")" \
+    --qvinst "$(winpath "$tmp/dist/qvinst.exe")" "${wow64_groups[@]}") \
+    | tr -d '\r' | tee "$tmp/wow64.log" || status=$?
+  runner_passed "$tmp/wow64.log" e2e64-wow64 || status=1
+fi
+[ $run_dbcs = 1 ] || exit "$status"
 
 echo "e2e64: the 32-bit library through the helper, in code page 932"
 (cd "$tmp/run32" && LC_ALL=ja_JP.UTF-8 wine "$tmp/run32/qv_e2e.exe" "$(winpath "$tmp/dist/QUORVANT.dll")" \
