@@ -12,10 +12,16 @@ packages=(
   clang libclang-rt-14-dev valgrind
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  wine wine32:i386 wine64 nsis wixl msitools
+  wine wine64 nsis wixl msitools
   pci.ids usb.ids hwdata python3 locales
   llvm-14 qemu-user-static qemu-system-x86 debootstrap
 )
+# The 32-bit Wine serves only a machine whose kernel runs 32-bit programs;
+# on one that runs none, their parts run in the x86 machine, which has its
+# own. So they do when it cannot be installed (see the install below).
+if (source "$root/scripts/lib/wine_prefix.sh" && kernel_runs_32bit_programs); then
+  packages+=(wine32:i386)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -32,8 +38,21 @@ if [ ${#missing[@]} -gt 0 ]; then
     $SUDO dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+  # A mirror in the middle of a sync can serve lists that do not match
+  # their index, and whole ones a moment later. What cannot be had even
+  # then, the install says.
+  for try in 1 2 3; do
+    $SUDO apt-get update -qq && break
+    echo "deps: apt-get update failed (try $try of 3)" >&2
+    [ "$try" -eq 3 ] || sleep 20
+  done
+  if ! $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null; then
+    rest=()
+    for p in "${missing[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
+    [ ${#rest[@]} -lt ${#missing[@]} ] || { echo "deps: apt-get install failed" >&2; exit 1; }
+    echo "deps: wine32:i386 could not be installed: the tiers run their 32-bit parts in the x86 machine" >&2
+    [ ${#rest[@]} -eq 0 ] || $SUDO apt-get install -y -qq "${rest[@]}" >/dev/null
+  fi
 fi
 
 # The Japanese locale, whose code page 932 (double-byte) the WOW64 tier

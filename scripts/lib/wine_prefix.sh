@@ -16,9 +16,10 @@
 #   runner_passed LOG NAME   whether LOG ends with "N passed, 0 failed"; a
 #                            runner that died before its closing line fails
 #   runs_32bit_programs      whether this machine runs 32-bit x86 programs
-#                            (never with QV_NO_32BIT=1: the tiers then run
-#                            as on a machine that runs none, the x86
-#                            machine included)
+#                            under Wine (never with QV_NO_32BIT=1: the tiers
+#                            then run as on a machine that runs none, the
+#                            x86 machine included); no_32bit_reason says why
+#                            not
 #   not_run NAME WHAT        says loudly that WHAT was not run on this machine
 #                            for want of 32-bit programs, and records it for
 #                            scripts/test.sh's summary
@@ -41,16 +42,32 @@ unset LANGUAGE
 # program under Wine, in a 32-bit prefix or under WOW64. 64-bit Wine runs.
 # A missing 32-bit loader is no such machine: it is a broken installation,
 # and the tiers fail on it.
-runs_32bit_programs() {
+kernel_runs_32bit_programs() {
   local out
-  [ -z "${QV_NO_32BIT:-}" ] || return 1
   [ -x /lib/ld-linux.so.2 ] || return 0
   out=$(/lib/ld-linux.so.2 --version 2>&1 >/dev/null) && return 0
   ! grep -q 'Exec format error' <<<"$out"
 }
 
+# Why this machine runs no 32-bit Windows programs; nothing when it does.
+# A kernel that runs them is of no use without the 32-bit Wine, which
+# scripts/deps.sh installs when it can (a mirror can fail to serve it).
+no_32bit_reason() {
+  if [ -n "${QV_NO_32BIT:-}" ]; then
+    echo "QV_NO_32BIT is set"
+  elif ! kernel_runs_32bit_programs; then
+    echo "its kernel runs no 32-bit x86 programs: an i386 program fails with ENOEXEC"
+  elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    echo "the 32-bit Wine, wine32:i386, could not be installed"
+  fi
+}
+
+runs_32bit_programs() {
+  [ -z "$(no_32bit_reason)" ]
+}
+
 not_run() {
-  local line="$1: NOT RUN on this machine: $2 (its kernel runs no 32-bit x86 programs: an i386 program fails with ENOEXEC)"
+  local line="$1: NOT RUN on this machine: $2 ($(no_32bit_reason))"
   echo "$line" >&2
   if [ -n "${QV_NOT_RUN_LOG:-}" ]; then
     echo "$line" >>"$QV_NOT_RUN_LOG"
