@@ -693,6 +693,10 @@ child_outcome run_msiexec(checks& c, const run_context& ctx, const std::string& 
                       temp, nullptr, msiexec_timeout_ms);
     log = read_text(log_path);
     c.expect(!log.empty(), "msiexec wrote no log");
+    // Where a setup that did not end stood: the last lines of its log.
+    const std::size_t tail = log.size() > 600 ? log.find('\n', log.size() - 600) : 0;
+    c.expect(outcome.finished || log.empty(),
+             "msiexec stopped after: " + log.substr(tail == std::string::npos ? 0 : tail));
     return outcome;
 }
 
