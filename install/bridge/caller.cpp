@@ -156,6 +156,9 @@ void installation_answer(const unsigned char* section, bool waited, DWORD status
 }
 
 bridged run_in_64bit_helper(const char* inf_path, const char* compact_id) {
+    if constexpr (!this_build_may_be_served) {
+        return {not_delegated, 0};
+    }
     const machines m = this_process_machines();
     return run_in_helper(helper_file_name(this_image_machine, m), m, inf_path, compact_id);
 }
