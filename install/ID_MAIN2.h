@@ -150,20 +150,28 @@ instance_id_text read_device_instance_id(HDEVINFO set, SP_DEVINFO_DATA& element)
 // the path cannot be resolved or DriverPath cannot hold it (a cut path
 // could name another file), with the reason as the thread's last error
 // (ERROR_FILENAME_EXCED_RANGE for a path too long).
+// An INF path made full once: a helper is handed the one its caller made
+// (`already_full`), which is taken as it stands.
+struct given_inf {
+    given_inf(const char* path, bool full = false) noexcept : text(path), already_full(full) {}
+    const char* text;  // zero-terminated; null counts as empty
+    bool already_full;
+};
 using full_path = bounded_text<platform::max_path>;
-full_path full_inf_path(const char* inf_path);
+full_path full_inf_path(given_inf inf);
 
-// Installs the driver from the INF file at `inf_path` (zero-terminated; a
-// relative path counts from the process's current folder) onto the device
-// that `wanted` names, reporting each step to `sink`. Returns one of the
-// result codes of quorvant.h and leaves the platform's error of the step
-// that decided it as the thread's last error (0 after an installation).
-// Runs select_driver and run_install_selected_driver in order.
-int install_driver_for_device(HWND parent, std::string_view wanted, const char* inf_path,
+// Installs the driver from the INF file `inf` (a relative path counts from
+// the process's current folder) onto the device that `wanted` names,
+// reporting each step to `sink`. Returns one of the result codes of
+// quorvant.h and leaves the platform's error of the step that decided it as
+// the thread's last error (0 after an installation). Runs select_driver and
+// run_install_selected_driver in order.
+int install_driver_for_device(HWND parent, std::string_view wanted, given_inf inf,
                               const step_sink* sink = nullptr);
 
 // The stages up to the driver selection, which both the installation and a
-// dry run of it take: the search for `wanted`, the INF path made full, a set
+// dry run of it take: -4 for an empty INF path, with no search; the search
+// for `wanted`, the INF path made full (-2 when it cannot be), a set
 // of its own (`out.set`, invalid when none could be made) with the device
 // opened in it as its selected device, its driver search limited to the INF
 // (-2 when the restriction cannot be stored), its compatible-driver list
@@ -173,7 +181,7 @@ struct selection {
     platform::unique_hdevinfo set;
     SP_DEVINFO_DATA element;
 };
-outcome select_driver(std::string_view wanted, const char* inf_path, selection& out,
+outcome select_driver(std::string_view wanted, given_inf inf, selection& out,
                       const step_sink* sink = nullptr);
 
 // The last stage: loads NEWDEV.DLL from the system directory and installs

@@ -110,12 +110,9 @@ outcome select_best_driver(HDEVINFO set, SP_DEVINFO_DATA& element, const step_si
 }
 
 // The routine itself; every resource it holds is released when it returns.
-outcome install(HWND parent, std::string_view wanted, const char* inf_path, const step_sink* sink) {
-    if (!inf_path || *inf_path == '\0') {
-        return {QV7_E_NO_INF_PATH, ERROR_INVALID_PARAMETER};
-    }
+outcome install(HWND parent, std::string_view wanted, given_inf inf, const step_sink* sink) {
     selection chosen;
-    outcome end = select_driver(wanted, inf_path, chosen, sink);
+    outcome end = select_driver(wanted, inf, chosen, sink);
     if (!chosen.set.valid()) {
         return end;
     }
@@ -132,11 +129,16 @@ outcome install(HWND parent, std::string_view wanted, const char* inf_path, cons
 
 }  // namespace
 
-full_path full_inf_path(const char* inf_path) {
+full_path full_inf_path(given_inf inf) {
     full_path path;
-    const DWORD length =
-        GetFullPathNameA(inf_path, full_path::buffer_size, path.prepare_read(), nullptr);
+    char* const buffer = path.prepare_read();
+    const std::size_t length = inf.already_full
+                                   ? std::strlen(inf.text)
+                                   : GetFullPathNameA(inf.text, full_path::buffer_size, buffer, nullptr);
     const bool fits = length != 0 && length < full_path::buffer_size;
+    if (inf.already_full && fits) {
+        std::memcpy(buffer, inf.text, length);
+    }
     path.take_read(fits);
     if (length != 0 && !fits) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
@@ -144,20 +146,23 @@ full_path full_inf_path(const char* inf_path) {
     return path;
 }
 
-int install_driver_for_device(HWND parent, std::string_view wanted, const char* inf_path,
+int install_driver_for_device(HWND parent, std::string_view wanted, given_inf inf,
                               const step_sink* sink) {
-    const outcome end = install(parent, wanted, inf_path, sink);
+    const outcome end = install(parent, wanted, inf, sink);
     SetLastError(end.error);
     return end.result;
 }
 
-outcome select_driver(std::string_view wanted, const char* inf_path, selection& out,
+outcome select_driver(std::string_view wanted, given_inf given, selection& out,
                       const step_sink* sink) {
+    if (!given.text || *given.text == '\0') {
+        return {QV7_E_NO_INF_PATH, ERROR_INVALID_PARAMETER};
+    }
     const search_result found = find_device_instance_id(wanted, sink);
     if (found.end.result != proceed) {
         return found.end;
     }
-    const full_path inf = full_inf_path(inf_path);
+    const full_path inf = full_inf_path(given);
     if (inf.empty()) {
         return {QV7_E_NO_DRIVER, GetLastError()};
     }

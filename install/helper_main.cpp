@@ -89,9 +89,10 @@ int main(int argc, char** argv) {
                                     {true, done.what, done.error, done.name.view(), done.devices_removed});
         return 0;
     }
-    // The request holds a full path that is not empty; this process is no
-    // caller a helper would serve, and runs one call alone.
-    const int result = ID_MAIN2::install_driver_for_device(nullptr, wanted, inf_path);
+    // The request holds the full path that the caller made, not empty, and
+    // the routine takes it as it stands; this process is no caller a helper
+    // would serve, and runs one call alone.
+    const int result = ID_MAIN2::install_driver_for_device(nullptr, wanted, {inf_path, true});
     const DWORD error = GetLastError();
     wow64::write_answer(view, result, error);
     return 0;

@@ -117,6 +117,7 @@ class selection_reader {
 public:
     drivers_outcome outcome;
     std::string found_id;  // the device the search chose; empty when none
+    std::string full_inf;  // the INF path as the routine made it full
     bool selected = false;
     std::optional<DWORD> limit_error;
 
@@ -127,8 +128,9 @@ public:
             outcome.instance_id = std::string(r.detail);
             outcome.hardware_ids = read_id_list(r.set, r.element, SPDRP_HARDWAREID);
             outcome.compatible_ids = read_id_list(r.set, r.element, SPDRP_COMPATIBLEIDS);
-        } else if (r.what == ID_MAIN2::step::search_limited && !r.ok) {
-            limit_error = r.error;
+        } else if (r.what == ID_MAIN2::step::search_limited) {
+            full_inf = std::string(r.detail);
+            if (!r.ok) limit_error = r.error;
         } else if (r.what == ID_MAIN2::step::driver_selected) {
             set_ = r.set;
             element_ = r.element;
@@ -204,13 +206,12 @@ private:
             }
         }
         if (with_selected && !chosen) return false;
-        const std::string inf_file(ID_MAIN2::full_inf_path(outcome.inf_path.c_str()).view());
         for (std::size_t i = 0; i < lines.size(); ++i) {
             driver_candidate c = candidate(record);
             c.description = lines[i]->description;
             c.manufacturer = lines[i]->manufacturer;
             c.section = lines[i]->section;
-            c.inf = inf_file;
+            c.inf = full_inf;
             c.excluded = excluded_by_inf(first_id(*lines[i]));
             c.selected = chosen == i;
             outcome.drivers.push_back(std::move(c));
@@ -341,18 +342,15 @@ command_result run_drivers(const invocation& call) {
     const std::string& inf_path = call.operands.at(0);
     selection_reader watcher;
     watcher.outcome.inf_path = inf_path;
-    watcher.outcome.code = QV7_E_NO_INF_PATH;
-    if (!inf_path.empty()) {
-        // The installation's stages up to the driver selection, as the
-        // library runs them: NEWDEV.DLL is never loaded, nothing installed.
-        const ID_MAIN2::step_sink sink{[](void* context, const ID_MAIN2::step_report& r) {
-                                           static_cast<selection_reader*>(context)->on_step(r);
-                                       },
-                                       &watcher};
-        ID_MAIN2::selection selection;
-        watcher.outcome.code =
-            ID_MAIN2::select_driver(call.operands.at(1), inf_path.c_str(), selection, &sink).result;
-    }
+    // The installation's stages up to the driver selection, as the library
+    // runs them: NEWDEV.DLL is never loaded, nothing installed.
+    const ID_MAIN2::step_sink sink{[](void* context, const ID_MAIN2::step_report& r) {
+                                       static_cast<selection_reader*>(context)->on_step(r);
+                                   },
+                                   &watcher};
+    ID_MAIN2::selection selection;
+    watcher.outcome.code =
+        ID_MAIN2::select_driver(call.operands.at(1), inf_path.c_str(), selection, &sink).result;
     drivers_outcome& outcome = watcher.outcome;
     if (!watcher.selected) explain_no_driver(outcome, watcher);
     return {drivers_report(outcome, call.json), {}, drivers_exit_status(outcome)};

@@ -107,6 +107,7 @@ struct driver_path_case {
     std::string name;
     std::string given;     // the INF path the caller passes
     std::string searched;  // the path in DriverPath; empty: no driver search
+    bool handed_full = false;  // given as a helper is: already full
 };
 
 void PrintTo(const driver_path_case& row, std::ostream* os) { *os << row.name; }
@@ -120,7 +121,10 @@ TEST_P(driver_path, absolute_and_whole_and_nothing_else_changed) {
     const SP_DEVINSTALL_PARAMS_A seed = seeded_install_params();
     machine().initial_install_params = seed;
 
-    const int result = install(row.given, nic_compact_id);
+    const int result = row.handed_full ? ID_MAIN2::install_driver_for_device(
+                                             nullptr, nic_compact_id, {row.given.c_str(), true})
+                                       : install(row.given, nic_compact_id);
+    EXPECT_EQ(machine().count("GetFullPathNameA"), row.handed_full ? 0u : 1u);
 
     if (row.searched.empty()) {
         EXPECT_EQ(result, QV7_E_NO_DRIVER);
@@ -163,7 +167,10 @@ INSTANTIATE_TEST_SUITE_P(paths, driver_path, testing::Values(
     driver_path_case{"bare_name_from_current_folder", "nic.inf", "C:\\setup\\nic.inf"},
     driver_path_case{"relative_with_dot_dot", "..\\drivers\\.\\nic.inf", "C:\\drivers\\nic.inf"},
     driver_path_case{"forward_slashes", "C:/drivers/net/nic.inf", "C:\\drivers\\net\\nic.inf"},
-    driver_path_case{"relative_made_too_long", "sub\\" + std::string(250, 'r') + ".inf", ""}),
+    driver_path_case{"relative_made_too_long", "sub\\" + std::string(250, 'r') + ".inf", ""},
+    driver_path_case{"handed_full_taken_as_it_stands", "C:\\drivers\\.\\nic.inf", "C:\\drivers\\.\\nic.inf", true},
+    driver_path_case{"handed_full_of_259_whole", path_of_length(259), path_of_length(259), true},
+    driver_path_case{"handed_full_of_260_never_cut", path_of_length(260), "", true}),
     row_name());
 
 using driver_choice = sim_test;
