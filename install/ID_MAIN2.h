@@ -144,12 +144,6 @@ property_text read_device_registry_string(HDEVINFO set, SP_DEVINFO_DATA& element
 // The device's instance ID; empty when it cannot be read.
 instance_id_text read_device_instance_id(HDEVINFO set, SP_DEVINFO_DATA& element);
 
-// The INF path as the driver search is given it: absolute, counted from the
-// process's current folder when it is relative (a bare file name would
-// otherwise be looked up in the system's INF folder), and whole. Empty when
-// the path cannot be resolved or DriverPath cannot hold it (a cut path
-// could name another file), with the reason as the thread's last error
-// (ERROR_FILENAME_EXCED_RANGE for a path too long).
 // An INF path made full once: a helper is handed the one its caller made
 // (`already_full`), which is taken as it stands.
 struct given_inf {
@@ -157,6 +151,14 @@ struct given_inf {
     const char* text;  // zero-terminated; null counts as empty
     bool already_full;
 };
+
+// The INF path as the driver search is given it: absolute, counted from the
+// process's current folder when it is relative (a bare file name would
+// otherwise be looked up in the system's INF folder), and whole. Empty when
+// the path cannot be resolved or DriverPath cannot hold it (a cut path
+// could name another file), with the reason as the thread's last error
+// (ERROR_FILENAME_EXCED_RANGE for a path too long). A path `already_full`
+// is only checked against DriverPath.
 using full_path = bounded_text<platform::max_path>;
 full_path full_inf_path(given_inf inf);
 

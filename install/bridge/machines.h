@@ -56,7 +56,8 @@ inline constexpr machine this_image_machine = this_build.number;
 // Whether a process of this build can run on a system of another machine
 // (x86 under WOW64, x64 emulated on ARM64), where a helper serves it. An
 // ARM64 process runs natively wherever it runs: its build needs no caller.
-inline constexpr bool this_build_may_be_served = this_image_machine != row_of(machine_name::ARM64).number;
+inline constexpr bool this_build_may_be_served =
+    this_image_machine != row_of(machine_name::ARM64).number;
 
 // What IsWow64Process2 reports for this process: the machine the process
 // runs as under WOW64 (IMAGE_FILE_MACHINE_UNKNOWN when it is no WOW64
