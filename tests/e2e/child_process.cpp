@@ -128,12 +128,13 @@ child_outcome run_child(const std::wstring& program, const std::vector<std::stri
     startup.hStdOutput = child_out.get();
     startup.hStdError = child_err.get();
     PROCESS_INFORMATION info{};
-    const bool started =
-        token != nullptr
-            ? CreateProcessAsUserW(token, nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                   nullptr, &startup, &info) != FALSE
-            : CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                             &startup, &info) != FALSE;
+    const bool started = start_process([&] {
+        return token != nullptr
+                   ? CreateProcessAsUserW(token, nullptr, line.data(), nullptr, nullptr, TRUE, 0,
+                                          nullptr, nullptr, &startup, &info) != FALSE
+                   : CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                    nullptr, &startup, &info) != FALSE;
+    });
     if (!started) {
         outcome.problem = with_error("cannot start " + command);
         return outcome;

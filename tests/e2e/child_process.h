@@ -22,6 +22,20 @@ struct child_outcome {
     std::string err;  // stderr, bytes as written
 };
 
+// Calls `start` (a CreateProcess call) until it succeeds or fails for a
+// reason that stands. Under Wine, a new process that dies in its start-up,
+// before any of its own code runs, fails the call with ERROR_INTERNAL_ERROR;
+// a loaded host does that now and then. Such a start is tried twice more, a
+// second apart; any other failure, or a third, is returned with its error.
+template <typename Start>
+bool start_process(Start start) {
+    for (int attempt = 1;; ++attempt) {
+        if (start()) return true;
+        if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 3) return false;
+        Sleep(1000);
+    }
+}
+
 // With `token`, as the user of that token.
 child_outcome run_child(const std::string& program, const std::vector<std::string>& arguments,
                         unsigned long timeout_ms = child_timeout_ms, HANDLE token = nullptr);

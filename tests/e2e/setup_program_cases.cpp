@@ -191,12 +191,13 @@ child_outcome run_silently(std::string command, HANDLE token = nullptr,
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    const BOOL started =
-        token != nullptr
-            ? CreateProcessAsUserA(token, nullptr, command.data(), nullptr, nullptr, FALSE, 0,
-                                   nullptr, nullptr, &startup, &info)
-            : CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &info);
+    const bool started = start_process([&] {
+        return token != nullptr
+                   ? CreateProcessAsUserA(token, nullptr, command.data(), nullptr, nullptr, FALSE,
+                                          0, nullptr, nullptr, &startup, &info) != FALSE
+                   : CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                    nullptr, &startup, &info) != FALSE;
+    });
     if (!started) {
         outcome.problem = "cannot start " + command + ", error " + std::to_string(GetLastError());
         return outcome;
